@@ -1,0 +1,3 @@
+#include "app/ui_pump.h"
+
+PollHooks PlatformPollHooks() { return PollHooks{PumpOneMessage, SleepMilliseconds}; }

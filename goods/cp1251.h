@@ -1,0 +1,15 @@
+// Windows-1251, the program's own character set, and its conversions to Unicode.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Unicode code point of a Windows-1251 byte (0x98, unassigned, gives U+FFFD).
+char32_t Cp1251ToCodePoint(unsigned char byte);
+
+std::string Cp1251ToUtf8(std::string_view text);
+std::u16string Cp1251ToUtf16(std::string_view text);
+
+// Windows-1251 bytes of a UTF-8 text written in the program's sources; characters that
+// Windows-1251 lacks become "?".
+std::string W1251(std::string_view utf8);

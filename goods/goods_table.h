@@ -1,0 +1,26 @@
+// The goods read from the goods file: six parallel columns, items 1 to GoodsCount.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr int32_t kGoodsCapacity = 3000;  // items 1..3000; index 0 is never used
+constexpr size_t kNameWidth = 24;         // bytes of Name, its TAB included when it fits
+constexpr size_t kBarcodeWidth = 14;      // bytes of Barcode, its TAB included when it fits
+
+struct GoodsTable {
+  std::vector<int32_t> Code;
+  std::vector<std::string> Name;     // exactly kNameWidth bytes each
+  std::vector<std::string> Barcode;  // exactly kBarcodeWidth bytes each
+  std::vector<int32_t> Price;        // kopecks, or whole units with "/r"
+  std::vector<int32_t> Group;
+  std::vector<int32_t> Flag;  // 0 or 1
+  int32_t GoodsCount = 0;
+
+  // Makes all six columns empty (zero-filled, full capacity) and GoodsCount 0.
+  void create();
+};
+
+// The process-wide table, filled once by ReadGoodsFile and read by the upload.
+extern GoodsTable Goods;

@@ -1,0 +1,23 @@
+// Sequential reading of an existing file, opened read-only (and without sharing on Windows).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class InputFile {
+ public:
+  InputFile() = default;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  ~InputFile();
+
+  // Opens the file named by Windows-1251 bytes (on Linux, the bytes as they are).
+  bool open(const std::string& name);
+  // Reads up to size bytes; returns the count read, 0 at the end of the file or on error.
+  size_t read(char* buffer, size_t size);
+  void close();
+
+ private:
+  intptr_t handle_ = -1;
+};

@@ -1,0 +1,36 @@
+// The serial line as the exchanges see it: the real port, or a scripted one in tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Fixed line settings applied right after opening; only the speed varies between runs.
+struct PortSettings {
+  uint32_t baudRate = 19200;
+  uint8_t dataBits = 8;
+  bool parityChecking = false;  // no parity
+  uint8_t stopBits = 1;
+  uint32_t transmitQueue = 4096;
+  uint32_t receiveQueue = 4096;
+};
+
+class SerialLine {
+ public:
+  virtual ~SerialLine() = default;
+
+  // Opens "COM1" or "COM2" for exclusive use.
+  virtual bool open(const std::string& portName) = 0;
+  // Applies the settings step by step; a refused step does not stop the others.
+  virtual void configure(const PortSettings& settings) = 0;
+  // Writes all of bytes; returns whether every byte was written.
+  virtual bool send(const std::string& bytes) = 0;
+  // Received bytes waiting to be read; 0 on a line error (the bytes stay for the next call).
+  virtual int32_t bytesWaiting() = 0;
+  // Reads up to count waiting bytes without blocking; returns what was read.
+  virtual std::string receive(int32_t count) = 0;
+  // Closes the line; does nothing when it is not open.
+  virtual void close() = 0;
+};
+
+// "COM1" for port 1, "COM2" for any other number.
+std::string PortName(int32_t port);

@@ -1,0 +1,37 @@
+// The upload run: every goods line to the register as one "j" command, stop-and-wait.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/command_line.h"
+#include "app/message.h"
+#include "goods/goods_table.h"
+#include "register/frame.h"
+#include "register/serial_line.h"
+
+constexpr size_t kItemCommandLength = 40;
+constexpr uint32_t kUploadLineSpeed = 19200;  // the upload ignores "/9600"
+constexpr uint32_t kFinalPauseMs = 1000;
+
+// What the upload does to the window it runs in. Every call must be harmless once the
+// window is gone (the user may close it with Alt+F4 while the upload goes on).
+class ProgressView {
+ public:
+  virtual ~ProgressView() = default;
+  virtual void repaint() = 0;
+  virtual void setRange(int32_t lineCount) = 0;  // range 0..lineCount, step 1
+  virtual void stepIt() = 0;
+  virtual void end() = 0;
+};
+
+namespace UploadExchange {
+
+// The 40-byte payload for line (1..GoodsCount) of the table.
+std::string buildItemCommand(const GoodsTable& table, int32_t line, uint8_t lastLineMarker);
+
+// Sends the table's lines through the view's window; leaves the outcome in RunState.
+void run(ProgressView& view, const GoodsTable& table, const RunOptions& options, SerialLine& line,
+         const PollHooks& hooks, const MessageSink& show);
+
+}  // namespace UploadExchange
