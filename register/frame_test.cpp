@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <vector>
+
+#include "tests/scripted_line.h"
 
 namespace {
 
@@ -51,32 +52,6 @@ TEST(CheckAnswer, Table) {
 }
 
 namespace {
-
-// A serial line whose arrivals are scripted poll by poll: arrivals[i] lands before the
-// i-th bytesWaiting call; a line error makes that call report 0 and keeps the bytes.
-class ScriptedLine final : public SerialLine {
- public:
-  std::vector<std::string> arrivals;
-  std::vector<bool> lineErrorAt;
-  int polls = 0;
-  std::string queue;
-
-  bool open(const std::string&) override { return true; }
-  void configure(const PortSettings&) override {}
-  bool send(const std::string&) override { return true; }
-  int32_t bytesWaiting() override {
-    const size_t poll = static_cast<size_t>(polls++);
-    if (poll < arrivals.size()) queue += arrivals[poll];
-    if (poll < lineErrorAt.size() && lineErrorAt[poll]) return 0;
-    return static_cast<int32_t>(queue.size());
-  }
-  std::string receive(int32_t count) override {
-    std::string out = queue.substr(0, static_cast<size_t>(count));
-    queue.erase(0, out.size());
-    return out;
-  }
-  void close() override {}
-};
 
 struct Recorder {
   std::vector<uint32_t> sleeps;
