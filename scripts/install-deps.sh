@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what building and testing TALLY needs on Debian 12, when it is missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ googletest       # the Linux build and its tests
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 # TALLY.EXE for 64- and 32-bit Windows
+  wine wine64 xvfb                        # the Windows tests under Wine on a virtual display
+  locales python3
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+sudo=()
+[[ $(id -u) -eq 0 ]] || sudo=(sudo)
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+fi
+
+# Wine shows the Russian texts with the Windows-1251 ANSI code page under this locale.
+if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
+  "${sudo[@]}" sed -i 's/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' /etc/locale.gen
+  "${sudo[@]}" locale-gen >/dev/null
+fi

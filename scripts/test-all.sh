@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every program (Linux, Linux with sanitizers, Windows x86_64
+# and i686) and runs every test: the Linux ones natively, the Windows ones under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+presets=(linux linux-sanitize windows-x64 windows-x86)
+for preset in "${presets[@]}"; do
+  echo "=== build: $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+
+# The Windows build's tests first: some Linux-hosted tests drive TALLY.EXE under Wine.
+for preset in windows-x64 linux-sanitize linux; do
+  echo "=== test: $preset"
+  ctest --preset "$preset"
+done
