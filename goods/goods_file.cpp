@@ -193,7 +193,14 @@ class GoodsReader {
     ++table_.GoodsCount;
     line_ = Line::Goods;
     field_ = kCode;
-    for (std::string& text : texts_) text.clear();
+    for (std::string& text : texts_) {
+      // A field of a huge earlier line gives its memory back instead of keeping it.
+      if (text.capacity() > kChunkSize) {
+        std::string().swap(text);
+      } else {
+        text.clear();
+      }
+    }
     flag_ = NumberReader();
     return true;
   }
