@@ -329,17 +329,25 @@ class GoodsReader {
 bool ReadGoodsFile(const std::string& fileName, bool wholeUnitPrices, GoodsTable& table,
                    const MessageSink& show) {
   table.create();
+  const auto cannotRead = [&] { show(W1251("Не могу открыть файл: ") + fileName, kIconError); };
   InputFile file;
   if (!file.open(fileName)) {
-    show(W1251("Не могу открыть файл: ") + fileName, kIconError);
+    cannotRead();
     return false;
   }
   GoodsReader reader(wholeUnitPrices, table, show);
   std::vector<char> chunk(kChunkSize);
   Outcome outcome = Outcome::Reading;
   while (outcome == Outcome::Reading) {
-    const size_t count = file.read(chunk.data(), chunk.size());
-    outcome = count == 0 ? reader.finish() : reader.feed(chunk.data(), count);
+    const int64_t count = file.read(chunk.data(), chunk.size());
+    if (count < 0) {
+      // A file that breaks off while being read is as unreadable as one that won't open.
+      cannotRead();
+      outcome = Outcome::Refused;
+    } else {
+      outcome =
+          count == 0 ? reader.finish() : reader.feed(chunk.data(), static_cast<size_t>(count));
+    }
   }
   file.close();
   if (outcome == Outcome::Refused) {

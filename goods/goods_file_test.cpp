@@ -588,6 +588,15 @@ TEST_F(GoodsFileTest, FileThatCannotBeOpened) {
   EXPECT_EQ(shown.size(), 1U);
 }
 
+#ifndef _WIN32
+TEST_F(GoodsFileTest, ReadErrorIsNotTheEndOfTheFile) {
+  // Reading this process's memory from offset 0 opens but fails at once (EIO).
+  EXPECT_FALSE(readFile("/proc/self/mem"));
+  EXPECT_EQ(shown, Only({W1251("Не могу открыть файл: /proc/self/mem"), kIconError}));
+  EXPECT_EQ(table.GoodsCount, 0);
+}
+#endif
+
 #ifdef _WIN32
 TEST_F(GoodsFileTest, FileHeldOpenCannotBeOpened) {
   const std::string name = write(Block({Line("1", "A", "", "1.00", "", "")}));

@@ -14,8 +14,9 @@ class InputFile {
 
   // Opens the file named by Windows-1251 bytes (on Linux, the bytes as they are).
   bool open(const std::string& name);
-  // Reads up to size bytes; returns the count read, 0 at the end of the file or on error.
-  size_t read(char* buffer, size_t size);
+  // Reads up to size bytes; returns the count read, 0 at the end of the file, -1 on a read
+  // error (which must not pass for the end of the file: the goods after it would be lost).
+  int64_t read(char* buffer, size_t size);
   void close();
 
  private:

@@ -27,14 +27,15 @@ bool InputFile::open(const std::string& name) {
   return true;
 }
 
-size_t InputFile::read(char* buffer, size_t size) {
-  if (handle_ < 0 || size == 0) return 0;
+int64_t InputFile::read(char* buffer, size_t size) {
+  if (handle_ < 0) return -1;
+  if (size == 0) return 0;
   const size_t want = size < static_cast<size_t>(SSIZE_MAX) ? size : static_cast<size_t>(SSIZE_MAX);
   ssize_t got = -1;
   do {
     got = ::read(static_cast<int>(handle_), buffer, want);
   } while (got < 0 && errno == EINTR);
-  return got > 0 ? static_cast<size_t>(got) : 0;
+  return got;
 }
 
 void InputFile::close() {

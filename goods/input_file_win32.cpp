@@ -23,12 +23,13 @@ bool InputFile::open(const std::string& name) {
   return true;
 }
 
-size_t InputFile::read(char* buffer, size_t size) {
-  if (handle_ == -1 || size == 0) return 0;
+int64_t InputFile::read(char* buffer, size_t size) {
+  if (handle_ == -1) return -1;
+  if (size == 0) return 0;
   constexpr size_t kMostPerCall = 1U << 30;
   const DWORD want = static_cast<DWORD>(size < kMostPerCall ? size : kMostPerCall);
   DWORD got = 0;
-  if (!ReadFile(AsHandle(handle_), buffer, want, &got, nullptr)) return 0;
+  if (!ReadFile(AsHandle(handle_), buffer, want, &got, nullptr)) return -1;
   return got;
 }
 
