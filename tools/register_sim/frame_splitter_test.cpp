@@ -1,0 +1,130 @@
+#include "tools/register_sim/frame_splitter.h"
+
+#include <gtest/gtest.h>
+
+#include "register/frame.h"
+#include "tools/register_sim/sim_test_bytes.h"
+
+namespace {
+
+const std::string kClear = FromHex("17 0B 63 00 00 00 00 00 19 00 85");
+
+// Pieces as text, "F:<hex>" for a frame and "J:<hex>" for junk, for compact comparisons.
+std::vector<std::string> Describe(const std::vector<StreamPiece>& pieces) {
+  std::vector<std::string> text;
+  for (const StreamPiece& p : pieces) {
+    text.push_back((p.kind == StreamPiece::Frame ? "F:" : "J:") + HexBytes(p.bytes));
+  }
+  return text;
+}
+
+struct SplitCase {
+  const char* name;
+  std::vector<std::string> reads;      // the stream as it arrives, read by read
+  std::vector<std::string> expected;   // all pieces from the reads
+  std::vector<std::string> afterIdle;  // pieces when the line then goes quiet
+};
+
+TEST(FrameSplitter, CutsTheStreamIntoFramesAndJunk) {
+  const std::string clearHex = "F:" + HexBytes(kClear);
+  const std::string item = BuildFrame(FromHex(
+      "6A 01 00 17 19 17 19 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 39 30"
+      "00 00 05 70 11 01 B0 5D 05 2F 04"));
+  ASSERT_EQ(item.size(), 45u);
+  std::string badSum = kClear;
+  badSum.back() = static_cast<char>(0x86);
+  std::string badEnd = kClear;
+  badEnd[8] = 0x18;
+  const std::vector<SplitCase> cases = {
+      {"one frame in one read", {kClear}, {clearHex}, {}},
+      {"two frames in one read", {kClear + item}, {clearHex, "F:" + HexBytes(item)}, {}},
+      {"item whose payload holds start and end bytes", {item}, {"F:" + HexBytes(item)}, {}},
+      {"junk before a frame", {FromHex("41 00 FF") + kClear}, {"J:41 00 FF", clearHex}, {}},
+      {"bad checksum, then a good frame",
+       {badSum + kClear},
+       {"J:" + HexBytes(badSum), clearHex},
+       {}},
+      {"bad end byte, then a good frame",
+       {badEnd + kClear},
+       {"J:" + HexBytes(badEnd), clearHex},
+       {}},
+      {"length below 5", {FromHex("17 03") + kClear}, {"J:17 03", clearHex}, {}},
+      {"start byte inside junk resynchronises",
+       {FromHex("17 0B") + kClear},
+       {"J:17 0B", clearHex},
+       {}},
+      {"frame split over three reads",
+       {kClear.substr(0, 1), kClear.substr(1, 5), kClear.substr(6)},
+       {clearHex},
+       {}},
+      {"partial frame waits, then goes to junk when the line is quiet",
+       {kClear.substr(0, 7)},
+       {},
+       {"J:" + HexBytes(kClear.substr(0, 7))}},
+      {"lone start byte waits for its length", {FromHex("17")}, {}, {"J:17"}},
+      {"frame hidden behind a long stated length comes out when quiet",
+       {FromHex("17 FF") + kClear},
+       {},
+       {"J:17 FF", clearHex}},
+      {"trailing junk after a frame", {kClear + FromHex("00")}, {clearHex, "J:00"}, {}},
+  };
+  for (const SplitCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    FrameSplitter splitter;
+    std::vector<std::string> got;
+    for (const std::string& read : c.reads) {
+      for (const std::string& piece : Describe(FeedBytes(splitter, read, 19200))) {
+        got.push_back(piece);
+      }
+    }
+    EXPECT_EQ(got, c.expected);
+    EXPECT_EQ(Describe(FlushPending(splitter)), c.afterIdle);
+    EXPECT_TRUE(splitter.pending.empty());
+  }
+}
+
+TEST(FrameSplitter, ByteByByteArrivalGivesOneFrameAtItsLastByte) {
+  FrameSplitter splitter;
+  const std::string stream = kClear + kClear;
+  std::vector<size_t> completedAt;
+  for (size_t i = 0; i < stream.size(); ++i) {
+    for (const StreamPiece& p : FeedBytes(splitter, stream.substr(i, 1), 19200)) {
+      EXPECT_EQ(p.kind, StreamPiece::Frame);
+      EXPECT_EQ(p.bytes, kClear);
+      completedAt.push_back(i);
+    }
+  }
+  EXPECT_EQ(completedAt, (std::vector<size_t>{10, 21}));
+}
+
+TEST(FrameSplitter, FrameKeepsTheSpeedOfItsFirstByte) {
+  FrameSplitter splitter;
+  EXPECT_TRUE(FeedBytes(splitter, kClear.substr(0, 4), 9600).empty());
+  std::vector<StreamPiece> pieces =
+      FeedBytes(splitter, kClear.substr(4) + kClear.substr(0, 2), 19200);
+  ASSERT_EQ(pieces.size(), 1u);
+  EXPECT_EQ(pieces[0].baud, 9600u);
+  pieces = FeedBytes(splitter, kClear.substr(2), 4800);
+  ASSERT_EQ(pieces.size(), 1u);
+  EXPECT_EQ(pieces[0].baud, 19200u);
+}
+
+TEST(FrameSplitter, AnswersCarryTheirCodeAndPassTheAnswerCheck) {
+  const struct {
+    uint8_t code;
+    const char* hex;
+  } cases[] = {
+      {0, "18 00 00 00 19 00 18"}, {5, "18 00 00 05 19 00 1D"}, {255, "18 00 00 FF 19 01 17"}};
+  for (const auto& c : cases) {
+    const std::string answer = BuildAnswer(c.code);
+    EXPECT_EQ(HexBytes(answer), c.hex);
+    EXPECT_EQ(CheckAnswer(answer), c.code);
+  }
+}
+
+TEST(FrameSplitter, HexIsUpperCasePairsWithSingleBlanks) {
+  EXPECT_EQ(HexBytes(""), "");
+  EXPECT_EQ(HexBytes(std::string("\x00\xab\x0f", 3)), "00 AB 0F");
+}
+
+}  // namespace

@@ -1,0 +1,386 @@
+// The built register-sim on a real pseudo-terminal, with the test playing the program's side.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "register/frame.h"
+#include "tests/program_runner.h"
+#include "tools/register_sim/frame_splitter.h"
+#include "tools/register_sim/sim_test_bytes.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kStartWait = std::chrono::seconds(15);
+constexpr auto kExitWait = std::chrono::seconds(10);
+const std::string kClearFrame = FromHex("17 0B 63 00 00 00 00 00 19 00 85");
+
+int64_t MsLeft(Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  return left.count() > 0 ? left.count() : 0;
+}
+
+// A running register-sim --pty; SIGTERM and wait when the test is done with it.
+class Simulator {
+ public:
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+  explicit Simulator(const std::vector<std::string>& options) {
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) return;
+    std::vector<std::string> store{REGISTER_SIM_BINARY, "--pty"};
+    store.insert(store.end(), options.begin(), options.end());
+    std::vector<char*> argv;
+    for (auto& a : store) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    out_ = out[0];
+    // The first line on standard output names the slave.
+    const auto deadline = Clock::now() + kStartWait;
+    std::string text;
+    while (pid_ > 0 && text.find('\n') == std::string::npos && MsLeft(deadline) > 0) {
+      pollfd p{out_, POLLIN, 0};
+      if (poll(&p, 1, static_cast<int>(MsLeft(deadline))) <= 0) continue;
+      char buffer[256];
+      const ssize_t n = read(out_, buffer, sizeof buffer);
+      if (n <= 0) break;
+      text.append(buffer, static_cast<size_t>(n));
+    }
+    if (text.find('\n') != std::string::npos) slave_ = text.substr(0, text.find('\n'));
+  }
+  ~Simulator() { stop(); }
+
+  const std::string& slave() const { return slave_; }
+
+  // Waits for the simulator to end by itself; returns its exit status, or -1.
+  int waitExit(std::chrono::milliseconds limit = kExitWait) {
+    const auto deadline = Clock::now() + limit;
+    while (pid_ > 0) {
+      int status = 0;
+      const pid_t done = waitpid(pid_, &status, WNOHANG);
+      if (done == pid_) {
+        pid_ = -1;
+        exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        break;
+      }
+      if (MsLeft(deadline) == 0) return -1;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return exitStatus_;
+  }
+
+  // SIGTERM, then the exit status (SIGKILL and -1 when it does not end in time).
+  int stop() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      if (waitExit() < 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+      }
+    }
+    if (out_ >= 0) close(out_);
+    out_ = -1;
+    return exitStatus_;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  int exitStatus_ = -1;
+  std::string slave_;
+};
+
+// The program's end of the line: the slave opened and set raw at the given speed.
+class ProgramEnd {
+ public:
+  ProgramEnd(const ProgramEnd&) = delete;
+  ProgramEnd& operator=(const ProgramEnd&) = delete;
+  ProgramEnd(const std::string& slave, speed_t speed) {
+    fd_ = open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    termios t{};
+    if (fd_ < 0 || tcgetattr(fd_, &t) != 0) return;
+    cfmakeraw(&t);
+    cfsetispeed(&t, speed);
+    cfsetospeed(&t, speed);
+    if (tcsetattr(fd_, TCSANOW, &t) == 0) ready_ = true;
+  }
+  ~ProgramEnd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  bool ready() const { return ready_; }
+
+  bool send(const std::string& bytes) {
+    return write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  }
+
+  // Bytes that come until count have arrived (or 2 s have passed), and then whatever
+  // follows within quietMs more.
+  std::string collect(size_t count, int quietMs = 300) {
+    std::string bytes;
+    const auto deadline = Clock::now() + std::chrono::seconds(2);
+    while (bytes.size() < count && MsLeft(deadline) > 0) readFor(bytes, MsLeft(deadline));
+    const auto quiet = Clock::now() + std::chrono::milliseconds(quietMs);
+    while (MsLeft(quiet) > 0) readFor(bytes, MsLeft(quiet));
+    return bytes;
+  }
+
+  // One poll of at most ms and one read; returns how many bytes came.
+  size_t readFor(std::string& bytes, int64_t ms) {
+    pollfd p{fd_, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(ms)) <= 0) return 0;
+    char buffer[256];
+    const ssize_t n = read(fd_, buffer, sizeof buffer);
+    if (n <= 0) return 0;
+    bytes.append(buffer, static_cast<size_t>(n));
+    return static_cast<size_t>(n);
+  }
+
+ private:
+  int fd_ = -1;
+  bool ready_ = false;
+};
+
+// Waits up to 5 s for a file's contents to satisfy done; returns the last contents read.
+std::string AwaitFile(const std::string& path,
+                      const std::function<bool(const std::string&)>& done) {
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  std::string text = ReadFileBytes(path);
+  while (!done(text) && MsLeft(deadline) > 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    text = ReadFileBytes(path);
+  }
+  return text;
+}
+
+std::function<bool(const std::string&)> Contains(const std::string& part) {
+  return [part](const std::string& text) { return text.find(part) != std::string::npos; };
+}
+
+// A "j" payload: code, name (padded to 24 blanks), price; bar code 4600000000001.
+std::string ItemPayload(uint16_t code, std::string name, int32_t price, uint8_t last) {
+  name.resize(24, ' ');
+  std::string p = "j";
+  p += static_cast<char>(last);
+  p += '\1';
+  p += name;
+  for (int i = 0; i < 4; ++i) p += static_cast<char>(static_cast<uint32_t>(price) >> (8 * i));
+  p += static_cast<char>(7);
+  p += static_cast<char>(code & 0xFF);
+  p += static_cast<char>(code >> 8);
+  return p + FromHex("01 B0 5D 05 2F 04");
+}
+
+TEST(RegisterSim, AnswersTheFirstFrameAsTheFaultOptionsSay) {
+  const struct {
+    std::vector<std::string> options;
+    std::string frame;
+    size_t expectedSize;
+    const char* answer;  // every byte the program's end receives
+  } cases[] = {
+      {{}, kClearFrame, 7, "18 00 00 00 19 00 18"},
+      {{"--error", "1:5"}, kClearFrame, 7, "18 00 00 05 19 00 1D"},
+      {{"--error", "2:5"}, kClearFrame, 7, "18 00 00 00 19 00 18"},
+      {{"--silent", "1"}, kClearFrame, 0, ""},
+      {{"--extra-byte", "1"}, kClearFrame, 8, "18 00 00 00 19 00 18 00"},
+      {{"--bad-checksum", "1"}, kClearFrame, 7, "18 00 00 00 19 00 19"},
+      {{"--bad-start", "1"}, kClearFrame, 7, "17 00 00 00 19 00 17"},
+      {{"--short", "1"}, kClearFrame, 6, "18 00 00 00 19 00"},
+      {{"--stray", "1"}, kClearFrame, 8, "18 00 00 00 19 00 18 00"},
+      {{"--split", "1:20"}, kClearFrame, 7, "18 00 00 00 19 00 18"},
+      {{"--pace", "--delay", "10"}, kClearFrame, 7, "18 00 00 00 19 00 18"},
+      {{}, BuildFrame("q"), 7, "18 00 00 01 19 00 19"},
+      {{}, BuildFrame(std::string("c\0\0\0\0", 5)), 7, "18 00 00 01 19 00 19"},
+      {{}, BuildFrame(ItemPayload(1, "A", 100, 1)), 7, "18 00 00 00 19 00 18"},
+  };
+  for (const auto& c : cases) {
+    std::string what = HexBytes(c.frame.substr(0, 3));
+    for (const auto& o : c.options) what += " " + o;
+    SCOPED_TRACE(what);
+    Simulator sim(c.options);
+    ASSERT_FALSE(sim.slave().empty());
+    ProgramEnd program(sim.slave(), B19200);
+    ASSERT_TRUE(program.ready());
+    ASSERT_TRUE(program.send(c.frame));
+    EXPECT_EQ(HexBytes(program.collect(c.expectedSize)), c.answer);
+    EXPECT_EQ(sim.stop(), 0);
+  }
+}
+
+TEST(RegisterSim, CheckedAnswersMatchWhatTheProgramExpects) {
+  Simulator sim({"--error", "2:200"});
+  ProgramEnd program(sim.slave(), B19200);
+  ASSERT_TRUE(program.ready());
+  for (int32_t expected : {0, 200, 0}) {
+    ASSERT_TRUE(program.send(kClearFrame));
+    EXPECT_EQ(CheckAnswer(program.collect(7, 50)), expected);
+  }
+}
+
+TEST(RegisterSim, SplitAnswerComesInTwoParts) {
+  Simulator sim({"--split", "1:600"});
+  ProgramEnd program(sim.slave(), B19200);
+  ASSERT_TRUE(program.ready());
+  ASSERT_TRUE(program.send(kClearFrame));
+  std::string first;
+  const auto deadline = Clock::now() + std::chrono::seconds(2);
+  while (first.size() < 5 && MsLeft(deadline) > 0) program.readFor(first, MsLeft(deadline));
+  EXPECT_EQ(HexBytes(first), "18 00 00 00 19");
+  // The rest is held back for 600 ms: a short look finds nothing yet.
+  std::string more;
+  program.readFor(more, 100);
+  EXPECT_EQ(more, "");
+  EXPECT_EQ(HexBytes(program.collect(2, 100)), "00 18");
+}
+
+TEST(RegisterSim, GoodsBaseFileFollowsItemsAndClear) {
+  TempDir dir;
+  const std::string db = dir.path() + "/base.tsv";
+  Simulator sim({"--db", db});
+  ProgramEnd program(sim.slave(), B19200);
+  ASSERT_TRUE(program.ready());
+  const std::string header = "code\tname\tbarcode\tprice\tgroup\tflag\tlast\n";
+  EXPECT_EQ(AwaitFile(db, [&](const std::string& t) { return t == header; }), header);
+
+  ASSERT_TRUE(program.send(BuildFrame(ItemPayload(70, "MOLOKO\t", -150, 0))));
+  EXPECT_EQ(CheckAnswer(program.collect(7, 0)), 0);
+  ASSERT_TRUE(program.send(BuildFrame(ItemPayload(4464, "HLEB\\", 12345, 1))));
+  EXPECT_EQ(CheckAnswer(program.collect(7, 0)), 0);
+  // The file is complete before the answer goes out.
+  EXPECT_EQ(ReadFileBytes(db),
+            header +
+                "70\tMOLOKO\\t                 \t4600000000001\t-150\t7\t1\t0\n"
+                "4464\tHLEB\\\\                   \t4600000000001\t12345\t7\t1\t1\n");
+
+  ASSERT_TRUE(program.send(kClearFrame));
+  EXPECT_EQ(CheckAnswer(program.collect(7, 0)), 0);
+  EXPECT_EQ(ReadFileBytes(db), header);
+}
+
+TEST(RegisterSim, LogTellsFramesAnswersJunkAndGarbledBytes) {
+  TempDir dir;
+  const std::string log = dir.path() + "/sim.log";
+  {
+    Simulator sim({"--log", log, "--error", "2:9"});
+    {
+      // The wrong speed: the register would hear noise and say nothing.
+      ProgramEnd program(sim.slave(), B9600);
+      ASSERT_TRUE(program.ready());
+      ASSERT_TRUE(program.send(kClearFrame));
+      EXPECT_EQ(program.collect(0), "");
+      AwaitFile(log, Contains("garbled"));
+    }
+    ProgramEnd program(sim.slave(), B19200);
+    ASSERT_TRUE(program.ready());
+    ASSERT_TRUE(program.send(FromHex("41 42") + kClearFrame));
+    EXPECT_EQ(HexBytes(program.collect(7, 0)), "18 00 00 00 19 00 18");
+    ASSERT_TRUE(program.send(kClearFrame));
+    EXPECT_EQ(HexBytes(program.collect(7, 0)), "18 00 00 09 19 00 21");
+    AwaitFile(log, Contains("answer 2"));
+    EXPECT_EQ(sim.stop(), 0);
+  }
+  EXPECT_EQ(ReadFileBytes(log),
+            "garbled 9600 17 0B 63 00 00 00 00 00 19 00 85\n"
+            "junk 41 42\n"
+            "frame 1 19200 17 0B 63 00 00 00 00 00 19 00 85\n"
+            "answer 1 18 00 00 00 19 00 18\n"
+            "frame 2 19200 17 0B 63 00 00 00 00 00 19 00 85\n"
+            "answer 2 18 00 00 09 19 00 21\n");
+}
+
+TEST(RegisterSim, LogsAPartialFrameAsJunkWhenTheLineGoesQuiet) {
+  TempDir dir;
+  const std::string log = dir.path() + "/sim.log";
+  Simulator sim({"--log", log});
+  ProgramEnd program(sim.slave(), B19200);
+  ASSERT_TRUE(program.ready());
+  ASSERT_TRUE(program.send(kClearFrame.substr(0, 6)));
+  EXPECT_EQ(program.collect(0), "");
+  EXPECT_EQ(AwaitFile(log, Contains("\n")), "junk 17 0B 63 00 00 00\n");
+  ASSERT_TRUE(program.send(kClearFrame));
+  EXPECT_EQ(CheckAnswer(program.collect(7, 0)), 0);
+}
+
+TEST(RegisterSim, LeavesTheSlaveAsANewPseudoTerminalHasIt) {
+  TempDir dir;
+  const std::string log = dir.path() + "/sim.log";
+  Simulator sim({"--log", log});
+  ASSERT_FALSE(sim.slave().empty());
+  const int fd = open(sim.slave().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  termios t{};
+  ASSERT_EQ(tcgetattr(fd, &t), 0);
+  EXPECT_NE(t.c_lflag & ICANON, 0u);
+  EXPECT_NE(t.c_lflag & ECHO, 0u);
+  // A program that never sets the line sends at the pseudo-terminal's default speed.
+  const speed_t speed = cfgetospeed(&t);
+  EXPECT_NE(speed, B19200);
+  ASSERT_EQ(write(fd, kClearFrame.data(), kClearFrame.size()),
+            static_cast<ssize_t>(kClearFrame.size()));
+  EXPECT_EQ(AwaitFile(log, Contains("\n")).rfind("garbled ", 0), 0u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(ReadFileBytes(log).find("answer"), std::string::npos);
+  close(fd);
+}
+
+TEST(RegisterSim, ExitsAfterTheGivenNumberOfFrames) {
+  Simulator sim({"--exit-after", "2", "--silent", "1"});
+  ProgramEnd program(sim.slave(), B19200);
+  ASSERT_TRUE(program.ready());
+  ASSERT_TRUE(program.send(kClearFrame));
+  EXPECT_EQ(program.collect(0), "");
+  ASSERT_TRUE(program.send(kClearFrame));
+  EXPECT_EQ(CheckAnswer(program.collect(7, 0)), 0);
+  EXPECT_EQ(sim.waitExit(), 0);
+}
+
+TEST(RegisterSim, LinkPointsAtTheSlaveUntilExit) {
+  TempDir dir;
+  const std::string link = dir.path() + "/com1";
+  ASSERT_EQ(symlink("/nonexistent", link.c_str()), 0);  // an old link is replaced
+  Simulator sim({"--link", link});
+  ASSERT_FALSE(sim.slave().empty());
+  char target[256] = {};
+  ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
+  EXPECT_EQ(std::string(target), sim.slave());
+  ProgramEnd program(link, B19200);
+  ASSERT_TRUE(program.ready());
+  ASSERT_TRUE(program.send(kClearFrame));
+  EXPECT_EQ(CheckAnswer(program.collect(7, 0)), 0);
+  EXPECT_EQ(sim.stop(), 0);
+  struct stat gone {};
+  EXPECT_NE(lstat(link.c_str(), &gone), 0);
+}
+
+TEST(RegisterSim, BadUsageIsRefusedWithStatus2) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                               {"--pty", "--error", "1:0"},
+                                               {"--pty", "/dev/null"},
+                                               {"--pty", "--bogus"},
+                                               {"--link", "x", "/dev/null"}}) {
+    const ProgramResult r = RunProgram(REGISTER_SIM_BINARY, args, {}, 10);
+    EXPECT_EQ(r.exitStatus, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("usage: register-sim"), std::string::npos);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,143 @@
+#include "tools/register_sim/sim_options.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace {
+
+constexpr uint32_t kSpeeds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+
+// A whole decimal number within [low, high], nothing else.
+bool ReadNumber(std::string_view text, uint32_t low, uint32_t high, uint32_t& value) {
+  if (text.empty()) return false;
+  const char* end = text.data() + text.size();
+  const auto [stop, status] = std::from_chars(text.data(), end, value);
+  return status == std::errc() && stop == end && value >= low && value <= high;
+}
+
+// "N:V" with N a frame number and V within [low, high].
+bool ReadPair(std::string_view text, uint32_t low, uint32_t high, uint32_t& frame,
+              uint32_t& value) {
+  const size_t colon = text.find(':');
+  if (colon == std::string_view::npos) return false;
+  return ReadNumber(text.substr(0, colon), 1, UINT32_MAX, frame) &&
+         ReadNumber(text.substr(colon + 1), low, high, value);
+}
+
+}  // namespace
+
+bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
+                     std::string& error) {
+  options = SimOptions();
+  size_t i = 0;
+  // The value of the option at args[i]: the part after "=" or the next argument.
+  std::string name;
+  std::string value;
+  const auto takeValue = [&]() -> bool {
+    const std::string& arg = args[i];
+    const size_t eq = arg.find('=');
+    if (eq != std::string::npos) {
+      value = arg.substr(eq + 1);
+      return true;
+    }
+    if (i + 1 >= args.size()) {
+      error = name + " needs a value";
+      return false;
+    }
+    value = args[++i];
+    return true;
+  };
+  const auto bad = [&](const char* what) {
+    error = name + ": " + what + ", not \"" + value + "\"";
+    return false;
+  };
+  for (; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    name = arg.substr(0, arg.find('='));
+    const bool hasInlineValue = name.size() != arg.size();
+    uint32_t frame = 0;
+    uint32_t number = 0;
+    if (name == "--pty" || name == "-v" || name == "--pace") {
+      if (hasInlineValue) {
+        error = name + " takes no value";
+        return false;
+      }
+      if (name == "--pty") options.pty = true;
+      if (name == "-v") options.verbose = true;
+      if (name == "--pace") options.pace = true;
+    } else if (name == "--link" || name == "--db" || name == "--log") {
+      if (!takeValue()) return false;
+      if (value.empty()) return bad("expected a path");
+      if (name == "--link") options.link = value;
+      if (name == "--db") options.dbPath = value;
+      if (name == "--log") options.logPath = value;
+    } else if (name == "--baud") {
+      if (!takeValue()) return false;
+      bool known = false;
+      for (uint32_t speed : kSpeeds) known = known || (ReadNumber(value, speed, speed, number));
+      if (!known) return bad("expected a line speed such as 19200 or 9600");
+      options.baud = number;
+    } else if (name == "--delay" || name == "--exit-after") {
+      if (!takeValue()) return false;
+      if (!ReadNumber(value, 0, 3600000, number)) return bad("expected a whole number");
+      (name == "--delay" ? options.delayMs : options.exitAfter) = number;
+    } else if (name == "--error") {
+      if (!takeValue()) return false;
+      if (!ReadPair(value, 1, 255, frame, number)) return bad("expected N:C, C from 1 to 255");
+      options.errorCode[frame] = static_cast<uint8_t>(number);
+    } else if (name == "--split") {
+      if (!takeValue()) return false;
+      if (!ReadPair(value, 0, 60000, frame, number)) return bad("expected N:MS");
+      options.splitMs[frame] = number;
+    } else if (name == "--silent" || name == "--bad-checksum" || name == "--bad-start" ||
+               name == "--short" || name == "--extra-byte" || name == "--stray") {
+      if (!takeValue()) return false;
+      if (!ReadNumber(value, 1, UINT32_MAX, frame)) return bad("expected a frame number from 1");
+      std::set<uint32_t>& frames = name == "--silent"         ? options.silent
+                                   : name == "--bad-checksum" ? options.badChecksum
+                                   : name == "--bad-start"    ? options.badStart
+                                   : name == "--short"        ? options.shortAnswer
+                                   : name == "--extra-byte"   ? options.extraByte
+                                                              : options.stray;
+      frames.insert(frame);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      error = "unknown option " + arg;
+      return false;
+    } else if (!options.device.empty()) {
+      error = "more than one device: " + options.device + ", " + arg;
+      return false;
+    } else {
+      options.device = arg;
+    }
+  }
+  if (options.pty == !options.device.empty()) {
+    error = options.pty ? "--pty and a device exclude each other" : "give --pty or a device";
+    return false;
+  }
+  if (!options.link.empty() && !options.pty) {
+    error = "--link goes with --pty only";
+    return false;
+  }
+  return true;
+}
+
+std::string SimUsage() {
+  return "usage: register-sim [options] --pty\n"
+         "       register-sim [options] DEVICE\n"
+         "  --link PATH       with --pty: symlink PATH to the slave, removed on exit\n"
+         "  --baud SPEED      own line speed (default 19200)\n"
+         "  --db FILE         goods base as TSV, rewritten after every change\n"
+         "  --log FILE        append one line per event\n"
+         "  -v                events with time stamps on standard error\n"
+         "  --error N:C       answer frame N with error code C (1..255)\n"
+         "  --silent N        no answer to frame N\n"
+         "  --bad-checksum N  answer frame N with a wrong checksum\n"
+         "  --bad-start N     answer frame N starting with 0x17\n"
+         "  --short N         answer frame N with its first 6 bytes only\n"
+         "  --extra-byte N    answer frame N with 8 bytes in one write\n"
+         "  --stray N         one stray 0x00 byte shortly after the answer to frame N\n"
+         "  --split N:MS      answer frame N as 5 bytes, then 2 bytes MS ms later\n"
+         "  --delay MS        wait MS ms before every answer\n"
+         "  --pace            send at line rate (10 bits per byte)\n"
+         "  --exit-after N    exit after dealing with N frames\n";
+}

@@ -1,0 +1,36 @@
+// The simulator's command line.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+// What the simulator was asked to do. Frame numbers count every well-formed frame from 1.
+struct SimOptions {
+  bool pty = false;        // --pty: serve a new pseudo-terminal
+  std::string device;      // DEVICE: serve this serial device instead
+  std::string link;        // --link: symlink to the pseudo-terminal's slave
+  uint32_t baud = 19200;   // --baud: the simulator's own line speed
+  std::string dbPath;      // --db: goods base as TSV
+  std::string logPath;     // --log: one line per event
+  bool verbose = false;    // -v: events with time stamps on standard error
+  uint32_t delayMs = 0;    // --delay: pause before every answer
+  bool pace = false;       // --pace: own output at line rate
+  uint32_t exitAfter = 0;  // --exit-after: frames to deal with before exiting; 0 = serve on
+  std::map<uint32_t, uint8_t> errorCode;  // --error N:C
+  std::set<uint32_t> silent;              // --silent N
+  std::set<uint32_t> badChecksum;         // --bad-checksum N
+  std::set<uint32_t> badStart;            // --bad-start N
+  std::set<uint32_t> shortAnswer;         // --short N
+  std::set<uint32_t> extraByte;           // --extra-byte N
+  std::set<uint32_t> stray;               // --stray N
+  std::map<uint32_t, uint32_t> splitMs;   // --split N:MS
+};
+
+// Parses argv[1..]. On bad usage returns false with a one-line reason in error.
+bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error);
+
+// The usage text, ending with a newline.
+std::string SimUsage();

@@ -1,0 +1,109 @@
+#include "tools/register_sim/sim_options.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SimOptions, ReadsEveryOption) {
+  SimOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseSimOptions({"--pty",
+                               "--link",
+                               "/tmp/com1",
+                               "--baud",
+                               "9600",
+                               "--db",
+                               "base.tsv",
+                               "--log=sim.log",
+                               "-v",
+                               "--error",
+                               "2:5",
+                               "--error",
+                               "4:255",
+                               "--silent",
+                               "3",
+                               "--bad-checksum",
+                               "5",
+                               "--bad-start",
+                               "6",
+                               "--short",
+                               "7",
+                               "--extra-byte",
+                               "8",
+                               "--stray",
+                               "9",
+                               "--stray",
+                               "10",
+                               "--split",
+                               "11:40",
+                               "--delay",
+                               "15",
+                               "--pace",
+                               "--exit-after",
+                               "12"},
+                              o, error))
+      << error;
+  EXPECT_TRUE(o.pty);
+  EXPECT_EQ(o.device, "");
+  EXPECT_EQ(o.link, "/tmp/com1");
+  EXPECT_EQ(o.baud, 9600u);
+  EXPECT_EQ(o.dbPath, "base.tsv");
+  EXPECT_EQ(o.logPath, "sim.log");
+  EXPECT_TRUE(o.verbose);
+  EXPECT_EQ(o.errorCode, (std::map<uint32_t, uint8_t>{{2, 5}, {4, 255}}));
+  EXPECT_EQ(o.silent, std::set<uint32_t>{3});
+  EXPECT_EQ(o.badChecksum, std::set<uint32_t>{5});
+  EXPECT_EQ(o.badStart, std::set<uint32_t>{6});
+  EXPECT_EQ(o.shortAnswer, std::set<uint32_t>{7});
+  EXPECT_EQ(o.extraByte, std::set<uint32_t>{8});
+  EXPECT_EQ(o.stray, (std::set<uint32_t>{9, 10}));
+  EXPECT_EQ(o.splitMs, (std::map<uint32_t, uint32_t>{{11, 40}}));
+  EXPECT_EQ(o.delayMs, 15u);
+  EXPECT_TRUE(o.pace);
+  EXPECT_EQ(o.exitAfter, 12u);
+}
+
+TEST(SimOptions, DeviceAndDefaults) {
+  SimOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseSimOptions({"/dev/ttyUSB0"}, o, error)) << error;
+  EXPECT_FALSE(o.pty);
+  EXPECT_EQ(o.device, "/dev/ttyUSB0");
+  EXPECT_EQ(o.baud, 19200u);
+  EXPECT_EQ(o.exitAfter, 0u);
+  EXPECT_FALSE(o.pace);
+  EXPECT_TRUE(o.errorCode.empty());
+}
+
+TEST(SimOptions, RefusesBadUsage) {
+  const std::vector<std::vector<std::string>> bad = {
+      {},
+      {"--pty", "/dev/ttyS0"},
+      {"/dev/ttyS0", "/dev/ttyS1"},
+      {"--link", "x", "/dev/ttyS0"},
+      {"--pty", "--baud", "12345"},
+      {"--pty", "--baud"},
+      {"--pty", "--error", "1:0"},
+      {"--pty", "--error", "1:256"},
+      {"--pty", "--error", "0:5"},
+      {"--pty", "--error", "5"},
+      {"--pty", "--silent", "0"},
+      {"--pty", "--silent", "x"},
+      {"--pty", "--split", "1"},
+      {"--pty", "--delay", "-1"},
+      {"--pty", "--exit-after", "2x"},
+      {"--pty", "--db", ""},
+      {"--pty", "--frobnicate"},
+      {"--pty=1"},
+  };
+  for (const auto& args : bad) {
+    SimOptions o;
+    std::string error;
+    std::string line;
+    for (const auto& a : args) line += a + " ";
+    EXPECT_FALSE(ParseSimOptions(args, o, error)) << line;
+    EXPECT_FALSE(error.empty()) << line;
+  }
+}
+
+}  // namespace
