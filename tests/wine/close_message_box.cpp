@@ -1,5 +1,6 @@
-// Waits for the message box captioned "OKA PF", prints its text (UTF-8) and closes it with the OK button, as a user would.
-// Usage: close_message_box [seconds]; exit status 0 when a box was closed, 1 on time-out.
+// Waits for the message box captioned "OKA PF", prints its text (UTF-8) and closes it with the OK
+// button, as a user would. Usage: close_message_box [seconds]; exit status 0 when a box was closed,
+// 1 on time-out.
 #include <windows.h>
 
 #include <cstdio>
