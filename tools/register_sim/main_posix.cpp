@@ -27,6 +27,7 @@ constexpr int kStrayDelayMs = 20;
 constexpr int kWriteWaitMs = 1000;
 constexpr int kLingerMs = 2000;
 constexpr int kLingerStepMs = 10;
+constexpr int kLingerGraceMs = 100;
 constexpr char kStrayByte = 0x00;
 constexpr char kExtraByte = 0x00;
 
@@ -268,7 +269,10 @@ int Serve(Simulator& sim) {
   return 0;
 }
 
-// Gives the program time to read the last answer before the line goes away.
+// Gives the program time to read the last answer before the line goes away: closing the
+// master hangs up the slave, and what the program has not read yet is lost. The written
+// bytes reach the slave's queue a moment after the write, so the queue is watched for a
+// while before an empty queue counts as read.
 void Linger(const Simulator& sim) {
   if (!sim.options.pty) {
     tcdrain(sim.line);
@@ -276,7 +280,8 @@ void Linger(const Simulator& sim) {
   }
   for (int waited = 0; waited < kLingerMs && !stopRequested; waited += kLingerStepMs) {
     int unread = 0;
-    if (ioctl(sim.slave, FIONREAD, &unread) != 0 || unread == 0) return;
+    if (ioctl(sim.slave, FIONREAD, &unread) != 0) return;
+    if (unread == 0 && waited >= kLingerGraceMs) return;
     SleepMs(kLingerStepMs);
   }
 }

@@ -37,10 +37,12 @@ class Simulator {
  public:
   Simulator(const Simulator&) = delete;
   Simulator& operator=(const Simulator&) = delete;
-  explicit Simulator(const std::vector<std::string>& options) {
+  // With a device in the options it serves that device; otherwise a new pseudo-terminal.
+  explicit Simulator(const std::vector<std::string>& options, bool pty = true) {
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) return;
-    std::vector<std::string> store{REGISTER_SIM_BINARY, "--pty"};
+    std::vector<std::string> store{REGISTER_SIM_BINARY};
+    if (pty) store.push_back("--pty");
     store.insert(store.end(), options.begin(), options.end());
     std::vector<char*> argv;
     for (auto& a : store) argv.push_back(a.data());
@@ -54,6 +56,7 @@ class Simulator {
     close(out[1]);
     out_ = out[0];
     // The first line on standard output names the slave.
+    if (!pty) return;
     const auto deadline = Clock::now() + kStartWait;
     std::string text;
     while (pid_ > 0 && text.find('\n') == std::string::npos && MsLeft(deadline) > 0) {
@@ -368,6 +371,51 @@ TEST(RegisterSim, LinkPointsAtTheSlaveUntilExit) {
   EXPECT_EQ(sim.stop(), 0);
   struct stat gone {};
   EXPECT_NE(lstat(link.c_str(), &gone), 0);
+}
+
+TEST(RegisterSim, ServesASerialDeviceInRawMode) {
+  // The test's own pseudo-terminal stands in for a serial adapter: the simulator opens the
+  // slave as its device, the test talks through the master.
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(master, 0);
+  char name[256];
+  ASSERT_EQ(grantpt(master) | unlockpt(master) | ptsname_r(master, name, sizeof name), 0);
+  const int holder = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  TempDir dir;
+  const std::string log = dir.path() + "/sim.log";
+  Simulator sim({"--baud", "9600", "--log", log, name}, false);
+  // Ready once it has set the device raw at its speed.
+  termios t{};
+  const auto deadline = Clock::now() + kStartWait;
+  while ((tcgetattr(master, &t) != 0 || (t.c_lflag & ICANON) != 0) && MsLeft(deadline) > 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF | ICRNL), 0u);
+  EXPECT_EQ(t.c_oflag & OPOST, 0u);
+  EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD),
+            static_cast<tcflag_t>(CS8 | CLOCAL | CREAD));
+  EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
+
+  // Bytes that a cooked line would change: CR, LF and the line-editing characters.
+  const std::string frame = BuildFrame(ItemPayload(0x0A0D, "\x03\x04\x7F\x15\x0A\x0D", 10, 1));
+  ASSERT_EQ(write(master, frame.data(), frame.size()), static_cast<ssize_t>(frame.size()));
+  std::string answer;
+  const auto answerBy = Clock::now() + std::chrono::seconds(2);
+  while (answer.size() < 7 && MsLeft(answerBy) > 0) {
+    pollfd p{master, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(MsLeft(answerBy))) <= 0) continue;
+    char buffer[64];
+    const ssize_t n = read(master, buffer, sizeof buffer);
+    if (n > 0) answer.append(buffer, static_cast<size_t>(n));
+  }
+  EXPECT_EQ(HexBytes(answer), "18 00 00 00 19 00 18");
+  EXPECT_EQ(AwaitFile(log, Contains("answer 1")),
+            "frame 1 9600 " + HexBytes(frame) + "\nanswer 1 18 00 00 00 19 00 18\n");
+  EXPECT_EQ(sim.stop(), 0);
+  close(holder);
+  close(master);
 }
 
 TEST(RegisterSim, BadUsageIsRefusedWithStatus2) {
