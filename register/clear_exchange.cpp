@@ -1,10 +1,53 @@
 #include "register/clear_exchange.h"
 
+#include <string>
+
 #include "app/run_state.h"
 #include "goods/cp1251.h"
 
-// Placeholder until the clear run lands: it fails with a message and sends nothing.
-void ClearGoodsBase(const RunOptions&, SerialLine&, const PollHooks&, const MessageSink& show) {
-  show(W1251("Очистка базы товаров ещё не готова"), kIconError);
-  RunState = FailureShown;
+namespace {
+
+// The clear command: the letter "c" and five zero bytes.
+const std::string kClearPayload("c\0\0\0\0\0", 6);
+
+// A number with a sign position: a blank before a non-negative value.
+std::string SignedNumber(int32_t value) {
+  return value < 0 ? std::to_string(value) : " " + std::to_string(value);
+}
+
+}  // namespace
+
+void ClearGoodsBase(const RunOptions& options, SerialLine& line, const PollHooks& hooks,
+                    const MessageSink& show) {
+  RunState = NoMessage;
+  const std::string portName = PortName(options.port);
+  if (!line.open(portName)) {
+    show(W1251("Не открыт порт ") + portName, kIconError);
+    RunState = FailureShown;
+    return;
+  }
+
+  PortSettings settings;
+  settings.baudRate = static_cast<uint32_t>(options.baudRate);  // the clear run follows "/9600"
+  line.configure(settings);
+  // Whether the write went through is for the register's answer to tell.
+  line.send(BuildFrame(kClearPayload));
+
+  const std::optional<std::string> answer = AwaitAnswer(line, hooks);
+  if (!answer) {
+    show(W1251("Нет ответа от кассы"), kIconError);
+    RunState = NoAnswer;
+    return;
+  }
+  const int32_t result = CheckAnswer(*answer);
+  if (result == 0) {
+    show(W1251("База товаров очищена"), kIconWarning);
+  } else if (result < 0) {
+    show(W1251("Неверный ответ от кассы"), kIconWarning);
+    RunState = FailureShown;
+  } else {
+    show(W1251("Возвращен код ошибки ") + SignedNumber(result), kIconWarning);
+    RunState = FailureShown;
+  }
+  // The port stays open: the end of the process releases it.
 }

@@ -1,14 +1,173 @@
+// The serial port on Linux: a terminal device in raw mode, held for exclusive use.
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include "register/serial_port.h"
 
-// Placeholder until the serial port lands: no port opens.
-SerialPort::~SerialPort() { close(); }
-bool SerialPort::open(const std::string& portName) {
-  portName_ = portName;
-  return false;
+namespace {
+
+int Fd(intptr_t handle) { return static_cast<int>(handle); }
+
+// One read-modify-write of the line settings. A device that refuses the change keeps its
+// previous settings; the caller goes on with the next step regardless.
+template <typename Change>
+void ChangeSettings(int fd, Change change) {
+  termios settings{};
+  if (tcgetattr(fd, &settings) != 0) return;
+  change(settings);
+  tcsetattr(fd, TCSANOW, &settings);
 }
-void SerialPort::configure(const PortSettings&) {}
-bool SerialPort::send(const std::string&) { return false; }
-int32_t SerialPort::bytesWaiting() { return 0; }
-std::string SerialPort::receive(int32_t) { return {}; }
-void SerialPort::close() { handle_ = kClosed; }
-std::string SerialDevicePath(const std::string& portName) { return portName; }
+
+}  // namespace
+
+std::string SerialDevicePath(const std::string& portName) {
+  const char* variable = nullptr;
+  const char* fallback = nullptr;
+  if (portName == "COM1") {
+    variable = "TALLY_COM1";
+    fallback = "/dev/ttyS0";
+  } else if (portName == "COM2") {
+    variable = "TALLY_COM2";
+    fallback = "/dev/ttyS1";
+  } else {
+    return portName;
+  }
+  const char* chosen = getenv(variable);
+  return chosen != nullptr && *chosen != '\0' ? chosen : fallback;
+}
+
+SerialPort::~SerialPort() { close(); }
+
+bool SerialPort::open(const std::string& portName) {
+  close();
+  portName_ = portName;
+  const std::string path = SerialDevicePath(portName);
+  // Not blocking on the open itself: a modem line without carrier would hold it forever.
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  const auto fail = [fd] {
+    ::close(fd);
+    return false;
+  };
+  if (!isatty(fd)) return fail();
+  // Exclusive use, as a Windows port opened without sharing: a port that another program
+  // holds fails to open. TIOCEXCL keeps out later opens of the device; the lock also
+  // turns away a program that opened it first and holds the lock.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail();
+  ioctl(fd, TIOCEXCL);
+  // From here on writes block until the terminal has taken every byte.
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    flock(fd, LOCK_UN);
+    ioctl(fd, TIOCNXCL);
+    return fail();
+  }
+  handle_ = fd;
+  return true;
+}
+
+void SerialPort::configure(const PortSettings& settings) {
+  if (!isOpen()) return;
+  const int fd = Fd(handle_);
+  // 1. Speed. A speed the terminal has no code for leaves the line at its previous speed.
+  speed_t speed = 0;
+  if (settings.baudRate == 19200) speed = B19200;
+  if (settings.baudRate == 9600) speed = B9600;
+  if (speed != 0) {
+    ChangeSettings(fd, [speed](termios& t) {
+      cfsetispeed(&t, speed);
+      cfsetospeed(&t, speed);
+    });
+  }
+  // 2. Eight data bits, and with them one stop bit and no parity.
+  ChangeSettings(
+      fd, [](termios& t) { t.c_cflag = (t.c_cflag & ~(CSIZE | PARENB | PARODD | CSTOPB)) | CS8; });
+  // 3. No parity checking on arrival.
+  ChangeSettings(fd, [](termios& t) {
+    t.c_cflag &= ~(PARENB | PARODD);
+    t.c_iflag &= ~(INPCK | PARMRK | ISTRIP);
+  });
+  // 4. One stop bit.
+  ChangeSettings(fd, [](termios& t) { t.c_cflag &= ~CSTOPB; });
+  // 5. Raw transfer: every byte value passes untouched both ways, nothing is echoed or
+  // turned into a signal, no line editing, no handshake on either side; the receiver is on
+  // and the modem lines are ignored. A read returns whatever is there without waiting.
+  ChangeSettings(fd, [](termios& t) {
+    t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                   IXANY | IUCLC | IMAXBEL);
+    t.c_oflag &= ~OPOST;
+    t.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
+    t.c_cflag &= ~CRTSCTS;
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+  });
+  // The transmit and receive queues are the kernel's own (4 KiB and more); a terminal has
+  // no call to size them, so the queue settings need no step here.
+}
+
+bool SerialPort::send(const std::string& bytes) {
+  if (!isOpen()) return false;
+  const int fd = Fd(handle_);
+  size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (n > 0) {
+      written += static_cast<size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else if (n < 0 && errno == EAGAIN) {
+      pollfd out{fd, POLLOUT, 0};
+      if (poll(&out, 1, 1000) <= 0) break;
+    } else {
+      break;
+    }
+  }
+  // Like the synchronous write on Windows: back only once the bytes have left.
+  while (tcdrain(fd) != 0 && errno == EINTR) {
+  }
+  return written == bytes.size();
+}
+
+int32_t SerialPort::bytesWaiting() {
+  if (!isOpen()) return 0;
+  int waiting = 0;
+  if (ioctl(Fd(handle_), FIONREAD, &waiting) != 0 || waiting < 0) return 0;
+  return static_cast<int32_t>(waiting);
+}
+
+std::string SerialPort::receive(int32_t count) {
+  std::string bytes;
+  if (!isOpen() || count <= 0) return bytes;
+  const int fd = Fd(handle_);
+  bytes.resize(static_cast<size_t>(count));
+  size_t got = 0;
+  while (got < bytes.size()) {
+    // Only what is already there: never wait for more.
+    pollfd in{fd, POLLIN, 0};
+    const int ready = poll(&in, 1, 0);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0 || (in.revents & POLLIN) == 0) break;
+    const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  bytes.resize(got);
+  return bytes;
+}
+
+void SerialPort::close() {
+  if (!isOpen()) return;
+  const int fd = Fd(handle_);
+  ioctl(fd, TIOCNXCL);
+  flock(fd, LOCK_UN);
+  ::close(fd);
+  handle_ = kClosed;
+}

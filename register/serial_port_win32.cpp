@@ -1,14 +1,107 @@
+// The serial port on Windows: the Win32 communications interface, synchronous throughout.
+#include <windows.h>
+
+#include <climits>
+
 #include "register/serial_port.h"
 
-// Placeholder until the serial port lands: no port opens.
-SerialPort::~SerialPort() { close(); }
-bool SerialPort::open(const std::string& portName) {
-  portName_ = portName;
-  return false;
+namespace {
+
+HANDLE Handle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+// Line errors after which the waiting-byte count is not trusted for one poll:
+// CE_RXOVER | CE_OVERRUN | CE_FRAME | CE_TXFULL | CE_IOE. Parity errors and breaks do not
+// count.
+constexpr DWORD kLineErrors = 0x050B;
+
+// One read-modify-write of the device control block; a refused change is dropped.
+template <typename Change>
+void ChangeState(HANDLE port, Change change) {
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  if (!GetCommState(port, &dcb)) return;
+  change(dcb);
+  SetCommState(port, &dcb);
 }
-void SerialPort::configure(const PortSettings&) {}
-bool SerialPort::send(const std::string&) { return false; }
-int32_t SerialPort::bytesWaiting() { return 0; }
-std::string SerialPort::receive(int32_t) { return {}; }
-void SerialPort::close() { handle_ = kClosed; }
+
+}  // namespace
+
 std::string SerialDevicePath(const std::string& portName) { return portName; }
+
+SerialPort::~SerialPort() { close(); }
+
+bool SerialPort::open(const std::string& portName) {
+  close();
+  portName_ = portName;
+  // The plain name, no sharing: a port that another program holds fails to open.
+  const HANDLE port = CreateFileA(portName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (port == INVALID_HANDLE_VALUE) return false;
+  handle_ = reinterpret_cast<intptr_t>(port);
+  return true;
+}
+
+void SerialPort::configure(const PortSettings& settings) {
+  if (!isOpen()) return;
+  const HANDLE port = Handle(handle_);
+  // 1. Speed; a speed the driver refuses leaves the line at its previous speed.
+  ChangeState(port, [&](DCB& dcb) { dcb.BaudRate = settings.baudRate; });
+  // 2. Data bits, and with them one stop bit and no parity.
+  ChangeState(port, [&](DCB& dcb) {
+    dcb.ByteSize = settings.dataBits;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fParity = FALSE;
+    dcb.Parity = NOPARITY;
+  });
+  // 3. Parity checking off.
+  ChangeState(port, [&](DCB& dcb) { dcb.fParity = settings.parityChecking ? TRUE : FALSE; });
+  // 4. One stop bit.
+  ChangeState(port, [](DCB& dcb) { dcb.StopBits = ONESTOPBIT; });
+  // 5. Transmit queue, keeping the receive queue the driver has.
+  COMMPROP properties{};
+  if (GetCommProperties(port, &properties)) {
+    SetupComm(port, properties.dwCurrentRxQueue, settings.transmitQueue);
+  }
+  // 6. Receive queue, keeping the transmit queue the driver now has.
+  properties = COMMPROP{};
+  if (GetCommProperties(port, &properties)) {
+    SetupComm(port, settings.receiveQueue, properties.dwCurrentTxQueue);
+  }
+}
+
+bool SerialPort::send(const std::string& bytes) {
+  if (!isOpen()) return false;
+  if (bytes.size() > MAXDWORD) return false;
+  DWORD written = 0;
+  const BOOL ok =
+      WriteFile(Handle(handle_), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  return ok && written == bytes.size();
+}
+
+int32_t SerialPort::bytesWaiting() {
+  if (!isOpen()) return 0;
+  DWORD errors = 0;
+  COMSTAT status{};
+  if (!ClearCommError(Handle(handle_), &errors, &status)) return 0;
+  // The error has just been cleared: the bytes are counted at the next poll.
+  if ((errors & kLineErrors) != 0) return 0;
+  return status.cbInQue > INT32_MAX ? INT32_MAX : static_cast<int32_t>(status.cbInQue);
+}
+
+std::string SerialPort::receive(int32_t count) {
+  std::string bytes;
+  if (!isOpen() || count <= 0) return bytes;
+  bytes.resize(static_cast<size_t>(count));
+  DWORD read = 0;
+  if (!ReadFile(Handle(handle_), bytes.data(), static_cast<DWORD>(count), &read, nullptr)) {
+    return {};
+  }
+  bytes.resize(read);
+  return bytes;
+}
+
+void SerialPort::close() {
+  if (!isOpen()) return;
+  CloseHandle(Handle(handle_));
+  handle_ = kClosed;
+}

@@ -1,0 +1,255 @@
+// The Linux serial port against a real pseudo-terminal: the test holds the master side,
+// the port opens the slave through TALLY_COM1.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/file.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "register/serial_port.h"
+
+namespace {
+
+// A pseudo-terminal pair; its slave stands for COM1 while the object lives.
+class Pty {
+ public:
+  Pty() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+    const char* name = ptsname(master_);
+    if (name != nullptr) slave_ = name;
+    setenv("TALLY_COM1", slave_.c_str(), 1);
+  }
+  ~Pty() {
+    unsetenv("TALLY_COM1");
+    if (master_ >= 0) ::close(master_);
+  }
+  bool ok() const { return master_ >= 0 && !slave_.empty(); }
+  const std::string& slave() const { return slave_; }
+
+  void write(const std::string& bytes) const {
+    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  // Reads from the master until count bytes have come or the time is up.
+  std::string read(size_t count, int milliseconds = 1000) const {
+    std::string out;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (out.size() < count && std::chrono::steady_clock::now() < deadline) {
+      pollfd in{master_, POLLIN, 0};
+      if (poll(&in, 1, 50) <= 0) continue;
+      char buffer[512];
+      const ssize_t n = ::read(master_, buffer, sizeof buffer);
+      if (n <= 0) break;
+      out.append(buffer, static_cast<size_t>(n));
+    }
+    return out;
+  }
+  // The slave's line settings: on Linux the master reads and writes the slave's termios.
+  bool setSettings(const termios& t) const { return tcsetattr(master_, TCSANOW, &t) == 0; }
+  termios settings() const {
+    termios t{};
+    tcgetattr(master_, &t);
+    return t;
+  }
+
+ private:
+  int master_ = -1;
+  std::string slave_;
+};
+
+// Waits until the port reports at least count bytes waiting, for at most a second.
+int32_t WaitForBytes(SerialPort& port, int32_t count) {
+  int32_t waiting = 0;
+  for (int i = 0; i < 100 && (waiting = port.bytesWaiting()) < count; ++i) usleep(10000);
+  return waiting;
+}
+
+std::string AllByteValues() {
+  std::string bytes;
+  for (int v = 0; v < 256; ++v) bytes += static_cast<char>(v);
+  return bytes;
+}
+
+}  // namespace
+
+TEST(SerialPortPosix, DevicePathFollowsTheEnvironment) {
+  unsetenv("TALLY_COM1");
+  unsetenv("TALLY_COM2");
+  EXPECT_EQ(SerialDevicePath("COM1"), "/dev/ttyS0");
+  EXPECT_EQ(SerialDevicePath("COM2"), "/dev/ttyS1");
+  setenv("TALLY_COM1", "/dev/pts/41", 1);
+  setenv("TALLY_COM2", "/dev/pts/42", 1);
+  EXPECT_EQ(SerialDevicePath("COM1"), "/dev/pts/41");
+  EXPECT_EQ(SerialDevicePath("COM2"), "/dev/pts/42");
+  setenv("TALLY_COM2", "", 1);  // empty: as if unset
+  EXPECT_EQ(SerialDevicePath("COM2"), "/dev/ttyS1");
+  unsetenv("TALLY_COM1");
+  unsetenv("TALLY_COM2");
+}
+
+TEST(SerialPortPosix, ConfigureMakesARawEightBitLineAtTheGivenSpeed) {
+  for (const uint32_t baud : {19200u, 9600u}) {
+    SCOPED_TRACE(baud);
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    // Start from a cooked line at another speed, as a terminal is when first opened.
+    termios cooked = pty.settings();
+    cooked.c_iflag |= ICRNL | IXON | IXOFF | INPCK | ISTRIP;
+    cooked.c_oflag |= OPOST | ONLCR;
+    cooked.c_lflag |= ICANON | ECHO | ISIG | IEXTEN;
+    cooked.c_cflag = (cooked.c_cflag & ~CSIZE) | CS7 | PARENB | CSTOPB | CRTSCTS;
+    cfsetispeed(&cooked, B38400);
+    cfsetospeed(&cooked, B38400);
+    ASSERT_TRUE(pty.setSettings(cooked));
+
+    SerialPort port;
+    ASSERT_TRUE(port.open("COM1"));
+    PortSettings settings;
+    settings.baudRate = baud;
+    port.configure(settings);
+    const termios t = pty.settings();
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ECHONL | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+    EXPECT_EQ(t.c_iflag & (ICRNL | INLCR | IGNCR | IXON | IXOFF | ISTRIP | INPCK | PARMRK), 0u);
+    EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+    EXPECT_EQ(t.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+    const speed_t expected = baud == 19200 ? B19200 : B9600;
+    EXPECT_EQ(cfgetospeed(&t), expected);
+    EXPECT_EQ(cfgetispeed(&t), expected);
+  }
+}
+
+TEST(SerialPortPosix, AnUnknownSpeedLeavesTheLineSpeedButSetsTheRest) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  SerialPort port;
+  ASSERT_TRUE(port.open("COM1"));
+  PortSettings settings;
+  settings.baudRate = 9600;
+  port.configure(settings);
+  settings.baudRate = 12345;
+  port.configure(settings);
+  const termios t = pty.settings();
+  EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
+  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(t.c_lflag & ICANON, 0u);
+}
+
+TEST(SerialPortPosix, EveryByteValuePassesBothWaysUnchanged) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  SerialPort port;
+  ASSERT_TRUE(port.open("COM1"));
+  port.configure(PortSettings{});
+  const std::string all = AllByteValues();
+  // Sent: CR, LF, XON, XOFF, ^C, DEL and 0xFF among them must reach the register as they are.
+  ASSERT_TRUE(port.send(all));
+  EXPECT_EQ(pty.read(all.size()), all);
+  // Received: nothing echoed back, nothing translated, no signal raised.
+  pty.write(all);
+  ASSERT_EQ(WaitForBytes(port, 256), 256);
+  EXPECT_EQ(port.receive(256), all);
+  EXPECT_EQ(port.bytesWaiting(), 0);
+  EXPECT_EQ(pty.read(1, 200), "");  // no echo of what came in
+}
+
+TEST(SerialPortPosix, CountsWaitingBytesAndReadsOnlyWhatIsThere) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  SerialPort port;
+  ASSERT_TRUE(port.open("COM1"));
+  port.configure(PortSettings{});
+  EXPECT_EQ(port.bytesWaiting(), 0);
+  EXPECT_EQ(port.receive(7), "");  // nothing there: back at once, empty
+
+  pty.write(std::string("\x18\x00\x00\x00\x19", 5));
+  ASSERT_EQ(WaitForBytes(port, 5), 5);
+  EXPECT_EQ(port.bytesWaiting(), 5);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(port.receive(7), std::string("\x18\x00\x00\x00\x19", 5));
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 0.5);  // did not wait for the two missing bytes
+
+  pty.write(std::string("\x00\x18", 2));
+  ASSERT_EQ(WaitForBytes(port, 2), 2);
+  EXPECT_EQ(port.receive(1), std::string(1, '\0'));  // a part of what waits
+  EXPECT_EQ(port.bytesWaiting(), 1);
+  EXPECT_EQ(port.receive(1), "\x18");
+}
+
+TEST(SerialPortPosix, APortHeldByAnotherFailsToOpen) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  SerialPort first;
+  ASSERT_TRUE(first.open("COM1"));
+  SerialPort second;
+  EXPECT_FALSE(second.open("COM1"));
+  EXPECT_FALSE(second.isOpen());
+  EXPECT_EQ(second.portName(), "COM1");
+  // The first one still works after the refused open.
+  first.configure(PortSettings{});
+  EXPECT_TRUE(first.send("\x17"));
+  EXPECT_EQ(pty.read(1), "\x17");
+  // Once released, the port opens again.
+  first.close();
+  EXPECT_FALSE(first.isOpen());
+  EXPECT_TRUE(second.open("COM1"));
+}
+
+TEST(SerialPortPosix, ALockHeldByAnotherProgramKeepsThePortClosed) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  const int holder = open(pty.slave().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+  SerialPort port;
+  EXPECT_FALSE(port.open("COM1"));
+  ::close(holder);
+  EXPECT_TRUE(port.open("COM1"));
+}
+
+TEST(SerialPortPosix, WhatCannotOpen) {
+  std::string dir = (std::filesystem::temp_directory_path() / "tally-port-XXXXXX").string();
+  ASSERT_NE(mkdtemp(dir.data()), nullptr);
+  const std::string plainFile = dir + "/not-a-terminal";
+  std::ofstream(plainFile) << "x";
+  for (const std::string& path : {dir + "/missing", plainFile, dir}) {
+    SCOPED_TRACE(path);
+    setenv("TALLY_COM1", path.c_str(), 1);
+    SerialPort port;
+    EXPECT_FALSE(port.open("COM1"));
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.bytesWaiting(), 0);
+    EXPECT_EQ(port.receive(5), "");
+    EXPECT_FALSE(port.send("x"));
+  }
+  unsetenv("TALLY_COM1");
+  std::string left;
+  std::getline(std::ifstream(plainFile), left);
+  EXPECT_EQ(left, "x");  // opening it touched nothing
+  std::filesystem::remove_all(dir);
+}
+
+TEST(SerialPortPosix, CloseWithoutOpenDoesNothing) {
+  SerialPort never;
+  never.close();
+  never.close();
+  EXPECT_FALSE(never.isOpen());
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  SerialPort port;
+  ASSERT_TRUE(port.open("COM1"));
+  port.close();
+  port.close();
+  EXPECT_FALSE(port.isOpen());
+}
