@@ -1,0 +1,75 @@
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "app/comctl.h"
+
+namespace {
+
+// INITCOMMONCONTROLSEX as the library takes it: its size and the classes.
+struct CommonControlsRequest {
+  DWORD size;
+  DWORD classes;
+};
+
+using InitCommonControlsExProc = BOOL(WINAPI*)(const CommonControlsRequest*);
+using InitCommonControlsProc = void(WINAPI*)();
+
+constexpr UINT kPathBufferSize = 260;
+
+// The library is looked up at run time so that the program does not depend on it at load
+// time; GetProcAddress hands back a generic pointer to be cast to the real signature.
+template <typename Proc>
+Proc LookUp(HMODULE library, const char* name) {
+  FARPROC found = GetProcAddress(library, name);
+  Proc proc;
+  static_assert(sizeof proc == sizeof found);
+  std::memcpy(&proc, &found, sizeof proc);
+  return proc;
+}
+
+}  // namespace
+
+extern "C" int64_t __stdcall INITCOMCTL32(uint32_t classes) {
+  HMODULE library = LoadLibraryA("COMCTL32.DLL");
+  if (library == nullptr) return 0;
+  if (auto initEx = LookUp<InitCommonControlsExProc>(library, "InitCommonControlsEx")) {
+    const CommonControlsRequest request{sizeof(CommonControlsRequest),
+                                        classes != 0 ? classes : kAllControlClasses};
+    initEx(&request);
+  } else if (auto init = LookUp<InitCommonControlsProc>(library, "InitCommonControls")) {
+    init();
+  }
+  FreeLibrary(library);
+  return GETSYSFILEVER("COMCTL32.DLL");
+}
+
+extern "C" int64_t __stdcall GETSYSFILEVER(const char* fileName) {
+  char path[kPathBufferSize] = {};
+  UINT length = GetSystemDirectoryA(path, kPathBufferSize);
+  if (length >= kPathBufferSize) length = 0;  // no room: the name alone is looked for
+  path[length] = '\0';
+  if (length == 0 || path[length - 1] != '\\') {
+    if (length + 1 < kPathBufferSize) path[length++] = '\\';
+  }
+  // The name is cut to fit the buffer, keeping its terminating zero.
+  for (const char* p = fileName; p != nullptr && *p != '\0' && length + 1 < kPathBufferSize; ++p) {
+    path[length++] = *p;
+  }
+  path[length] = '\0';
+
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeA(path, &handle);
+  if (size == 0) return 0;
+  std::vector<char> information(size);
+  if (!GetFileVersionInfoA(path, 0, size, information.data())) return 0;
+  void* block = nullptr;
+  UINT blockSize = 0;
+  if (!VerQueryValueA(information.data(), "\\", &block, &blockSize) || block == nullptr ||
+      blockSize < sizeof(VS_FIXEDFILEINFO)) {
+    return 0;
+  }
+  const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(block);
+  return FileVersionTenThousandths(fixed->dwFileVersionMS);
+}

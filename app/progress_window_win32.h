@@ -1,0 +1,26 @@
+// The Windows progress window's handler and its ending, for the message pump and for tests.
+#pragma once
+
+#include <windows.h>
+
+#include "app/progress_window.h"
+
+// Posted by the window's initialisation to itself: the upload starts when the message loop
+// delivers it.
+constexpr UINT WM_START_UPLOAD = WM_USER + 999;
+
+namespace ProgressWindow {
+
+// The progress window, from its creation on; nullptr when there is none.
+extern HWND handle;
+
+// The window's handler: starts the upload, lets the window be dragged and forwards colour
+// changes to the progress bar. Returns 0 for every message, so that the window's default
+// processing follows.
+INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Sends WM_CLOSE to the window, then destroys it. Does nothing for a window that no longer
+// exists. The result value is read by nobody.
+void end(HWND window, INT_PTR result);
+
+}  // namespace ProgressWindow
