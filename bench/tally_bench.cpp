@@ -114,7 +114,7 @@ size_t WriteHugeLineFile(const std::string& path) {
     chunk[i] = '\xEC';  // a Cyrillic letter now and then
   out << "<start>\r\n1\t";
   size_t written = 11;
-  while (written + chunk.size() <= kHugeLineBytes) {
+  while (written < kHugeLineBytes) {
     out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     written += chunk.size();
   }

@@ -145,8 +145,8 @@ struct Upload {
     }
     return out;
   }
-  long count(const std::string& event) const {
-    return std::count(events.begin(), events.end(), event);
+  int count(const std::string& event) const {
+    return static_cast<int>(std::count(events.begin(), events.end(), event));
   }
 };
 
