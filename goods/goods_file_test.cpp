@@ -1,0 +1,675 @@
+#include "goods/goods_file.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "goods/cp1251.h"
+#include "goods/input_file.h"
+
+namespace {
+
+struct Shown {
+  std::string text;
+  uint32_t style;
+  bool operator==(const Shown&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Shown& s) {
+  return out << "(" << Cp1251ToUtf8(s.text) << ", 0x" << std::hex << s.style << std::dec << ")";
+}
+
+// A folder of its own for the files of one test, removed afterwards.
+class GoodsFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static std::atomic<int> serial{0};
+    dir_ =
+        std::filesystem::temp_directory_path() /
+        ("tally-goods-" + std::to_string(std::random_device()()) + "-" + std::to_string(serial++) +
+         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  std::string write(const std::string& bytes, const std::string& name = "goods.txt") {
+    const std::filesystem::path file = dir_ / name;
+    std::ofstream(file, std::ios::binary) << bytes;
+    return file.string();
+  }
+
+  // Reads bytes as a goods file; the messages shown are left in shown.
+  bool read(const std::string& bytes, bool wholeUnits = false) {
+    return readFile(write(bytes), wholeUnits);
+  }
+  bool readFile(const std::string& name, bool wholeUnits = false) {
+    shown.clear();
+    return ReadGoodsFile(name, wholeUnits, table, [this](const std::string& text, uint32_t style) {
+      shown.push_back({text, style});
+    });
+  }
+
+  std::filesystem::path dir_;
+  GoodsTable table;
+  std::vector<Shown> shown;
+};
+
+std::string Name(std::string_view text) {
+  std::string column(text);
+  column.resize(kNameWidth, ' ');
+  return column;
+}
+
+std::string Barcode(std::string_view text) {
+  std::string column(text);
+  column.resize(kBarcodeWidth, ' ');
+  return column;
+}
+
+// A goods line with all six fields and their TABs.
+std::string Line(std::string_view code, std::string_view name, std::string_view barcode,
+                 std::string_view price, std::string_view group, std::string_view flag) {
+  std::string line;
+  for (std::string_view f : {code, name, barcode, price, group, flag}) {
+    line += f;
+    line += '\t';
+  }
+  return line;
+}
+
+std::string Block(const std::vector<std::string>& lines) {
+  std::string text = "<start>\r\n";
+  for (const std::string& l : lines) text += l + "\r\n";
+  return text + "<end>\r\n";
+}
+
+std::vector<Shown> Only(const Shown& message) { return {message}; }
+
+Shown Error(std::string_view utf8Lead, std::string_view field) {
+  return {W1251(utf8Lead) + std::string(field) + "'", kIconError};
+}
+
+// ---------------------------------------------------------------------------------------
+// Price rule
+
+TEST(ParsePrice, BothModes) {
+  struct Case {
+    std::string field;
+    int64_t kopecks;  // -1: invalid
+    int64_t wholeUnits;
+  };
+  const Case cases[] = {
+      {"12.50", 1250, -1},
+      {"12,50", 1250, -1},
+      {"1 234.50", 123450, -1},
+      {"1\xA0"
+       "234.50",
+       -1, -1},  // a no-break space is no blank
+      {".05", 5, -1},
+      {"0.00", 0, -1},
+      {"12", -1, 12},
+      {"12.5", -1, -1},
+      {"12.500", -1, -1},
+      {"1.234,50", -1, -1},
+      {"-5.00", -1, -1},
+      {"12.50\xF0", -1, -1},  // "р"
+      {"", -1, 0},
+      // Blanks and TABs count nowhere, wherever they stand.
+      {" \t12 .5 0\t", 1250, -1},
+      {"1 2", -1, 12},
+      {"\t", -1, 0},
+      {" ", -1, 0},
+      {".", -1, -1},
+      {"12.", -1, -1},
+      {"00000000000000000012.50", 1250, -1},
+      {"12..50", -1, -1},
+      {"12.5a0", -1, -1},
+      {"+12.50", -1, -1},
+      // The largest value a Price holds, and one more.
+      {"21474836.47", 2147483647, -1},
+      {"21474836.48", -1, -1},
+      {"2147483647", -1, 2147483647},
+      {"2147483648", -1, -1},
+      {"99999999999999999999999.99", -1, -1},
+      {"99999999999999999999999", -1, -1},
+  };
+  for (const Case& c : cases) {
+    for (const bool wholeUnits : {false, true}) {
+      // The field as split off the line ends with its TAB; the outcome is the same.
+      for (const std::string& field : {c.field, c.field + "\t"}) {
+        const int64_t expected = wholeUnits ? c.wholeUnits : c.kopecks;
+        const PriceResult r = ParsePrice(field, wholeUnits);
+        EXPECT_EQ(r.valid, expected >= 0) << "'" << field << "' wholeUnits=" << wholeUnits;
+        if (expected >= 0 && r.valid) {
+          EXPECT_EQ(r.value, expected) << "'" << field << "'";
+        }
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Numeric value rule
+
+TEST(ParseNumber, ValueRule) {
+  struct Case {
+    std::string field;
+    int64_t value;
+  };
+  const Case cases[] = {
+      {"", 0},
+      {"42", 42},
+      {"42\t", 42},
+      {" \t\n 42", 42},
+      {"+7", 7},
+      {"-7", -7},
+      {"-0", 0},
+      {"12abc", 12},
+      {"abc12", 0},
+      {"1 2", 1},
+      {"- 5", 0},
+      {"-", 0},
+      {".", 0},
+      {"5.", 5},
+      {"\r5", 0},  // only blanks, TABs and line feeds are skipped
+      {"\xA0"
+       "5",
+       0},
+      {"1.2.3", 1},
+      {"1,5", 1},  // a comma is no decimal point here
+      // Exponents and hexadecimal prefixes are not numbers: the number ends before them.
+      {"1e5", 1},
+      {"1E5", 1},
+      {"2.5e3", 2},
+      {"0x1F", 0},
+      {"&H10", 0},
+      {"&O17", 0},
+      // Nearest integer, a half to the even neighbour.
+      {"2.5", 2},
+      {"3.5", 4},
+      {"-2.5", -2},
+      {"-3.5", -4},
+      {"0.5", 0},
+      {"1.5", 2},
+      {".5", 0},
+      {".6", 1},
+      {"2.49999", 2},
+      {"2.50001", 3},
+      {"2.500000", 2},
+      {"2.51", 3},
+      {"7.4", 7},
+      {"-7.6", -8},
+      {"65535.5", 65536},
+      // Leading zeros never overflow.
+      {"000000000000000000000000000000000001", 1},
+      {"9223372036854775807", std::numeric_limits<int64_t>::max()},
+      {"-9223372036854775807", -std::numeric_limits<int64_t>::max()},
+      {"9223372036854775806.5", 9223372036854775806},
+      {"9223372036854775807.4", std::numeric_limits<int64_t>::max()},
+  };
+  for (const Case& c : cases) {
+    const NumberValue n = ParseNumber(c.field);
+    EXPECT_FALSE(n.overflow) << "'" << c.field << "'";
+    EXPECT_EQ(n.value, c.value) << "'" << c.field << "'";
+  }
+}
+
+TEST(ParseNumber, MagnitudeBeyond63BitsOverflows) {
+  for (const char* field :
+       {"9223372036854775808", "-9223372036854775808", "9223372036854775807.5",
+        "99999999999999999999", "123456789012345678901234567890.0", "-99999999999999999999"}) {
+    EXPECT_TRUE(ParseNumber(field).overflow) << field;
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Goods lines, fields and columns
+
+TEST_F(GoodsFileTest, GoodsLineFillsAllColumns) {
+  ASSERT_TRUE(read(Block({Line("17", "Milk", "4600000000001", "79.90", "3", "1"),
+                          Line("18", "Bread", "", "35.00", "", "0")})));
+  EXPECT_TRUE(shown.empty());
+  ASSERT_EQ(table.GoodsCount, 2);
+  EXPECT_EQ(table.Code[1], 17);
+  EXPECT_EQ(table.Name[1], Name("Milk\t"));
+  EXPECT_EQ(table.Barcode[1], "4600000000001\t");
+  EXPECT_EQ(table.Price[1], 7990);
+  EXPECT_EQ(table.Group[1], 3);
+  EXPECT_EQ(table.Flag[1], 1);
+  EXPECT_EQ(table.Code[2], 18);
+  EXPECT_EQ(table.Name[2], Name("Bread\t"));
+  EXPECT_EQ(table.Barcode[2], Barcode("\t"));
+  EXPECT_EQ(table.Price[2], 3500);
+  EXPECT_EQ(table.Group[2], 0);
+  EXPECT_EQ(table.Flag[2], 0);
+}
+
+TEST_F(GoodsFileTest, WholeUnitPrices) {
+  ASSERT_TRUE(read(Block({Line("1", "A", "", "150", "", "")}), true));
+  EXPECT_EQ(table.Price[1], 150);
+  EXPECT_FALSE(read(Block({Line("1", "A", "", "150.00", "", "")}), true));
+  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "150.00\t")));
+}
+
+TEST_F(GoodsFileTest, NameAndBarcodeFitTheirColumns) {
+  const std::string n23(23, 'N');
+  const std::string n24(24, 'N');
+  const std::string n30 =
+      "\xC1\xE0\xF2\xEE\xED \xED\xE0\xF0\xE5\xE7\xED\xEE\xE9 " + std::string(20, 'x');
+  ASSERT_TRUE(read(
+      Block({Line("1", n23, "4600000000001", "1.00", "", ""),
+             Line("2", n24, "04600000000001", "1.00", "", ""), Line("3", n30, "", "1.00", "", ""),
+             Line("4", "0123456789", "46", "1.00", "", ""), Line("5", "", "", "1.00", "", "")})));
+  ASSERT_EQ(table.GoodsCount, 5);
+  EXPECT_EQ(table.Name[1], n23 + "\t");  // 23 characters keep their TAB
+  EXPECT_EQ(table.Name[2], n24);         // 24 are cut without it
+  EXPECT_EQ(table.Name[3], n30.substr(0, 24));
+  EXPECT_EQ(table.Name[4], "0123456789\t" + std::string(13, ' '));
+  EXPECT_EQ(table.Name[5], "\t" + std::string(23, ' '));
+  EXPECT_EQ(table.Barcode[1], "4600000000001\t");  // 13 digits keep their TAB
+  EXPECT_EQ(table.Barcode[2], "04600000000001");   // 14 are cut, same number
+  EXPECT_EQ(table.Barcode[4], "46\t" + std::string(11, ' '));
+}
+
+TEST_F(GoodsFileTest, MissingTabsLeaveFieldsEmpty) {
+  struct Case {
+    std::string line;
+    int32_t code;
+    std::string name;
+    std::string barcode;
+    int32_t price;
+    int32_t group;
+    int32_t flag;
+  };
+  const Case cases[] = {
+      // The sixth field without its TAB is empty: Flag 0 although it says 1.
+      {"5\tA\t46\t7\t2\t1", 5, Name("A\t"), Barcode("46\t"), 7, 2, 0},
+      {"5\tA\t46\t7\t2\t1\t", 5, Name("A\t"), Barcode("46\t"), 7, 2, 1},
+      // Extra fields are ignored.
+      {"5\tA\t46\t7\t2\t1\t99\tjunk\t-1.5\t", 5, Name("A\t"), Barcode("46\t"), 7, 2, 1},
+      // Text after the last TAB is no field: the name and later fields are empty.
+      {"5\tMilk", 5, Name(""), Barcode(""), 0, 0, 0},
+      {"5", 0, Name(""), Barcode(""), 0, 0, 0},
+      {"5\tA\t46", 5, Name("A\t"), Barcode(""), 0, 0, 0},
+      {"\t\t\t\t\t\t", 0, Name("\t"), Barcode("\t"), 0, 0, 0},
+      {"\t\t\t\t\t0.51\t", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
+      {"\t\t\t\t\t0.5\t", 0, Name("\t"), Barcode("\t"), 0, 0, 0},
+      {"\t\t\t\t\t-3\t", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
+      {"\t\t\t\t\tyes\t", 0, Name("\t"), Barcode("\t"), 0, 0, 0},
+      {"\t\t\t\t\t99999999999999999999999\t", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
+      {"\t\t\t\t\t                         1\t", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(read(Block({c.line}), true)) << c.line;
+    ASSERT_EQ(table.GoodsCount, 1) << c.line;
+    EXPECT_EQ(table.Code[1], c.code) << c.line;
+    EXPECT_EQ(table.Name[1], c.name) << c.line;
+    EXPECT_EQ(table.Barcode[1], c.barcode) << c.line;
+    EXPECT_EQ(table.Price[1], c.price) << c.line;
+    EXPECT_EQ(table.Group[1], c.group) << c.line;
+    EXPECT_EQ(table.Flag[1], c.flag) << c.line;
+  }
+  // In the default mode the empty price of a short line is invalid.
+  EXPECT_FALSE(read(Block({"5\tA\t46\t7.00"})));
+  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "")));
+}
+
+TEST_F(GoodsFileTest, EmptyLineInsideBlock) {
+  EXPECT_FALSE(read("<start>\r\n\r\n<end>\r\n"));
+  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "")));
+
+  ASSERT_TRUE(read("<start>\r\n\r\n<end>\r\n", true));
+  EXPECT_TRUE(shown.empty());
+  ASSERT_EQ(table.GoodsCount, 1);
+  EXPECT_EQ(table.Code[1], 0);
+  EXPECT_EQ(table.Name[1], std::string(24, ' '));
+  EXPECT_EQ(table.Barcode[1], std::string(14, ' '));
+  EXPECT_EQ(table.Price[1], 0);
+  EXPECT_EQ(table.Group[1], 0);
+  EXPECT_EQ(table.Flag[1], 0);
+}
+
+// ---------------------------------------------------------------------------------------
+// Markers and blocks
+
+TEST_F(GoodsFileTest, MarkersAndBlocks) {
+  const std::string a = Line("1", "A", "", "1", "", "");
+  const std::string b = Line("2", "B", "", "2", "", "");
+  const std::string c = Line("3", "C", "", "3", "", "");
+  struct Case {
+    std::string file;
+    std::vector<int32_t> codes;  // read in whole-units mode: a line without TABs is code 0
+  };
+  const Case cases[] = {
+      {a + "\r\n" + b + "\r\n", {}},  // no "<start>": nothing is read
+      {"<start>\r\n<end>\r\n", {}},
+      {"", {}},
+      {"header\r\n<start>\r\n" + a + "\r\n<end>\r\n" + b + "\r\n", {1}},
+      {"<START>\r\n" + a + "\r\n", {1}},  // no "<end>": read to the end of the file
+      {"<Start> goods\r\n" + a + "\r\n<END>\r\n", {1}},
+      {"<start>ed\r\n" + a + "\r\n<end>ing\r\n" + b, {1}},
+      {"<start><end>\r\n" + a, {1}},
+      // The whole marker, its closing ">" included, must begin the line.
+      {"<started>\r\n" + a + "\r\n", {}},
+      {"<start>\r\n" + a + "\r\n<ending>\r\n" + b, {1, 2}},
+      {"<start\r\n" + a + "\r\n", {}},
+      {" <start>\r\n" + a + "\r\n", {}},             // not in the first column
+      {"\xEF\xBB\xBF<start>\r\n" + a + "\r\n", {}},  // a byte-order mark
+      {"<sta\r\n" + a + "\r\n", {}},
+      {"<st\xC0rt>\r\n" + a + "\r\n", {}},  // only Latin letters are lowered
+      {"<start>\r\n" + a + "\r\n <end>\r\n" + b + "\r\n", {1, 0, 2}},  // " <end>" is goods
+      // Lines beginning with "<" inside a block are skipped and not counted.
+      {"<start>\r\n" + a + "\r\n<comment>\r\n<\r\n" + b + "\r\n<end>\r\n", {1, 2}},
+      // Several blocks: item numbers run on across them.
+      {"<start>\r\n" + a + "\r\n<end>\r\nnote\r\n<start>\r\n" + b + "\r\n" + c + "\r\n<end>\r\n",
+       {1, 2, 3}},
+      {"<start>\r\n<start>\r\n" + a + "\r\n<end>\r\n<end>\r\n" + b + "\r\n", {1}},
+  };
+  for (const Case& k : cases) {
+    ASSERT_TRUE(read(k.file, true)) << k.file;
+    EXPECT_TRUE(shown.empty());
+    ASSERT_EQ(table.GoodsCount, static_cast<int32_t>(k.codes.size())) << k.file;
+    for (size_t i = 0; i < k.codes.size(); ++i) EXPECT_EQ(table.Code[i + 1], k.codes[i]) << k.file;
+  }
+}
+
+TEST_F(GoodsFileTest, EndOfFileByte) {
+  const std::string a = Line("1", "A", "", "1.00", "", "");
+  const std::string b = Line("2", "B", "", "2.00", "", "");
+  const std::string bad = Line("3", "C", "", "oops", "", "");
+  struct Case {
+    std::string file;
+    std::vector<int32_t> codes;
+  };
+  const Case cases[] = {
+      // The text before 0x1A on its line is the last line; nothing after it is read.
+      {"<start>\r\n" + a + "\r\n" + b + "\x1A\r\n" + bad + "\r\n", {1, 2}},
+      {"<start>\r\n" + a + "\r\n\x1A" + bad + "\r\n", {1}},
+      {"<start>\r\n" + a +
+           "\x1A"
+           "\r\n<end>",
+       {1}},
+      {"<start>\r\n" + a + "\r\n\x1A", {1}},  // no empty line before the 0x1A
+      {"<start>\r\n" + a + "\r\n<end>\x1A<start>\r\n" + b + "\r\n", {1}},
+      {"\x1A<start>\r\n" + a + "\r\n", {}},
+  };
+  for (const Case& k : cases) {
+    ASSERT_TRUE(read(k.file)) << k.file;
+    EXPECT_TRUE(shown.empty());
+    ASSERT_EQ(table.GoodsCount, static_cast<int32_t>(k.codes.size())) << k.file;
+    for (size_t i = 0; i < k.codes.size(); ++i) EXPECT_EQ(table.Code[i + 1], k.codes[i]);
+  }
+}
+
+TEST_F(GoodsFileTest, LineEnds) {
+  const std::string a = Line("1", "A", "", "1", "", "");
+  const std::string b = Line("2", "B", "", "2", "", "");
+  struct Case {
+    std::string file;
+    std::vector<int32_t> codes;  // read in whole-units mode, where an empty line is code 0
+  };
+  const Case cases[] = {
+      {"<start>\r\n" + a + "\r\n" + b + "\r\n<end>\r\n", {1, 2}},
+      {"<start>\r" + a + "\r" + b + "\r<end>\r", {1, 2}},
+      {"<start>\n" + a + "\n" + b + "\n<end>\n", {1, 2}},  // a file saved with LF alone
+      {"<start>\n" + a + "\r\n" + b + "\r<end>", {1, 2}},
+      {"<start>\r\n" + a + "\r\n" + b, {1, 2}},  // the last line needs no line end
+      // CR LF is one line end; LF CR and CR CR are two, with an empty line between.
+      {"<start>\r\n" + a + "\n\r" + b + "\r\n", {1, 0, 2}},
+      {"<start>\r\n" + a + "\r\r" + b + "\r\n", {1, 0, 2}},
+      {"<start>\r\n" + a + "\r\n\r\n" + b + "\r\n", {1, 0, 2}},
+      {"<start>\r\n" + a + "\n\n" + b + "\r\n", {1, 0, 2}},
+  };
+  for (const Case& k : cases) {
+    ASSERT_TRUE(read(k.file, true)) << k.file;
+    ASSERT_EQ(table.GoodsCount, static_cast<int32_t>(k.codes.size())) << k.file;
+    for (size_t i = 0; i < k.codes.size(); ++i) EXPECT_EQ(table.Code[i + 1], k.codes[i]);
+    EXPECT_EQ(table.Name[1], Name("A\t"));
+  }
+}
+
+// The file is read in pieces; a line end, a TAB or a marker cut by a piece boundary must
+// read as if it were whole.
+TEST_F(GoodsFileTest, PieceBoundariesAnywhere) {
+  const std::string line = Line("12", "Name", "4600000000001", "1.50", "7", "1");
+  const std::string tail = "\r\n" + line + "\r\n<end>\r\n" + line + "\r\n";
+  const std::string body = "\r\n<start>\r\n" + line + tail;
+  const size_t boundary = 64 * 1024;
+  for (size_t cut = 0; cut < 60; ++cut) {
+    // A header line that puts the boundary (64 KiB) cut bytes into what follows it.
+    ASSERT_TRUE(read(std::string(boundary - cut, 'h') + body)) << cut;
+    ASSERT_EQ(table.GoodsCount, 2) << cut;
+    for (int32_t i = 1; i <= 2; ++i) {
+      EXPECT_EQ(table.Code[i], 12) << cut;
+      EXPECT_EQ(table.Name[i], Name("Name\t")) << cut;
+      EXPECT_EQ(table.Barcode[i], "4600000000001\t") << cut;
+      EXPECT_EQ(table.Price[i], 150) << cut;
+      EXPECT_EQ(table.Group[i], 7) << cut;
+      EXPECT_EQ(table.Flag[i], 1) << cut;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Refused files
+
+TEST_F(GoodsFileTest, InvalidPriceStopsAtFirstBadLine) {
+  const std::string good = Line("1", "A", "", "1.00", "", "");
+  ASSERT_FALSE(read(
+      Block({good, Line("2", "B", "", "12.5 ", "", ""), Line("3", "C", "", "x", "", ""), good})));
+  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "12.5 \t")));
+  EXPECT_EQ(table.GoodsCount, 0);  // nothing can be sent
+
+  ASSERT_FALSE(read(Block({Line("1", "A", "", "21474836.48", "", "")})));
+  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "21474836.48\t")));
+  ASSERT_FALSE(read(Block({Line("1", "A", "", "2147483648", "", "")}), true));
+  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "2147483648\t")));
+}
+
+TEST_F(GoodsFileTest, ExactMessageBytes) {
+  EXPECT_EQ(W1251("Недопустимая цена: '"),
+            "\xCD\xE5\xE4\xEE\xEF\xF3\xF1\xF2\xE8\xEC\xE0\xFF \xF6\xE5\xED\xE0: '");
+  ASSERT_FALSE(read(Block({Line("70000", "A", "", "1.00", "", "")})));
+  ASSERT_EQ(shown.size(), 1U);
+  EXPECT_EQ(shown[0].text,
+            "\xCD\xE5\xE4\xEE\xEF\xF3\xF1\xF2\xE8\xEC\xFB\xE9 \xEA\xEE\xE4 "
+            "\xF2\xEE\xE2\xE0\xF0\xE0: '70000\t'");
+  EXPECT_EQ(shown[0].style, 0x10U);
+}
+
+TEST_F(GoodsFileTest, FieldsTheRegisterCannotTake) {
+  struct Case {
+    std::string line;
+    Shown message;
+  };
+  const std::string code = "Недопустимый код товара: '";
+  const std::string group = "Недопустимый номер группы: '";
+  const std::string barcode = "Недопустимый штрих-код: '";
+  const std::string price = "Недопустимая цена: '";
+  const Case cases[] = {
+      {Line("65536", "A", "", "1.00", "", ""), Error(code, "65536\t")},
+      {Line("70000", "A", "", "1.00", "", ""), Error(code, "70000\t")},
+      {Line("-1", "A", "", "1.00", "", ""), Error(code, "-1\t")},
+      {Line("65535.5", "A", "", "1.00", "", ""), Error(code, "65535.5\t")},
+      {Line(" 99999999999999999999x", "A", "", "1.00", "", ""),
+       Error(code, " 99999999999999999999x\t")},
+      {Line("1", "A", "", "1.00", "256", ""), Error(group, "256\t")},
+      {Line("1", "A", "", "1.00", "-1", ""), Error(group, "-1\t")},
+      {Line("1", "A", "", "1.00", "255.5", ""), Error(group, "255.5\t")},
+      {Line("1", "A", "", "1.00", "999999999999999999999e1", ""),
+       Error(group, "999999999999999999999e1\t")},
+      {Line("1", "A", "-5", "1.00", "", ""), Error(barcode, "-5\t")},
+      {Line("1", "A", "460000000000123", "1.00", "", ""), Error(barcode, "460000000000123\t")},
+      {Line("1", "A", "  4600000000001", "1.00", "", ""), Error(barcode, "  4600000000001\t")},
+      {Line("1", "A", "99999999999999999999", "1.00", "", ""),
+       Error(barcode, "99999999999999999999\t")},
+      {Line("1", "A", "1234567890123.5", "1.00", "", ""), Error(barcode, "1234567890123.5\t")},
+      // Checked in the order code, bar code, price, group.
+      {Line("70000", "A", "-5", "x", "300", ""), Error(code, "70000\t")},
+      {Line("1", "A", "-5", "x", "300", ""), Error(barcode, "-5\t")},
+      {Line("1", "A", "", "x", "300", ""), Error(price, "x\t")},
+  };
+  for (const Case& c : cases) {
+    const std::string good = Line("1", "A", "", "1.00", "", "");
+    // The first bad line stops the reading: the second bad line is never looked at.
+    ASSERT_FALSE(read(Block({good, c.line, Line("99999", "", "", "", "999", "")}))) << c.line;
+    EXPECT_EQ(shown, Only(c.message)) << c.line;
+    EXPECT_EQ(table.GoodsCount, 0);
+  }
+}
+
+TEST_F(GoodsFileTest, FieldsAtTheRegistersLimits) {
+  ASSERT_TRUE(read(Block({Line("65535", "A", "99999999999999", "1.00", "255", "1"),
+                          Line("-0", "A", "-0", "1.00", "-0.4", ""),
+                          Line("abc", "A", "no code", "1.00", "x", ""),
+                          Line("", "A", "00000000000007", "1.00", "1.5", ""),
+                          Line("65534.5", "A", "4600000000001.4", "1.00", "254.5", "")})));
+  EXPECT_TRUE(shown.empty());
+  ASSERT_EQ(table.GoodsCount, 5);
+  EXPECT_EQ(table.Code[1], 65535);
+  EXPECT_EQ(table.Group[1], 255);
+  EXPECT_EQ(table.Barcode[1], "99999999999999");
+  EXPECT_EQ(table.Code[2], 0);
+  EXPECT_EQ(table.Group[2], 0);
+  EXPECT_EQ(table.Code[3], 0);  // no number is 0
+  EXPECT_EQ(table.Group[3], 0);
+  EXPECT_EQ(table.Barcode[3], "no code\t      ");
+  EXPECT_EQ(table.Group[4], 2);
+  EXPECT_EQ(table.Code[5], 65534);
+  EXPECT_EQ(table.Group[5], 254);
+  EXPECT_EQ(table.Barcode[5], "4600000000001.");  // still 4600000000001 once cut
+}
+
+TEST_F(GoodsFileTest, AtMost3000Goods) {
+  std::string lines;
+  for (int i = 1; i <= 3000; ++i)
+    lines += Line(std::to_string(i), "A", "", "1.00", "", "") + "\r\n";
+  ASSERT_TRUE(read("<start>\r\n" + lines));
+  EXPECT_EQ(table.GoodsCount, 3000);
+  EXPECT_EQ(table.Code[3000], 3000);
+
+  // One more goods line anywhere refuses the whole file, even an empty or bad one.
+  for (const std::string& extra :
+       {Line("3001", "A", "", "1.00", "", ""), std::string(), Line("1", "A", "", "bad", "", "")}) {
+    ASSERT_FALSE(read("<start>\r\n" + lines + extra + "\r\n<end>\r\n"));
+    EXPECT_EQ(shown, Only({W1251("Слишком много товаров в файле (больше 3000)"), kIconError}));
+    EXPECT_EQ(table.GoodsCount, 0);
+  }
+  // Marker and skipped lines do not count.
+  ASSERT_TRUE(read("<start>\r\n" + lines + "<end>\r\nnote\r\n<comment>\r\n"));
+  EXPECT_EQ(table.GoodsCount, 3000);
+}
+
+TEST_F(GoodsFileTest, FileThatCannotBeOpened) {
+  const std::string missing = (dir_ / "no such file.txt").string();
+  EXPECT_FALSE(readFile(missing));
+  EXPECT_EQ(shown, Only({W1251("Не могу открыть файл: ") + missing, kIconError}));
+  EXPECT_EQ(table.GoodsCount, 0);
+
+  const std::string folder = (dir_ / "folder").string();
+  std::filesystem::create_directory(folder);
+  EXPECT_FALSE(readFile(folder));
+  EXPECT_EQ(shown, Only({W1251("Не могу открыть файл: ") + folder, kIconError}));
+
+  EXPECT_FALSE(readFile(""));
+  EXPECT_EQ(shown, Only({W1251("Не могу открыть файл: "), kIconError}));
+
+  // A NUL byte must not open the file named by the bytes before it.
+  const std::string real = write(Block({}), "real.txt");
+  EXPECT_FALSE(readFile(real + std::string(1, '\0') + "x"));
+  EXPECT_EQ(shown.size(), 1U);
+}
+
+#ifdef _WIN32
+TEST_F(GoodsFileTest, FileHeldOpenCannotBeOpened) {
+  const std::string name = write(Block({Line("1", "A", "", "1.00", "", "")}));
+  {
+    InputFile holder;
+    ASSERT_TRUE(holder.open(name));
+    EXPECT_FALSE(readFile(name));
+    EXPECT_EQ(shown, Only({W1251("Не могу открыть файл: ") + name, kIconError}));
+  }
+  EXPECT_TRUE(readFile(name));
+  EXPECT_EQ(table.GoodsCount, 1);
+}
+#endif
+
+TEST_F(GoodsFileTest, LongLinesReadOnce) {
+  const std::string huge(2 * 1024 * 1024, 'x');
+  const std::string digits(2 * 1024 * 1024, '0');
+  const std::string file =
+      huge + "\r\n<start>" + huge + "\r\n" +           // header, marker
+      Line("1", huge, "", "1.00", "", "") + "\r\n" +   // long name
+      Line("2", "B", "", "2.00", "", huge) + "\r\n" +  // long flag
+      Line("3", "C", "", "3.00", "", "") + huge + "\t" + huge + "\r\n" +
+      Line(digits + "4", "D", "46", digits + "4.00", digits + "1", digits + "1") + "\r\n" +
+      "<end>" + huge + "\r\n";
+  ASSERT_TRUE(read(file));
+  ASSERT_EQ(table.GoodsCount, 4);
+  EXPECT_EQ(table.Name[1], std::string(24, 'x'));
+  EXPECT_EQ(table.Flag[2], 0);
+  EXPECT_EQ(table.Code[3], 3);
+  EXPECT_EQ(table.Code[4], 4);
+  EXPECT_EQ(table.Barcode[4], Barcode("46\t"));
+  EXPECT_EQ(table.Price[4], 400);
+  EXPECT_EQ(table.Group[4], 1);
+  EXPECT_EQ(table.Flag[4], 1);
+  // A long line without TABs inside a block is an item with an empty price.
+  ASSERT_TRUE(read("<start>\r\n" + huge + "\r\n", true));
+  EXPECT_EQ(table.GoodsCount, 1);
+}
+
+TEST_F(GoodsFileTest, LongBadFieldIsQuotedWhole) {
+  const std::string field = std::string(2 * 1024 * 1024, ' ') + "1.0\t";
+  ASSERT_FALSE(read(Block({Line("1", "A", "", field.substr(0, field.size() - 1), "", "")})));
+  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", field)));
+}
+
+// ---------------------------------------------------------------------------------------
+// The example goods file
+
+std::string ExampleFile() {
+  std::string name = GOODS_EXAMPLE_FILE;
+#ifdef _WIN32
+  // Built on Linux for Wine: the source tree is reached through the drive that maps "/".
+  if (!name.empty() && name[0] == '/') name = "Z:" + name;
+#endif
+  return name;
+}
+
+TEST_F(GoodsFileTest, ExampleFileLoads) {
+  ASSERT_TRUE(readFile(ExampleFile()));
+  EXPECT_TRUE(shown.empty());
+  ASSERT_EQ(table.GoodsCount, 37);
+  EXPECT_EQ(table.Code[1], 101);
+  EXPECT_EQ(table.Name[1], W1251("Хлеб Бородинский 400г") + "\t" + std::string(2, ' '));
+  EXPECT_EQ(table.Barcode[1], "4607001001010\t");
+  EXPECT_EQ(table.Price[1], 4290);
+  EXPECT_EQ(table.Group[1], 1);
+  EXPECT_EQ(table.Flag[1], 0);
+  EXPECT_EQ(table.Name[24], Name("Coca-Cola 0,5\xEB\t"));
+  EXPECT_EQ(table.Price[24], 8990);
+  EXPECT_EQ(table.Code[37], 902);
+  EXPECT_EQ(table.Name[37], Name(W1251("Пакет-майка") + "\t"));
+  EXPECT_EQ(table.Barcode[37], Barcode("\t"));
+  EXPECT_EQ(table.Price[37], 300);
+  EXPECT_EQ(table.Group[37], 9);
+  for (int32_t i = 1; i <= table.GoodsCount; ++i) {
+    EXPECT_EQ(table.Name[i].size(), kNameWidth);
+    EXPECT_EQ(table.Barcode[i].size(), kBarcodeWidth);
+    EXPECT_GT(table.Price[i], 0);
+  }
+  // In whole-units mode its prices with kopecks are invalid.
+  ASSERT_FALSE(readFile(ExampleFile(), true));
+  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "42.90\t")));
+}
+
+}  // namespace
