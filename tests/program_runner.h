@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
@@ -86,3 +87,6 @@ class TempDir {
 
 // Contents of a file, or empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
+
+// Milliseconds from now until deadline, 0 once it has passed: the timeout of a bounded poll.
+int MsLeft(std::chrono::steady_clock::time_point deadline);

@@ -5,17 +5,6 @@
 
 #include <chrono>
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int MsLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-}  // namespace
-
 SimulatorProcess::SimulatorProcess(const std::string& binary,
                                    const std::vector<std::string>& options,
                                    const SimulatorSetup& setup) {
@@ -33,7 +22,7 @@ SimulatorProcess::SimulatorProcess(const std::string& binary,
                                             ChildSetup{.out = Sink::kPipe, .err = Sink::kInherit});
   if (!setup.newPseudoTerminal) return;
 
-  const auto deadline = Clock::now() + std::chrono::seconds(15);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
   std::string text;
   while (process_->running() && text.find('\n') == std::string::npos && MsLeft(deadline) > 0) {
     pollfd p{process_->out(), POLLIN, 0};

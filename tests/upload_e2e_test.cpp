@@ -19,11 +19,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int64_t MsLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-  return left.count() > 0 ? left.count() : 0;
-}
-
 // One goods line as written in the file, and what the register must hold for it.
 struct Item {
   std::string code;

@@ -22,11 +22,6 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kStartWait = std::chrono::seconds(15);
 const std::string kClearFrame = FromHex("17 0B 63 00 00 00 00 00 19 00 85");
 
-int64_t MsLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-  return left.count() > 0 ? left.count() : 0;
-}
-
 // The program's end of the line: the slave opened and set raw at the given speed.
 class ProgramEnd {
  public:
@@ -321,7 +316,7 @@ TEST(RegisterSim, ServesASerialDeviceInRawMode) {
   const auto answerBy = Clock::now() + std::chrono::seconds(2);
   while (answer.size() < 7 && MsLeft(answerBy) > 0) {
     pollfd p{master, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(MsLeft(answerBy))) <= 0) continue;
+    if (poll(&p, 1, MsLeft(answerBy)) <= 0) continue;
     char buffer[64];
     const ssize_t n = read(master, buffer, sizeof buffer);
     if (n > 0) answer.append(buffer, static_cast<size_t>(n));
