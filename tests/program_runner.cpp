@@ -12,66 +12,137 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 extern char** environ;
 
-ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::map<std::string, std::string>& environment,
-                         double timeoutSeconds) {
-  ProgramResult result;
-  int outPipe[2];
-  int errPipe[2];
-  if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return result;
+namespace {
 
-  std::vector<std::string> argStore{program};
-  argStore.insert(argStore.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (auto& a : argStore) argv.push_back(a.data());
-  argv.push_back(nullptr);
+using Clock = std::chrono::steady_clock;
 
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// This process's environment with the given variables set on top, as "NAME=value" entries.
+std::vector<std::string> Environment(const std::map<std::string, std::string>& extra) {
   std::map<std::string, std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry(*e);
     const size_t eq = entry.find('=');
     if (eq != std::string::npos) env[entry.substr(0, eq)] = entry.substr(eq + 1);
   }
-  for (const auto& [key, value] : environment) env[key] = value;
-  std::vector<std::string> envStore;
-  for (const auto& [key, value] : env) envStore.push_back(key + "=" + value);
-  std::vector<char*> envp;
-  for (auto& e : envStore) envp.push_back(e.data());
-  envp.push_back(nullptr);
+  for (const auto& [key, value] : extra) env[key] = value;
+  std::vector<std::string> entries;
+  for (const auto& [key, value] : env) entries.push_back(key + "=" + value);
+  return entries;
+}
 
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+  std::vector<char*> pointers;
+  for (auto& s : strings) pointers.push_back(s.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+// Connects descriptor fd of the child as sink says; pipeEnds receives a new pipe for kPipe.
+bool Redirect(posix_spawn_file_actions_t* actions, int fd, Sink sink, const std::string& file,
+              int pipeEnds[2]) {
+  switch (sink) {
+    case Sink::kNull:
+      return posix_spawn_file_actions_addopen(actions, fd, "/dev/null", O_WRONLY, 0) == 0;
+    case Sink::kPipe:
+      return pipe2(pipeEnds, O_CLOEXEC) == 0 &&
+             posix_spawn_file_actions_adddup2(actions, pipeEnds[1], fd) == 0;
+    case Sink::kInherit:
+      return true;
+    case Sink::kFile:
+      return posix_spawn_file_actions_addopen(actions, fd, file.c_str(), O_RDWR | O_NOCTTY, 0) == 0;
+  }
+  return false;
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
+                           const ChildSetup& setup) {
+  std::vector<std::string> argStore{program};
+  argStore.insert(argStore.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv = Pointers(argStore);
+  std::vector<std::string> envStore = Environment(setup.environment);
+  std::vector<char*> envp = Pointers(envStore);
+
+  int outPipe[2] = {-1, -1};
+  int errPipe[2] = {-1, -1};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = -1;
-  const int spawned =
-      posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  close(outPipe[1]);
-  close(errPipe[1]);
-  if (spawned != 0) {
-    close(outPipe[0]);
-    close(errPipe[0]);
-    return result;
+  const bool ready = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+                     Redirect(&actions, 1, setup.out, setup.errFile, outPipe) &&
+                     Redirect(&actions, 2, setup.err, setup.errFile, errPipe);
+  if (ready &&
+      posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) {
+    pid_ = -1;
   }
+  posix_spawn_file_actions_destroy(&actions);
+  for (int* ends : {outPipe, errPipe}) {
+    if (ends[1] >= 0) close(ends[1]);
+    if (ends[0] >= 0 && (!ready || pid_ <= 0)) close(ends[0]);
+  }
+  if (ready && pid_ > 0) {
+    out_ = outPipe[0];
+    err_ = errPipe[0];
+  }
+}
 
-  bool killed = false;
-  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+ChildProcess::~ChildProcess() {
+  stop(0);
+  if (out_ >= 0) close(out_);
+  if (err_ >= 0) close(err_);
+}
+
+int ChildProcess::wait(double seconds) {
+  const auto start = Clock::now();
+  while (running()) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      ended_ = true;
+      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      break;
+    }
+    if (SecondsSince(start) >= seconds) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return status_;
+}
+
+int ChildProcess::stop(double graceSeconds) {
+  if (!running()) return status_;
+  if (graceSeconds > 0) {
+    kill(pid_, SIGTERM);
+    if (wait(graceSeconds) >= 0) return status_;
+  }
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  ended_ = true;
+  status_ = -1;
+  return status_;
+}
+
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::map<std::string, std::string>& environment,
+                         double timeoutSeconds) {
+  ProgramResult result;
+  const auto start = Clock::now();
+  ChildProcess child(program, arguments,
+                     {.environment = environment, .out = Sink::kPipe, .err = Sink::kPipe});
+  if (!child.running()) return result;
+
+  pollfd fds[2] = {{child.out(), POLLIN, 0}, {child.err(), POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
   int open = 2;
   while (open > 0) {
-    const double elapsed =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (elapsed > timeoutSeconds && !killed) {
-      kill(pid, SIGKILL);
-      killed = true;
-    }
+    // Killed, it closes its ends of the pipes, and the loop ends.
+    if (SecondsSince(start) > timeoutSeconds) child.stop(0);
     if (poll(fds, 2, 100) < 0) break;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
@@ -80,22 +151,14 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
       if (n > 0) {
         sinks[i]->append(buffer, static_cast<size_t>(n));
       } else {
-        close(fds[i].fd);
-        fds[i].fd = -1;
+        fds[i].fd = -1;  // closed by the ChildProcess
         --open;
       }
     }
   }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (killed) {
-    result.exitStatus = -1;
-  } else if (WIFEXITED(status)) {
-    result.exitStatus = WEXITSTATUS(status);
-  } else if (WIFSIGNALED(status)) {
-    result.exitStatus = 128 + WTERMSIG(status);
-  }
+  // With both pipes closed it has ended, or is about to.
+  result.exitStatus = child.wait(timeoutSeconds + 10);
+  result.seconds = SecondsSince(start);
   return result;
 }
 
@@ -118,4 +181,9 @@ std::string TempDir::write(const std::string& name, const std::string& bytes) co
 std::string ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+int MsLeft(std::chrono::steady_clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }

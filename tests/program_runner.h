@@ -1,9 +1,61 @@
 // Runs a built program as a child process and collects what it did.
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
+
+// Where a started program's standard output or standard error goes.
+enum class Sink {
+  kNull,     // /dev/null
+  kPipe,     // a pipe whose read end the ChildProcess holds
+  kInherit,  // the same stream as this process's
+  kFile,     // the file (or terminal) at ChildSetup::errFile, opened read-write
+};
+
+struct ChildSetup {
+  std::map<std::string, std::string> environment = {};  // set on top of this process's environment
+  Sink out = Sink::kNull;
+  Sink err = Sink::kNull;
+  std::string errFile = {};  // for err == Sink::kFile
+};
+
+// A program started in the background with its standard input on /dev/null. The destructor
+// kills it (SIGKILL) when it still runs and closes the pipes.
+class ChildProcess {
+ public:
+  // Starts program with arguments (argv[1..]); running() tells whether that worked.
+  ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
+               const ChildSetup& setup = {});
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  ~ChildProcess();
+
+  pid_t pid() const { return pid_; }
+  bool running() const { return pid_ > 0 && !ended_; }
+  // Read ends of the piped standard output and error, -1 when not piped.
+  int out() const { return out_; }
+  int err() const { return err_; }
+
+  // Waits up to seconds (0: just looks) for the program to end. Returns its exit code, or
+  // 128 + the signal that ended it, or -1 while it still runs, when it never started or when
+  // stop() had to kill it.
+  int wait(double seconds);
+
+  // SIGTERM, then SIGKILL when it has not ended within graceSeconds (0: SIGKILL at once);
+  // returns what wait() returns. Harmless when it has already ended.
+  int stop(double graceSeconds = 5);
+
+ private:
+  pid_t pid_ = -1;
+  bool ended_ = false;
+  int status_ = -1;  // once ended: what wait() returns
+  int out_ = -1;
+  int err_ = -1;
+};
 
 struct ProgramResult {
   int exitStatus = -1;  // the exit code, or 128 + signal, or -1 when it had to be killed
@@ -35,3 +87,6 @@ class TempDir {
 
 // Contents of a file, or empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
+
+// Milliseconds from now until deadline, 0 once it has passed: the timeout of a bounded poll.
+int MsLeft(std::chrono::steady_clock::time_point deadline);

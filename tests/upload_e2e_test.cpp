@@ -2,11 +2,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,22 +15,9 @@
 #include "tests/program_runner.h"
 #include "tests/simulator_process.h"
 
-extern char** environ;
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int64_t MsLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-  return left.count() > 0 ? left.count() : 0;
-}
-
-class Simulator : public SimulatorProcess {
- public:
-  explicit Simulator(const std::vector<std::string>& options)
-      : SimulatorProcess(REGISTER_SIM_BINARY, options) {}
-};
 
 // One goods line as written in the file, and what the register must hold for it.
 struct Item {
@@ -151,7 +135,7 @@ struct Upload {
            std::vector<std::string> tallyArgs = {}) {
     std::vector<std::string> options{"--db", db, "--log", log};
     options.insert(options.end(), simOptions.begin(), simOptions.end());
-    Simulator sim(options);
+    SimulatorProcess sim(REGISTER_SIM_BINARY, options);
     ASSERT_FALSE(sim.slave().empty()) << "register-sim did not start";
     tallyArgs.push_back(dir.write("goods.txt", GoodsFile(items)));
     result = RunProgram(TALLY_BINARY, tallyArgs, {{"TALLY_COM1", sim.slave()}}, 60);
@@ -259,31 +243,12 @@ ProgramResult RunOnTerminal(const std::vector<std::string>& arguments,
   size.ws_row = 24;
   ioctl(master, TIOCSWINSZ, &size);
 
-  std::vector<std::string> store{TALLY_BINARY};
-  store.insert(store.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (auto& a : store) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::vector<std::string> envStore;
-  for (char** e = environ; *e != nullptr; ++e) envStore.emplace_back(*e);
-  for (const auto& [key, value] : environment) envStore.push_back(key + "=" + value);
-  std::vector<char*> envp;
-  for (auto& e : envStore) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, slavePath.c_str(), O_RDWR | O_NOCTTY, 0);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
+  ChildProcess child(TALLY_BINARY, arguments,
+                     {.environment = environment, .err = Sink::kFile, .errFile = slavePath});
 
   const auto deadline = Clock::now() + std::chrono::seconds(30);
-  bool exited = pid < 0;
+  bool exited = !child.running();
   bool hungUp = false;  // every slave descriptor closed: reading the master fails from now on
-  int status = 0;
   while (MsLeft(deadline) > 0) {
     pollfd p{master, POLLIN, 0};
     if (!hungUp && poll(&p, 1, 20) > 0) {
@@ -296,22 +261,18 @@ ProgramResult RunOnTerminal(const std::vector<std::string>& arguments,
       hungUp = n == 0 || (errno != EINTR && errno != EAGAIN);
     }
     if (exited) break;
-    exited = waitpid(pid, &status, WNOHANG) == pid;
+    exited = child.wait(0) >= 0;
     if (hungUp && !exited) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  if (!exited) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-  } else if (pid > 0 && WIFEXITED(status)) {
-    result.exitStatus = WEXITSTATUS(status);
-  }
+  if (exited) result.exitStatus = child.wait(0);
+  child.stop(0);
   close(master);
   return result;
 }
 
 TEST(UploadProgram, ProgressLineOnATerminal) {
   TempDir dir;
-  Simulator sim({});
+  SimulatorProcess sim(REGISTER_SIM_BINARY, {});
   ASSERT_FALSE(sim.slave().empty());
   const std::string goods = dir.write("goods.txt", GoodsFile(NumberedItems(3)));
   const ProgramResult r = RunOnTerminal({goods}, {{"TALLY_COM1", sim.slave()}});
@@ -342,7 +303,7 @@ TEST(UploadProgram, MessagesStartAtColumnZeroOnATerminal) {
   }
   {
     // An error code ends the window first: the unfinished line goes, then the message.
-    Simulator sim({"--error", "2:7"});
+    SimulatorProcess sim(REGISTER_SIM_BINARY, {"--error", "2:7"});
     ASSERT_FALSE(sim.slave().empty());
     const ProgramResult r = RunOnTerminal({goods}, {{"TALLY_COM1", sim.slave()}});
     EXPECT_EQ(r.exitStatus, 1);

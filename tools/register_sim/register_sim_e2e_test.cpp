@@ -2,10 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,102 +12,15 @@
 
 #include "register/frame.h"
 #include "tests/program_runner.h"
+#include "tests/simulator_process.h"
 #include "tools/register_sim/frame_splitter.h"
 #include "tools/register_sim/sim_test_bytes.h"
-
-extern char** environ;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kStartWait = std::chrono::seconds(15);
-constexpr auto kExitWait = std::chrono::seconds(10);
 const std::string kClearFrame = FromHex("17 0B 63 00 00 00 00 00 19 00 85");
-
-int64_t MsLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-  return left.count() > 0 ? left.count() : 0;
-}
-
-// A running register-sim --pty; SIGTERM and wait when the test is done with it.
-class Simulator {
- public:
-  Simulator(const Simulator&) = delete;
-  Simulator& operator=(const Simulator&) = delete;
-  // With a device in the options it serves that device; otherwise a new pseudo-terminal.
-  explicit Simulator(const std::vector<std::string>& options, bool pty = true) {
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return;
-    std::vector<std::string> store{REGISTER_SIM_BINARY};
-    if (pty) store.push_back("--pty");
-    store.insert(store.end(), options.begin(), options.end());
-    std::vector<char*> argv;
-    for (auto& a : store) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    out_ = out[0];
-    // The first line on standard output names the slave.
-    if (!pty) return;
-    const auto deadline = Clock::now() + kStartWait;
-    std::string text;
-    while (pid_ > 0 && text.find('\n') == std::string::npos && MsLeft(deadline) > 0) {
-      pollfd p{out_, POLLIN, 0};
-      if (poll(&p, 1, static_cast<int>(MsLeft(deadline))) <= 0) continue;
-      char buffer[256];
-      const ssize_t n = read(out_, buffer, sizeof buffer);
-      if (n <= 0) break;
-      text.append(buffer, static_cast<size_t>(n));
-    }
-    if (text.find('\n') != std::string::npos) slave_ = text.substr(0, text.find('\n'));
-  }
-  ~Simulator() { stop(); }
-
-  const std::string& slave() const { return slave_; }
-
-  // Waits for the simulator to end by itself; returns its exit status, or -1.
-  int waitExit(std::chrono::milliseconds limit = kExitWait) {
-    const auto deadline = Clock::now() + limit;
-    while (pid_ > 0) {
-      int status = 0;
-      const pid_t done = waitpid(pid_, &status, WNOHANG);
-      if (done == pid_) {
-        pid_ = -1;
-        exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        break;
-      }
-      if (MsLeft(deadline) == 0) return -1;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return exitStatus_;
-  }
-
-  // SIGTERM, then the exit status (SIGKILL and -1 when it does not end in time).
-  int stop() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      if (waitExit() < 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-      }
-    }
-    if (out_ >= 0) close(out_);
-    out_ = -1;
-    return exitStatus_;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int out_ = -1;
-  int exitStatus_ = -1;
-  std::string slave_;
-};
 
 // The program's end of the line: the slave opened and set raw at the given speed.
 class ProgramEnd {
@@ -218,7 +128,7 @@ TEST(RegisterSim, AnswersTheFirstFrameAsTheFaultOptionsSay) {
     std::string what = HexBytes(c.frame.substr(0, 3));
     for (const auto& o : c.options) what += " " + o;
     SCOPED_TRACE(what);
-    Simulator sim(c.options);
+    SimulatorProcess sim(REGISTER_SIM_BINARY, c.options);
     ASSERT_FALSE(sim.slave().empty());
     ProgramEnd program(sim.slave(), B19200);
     ASSERT_TRUE(program.ready());
@@ -229,7 +139,7 @@ TEST(RegisterSim, AnswersTheFirstFrameAsTheFaultOptionsSay) {
 }
 
 TEST(RegisterSim, CheckedAnswersMatchWhatTheProgramExpects) {
-  Simulator sim({"--error", "2:200"});
+  SimulatorProcess sim(REGISTER_SIM_BINARY, {"--error", "2:200"});
   ProgramEnd program(sim.slave(), B19200);
   ASSERT_TRUE(program.ready());
   for (int32_t expected : {0, 200, 0}) {
@@ -239,7 +149,7 @@ TEST(RegisterSim, CheckedAnswersMatchWhatTheProgramExpects) {
 }
 
 TEST(RegisterSim, SplitAnswerComesInTwoParts) {
-  Simulator sim({"--split", "1:600"});
+  SimulatorProcess sim(REGISTER_SIM_BINARY, {"--split", "1:600"});
   ProgramEnd program(sim.slave(), B19200);
   ASSERT_TRUE(program.ready());
   ASSERT_TRUE(program.send(kClearFrame));
@@ -257,7 +167,7 @@ TEST(RegisterSim, SplitAnswerComesInTwoParts) {
 TEST(RegisterSim, GoodsBaseFileFollowsItemsAndClear) {
   TempDir dir;
   const std::string db = dir.path() + "/base.tsv";
-  Simulator sim({"--db", db});
+  SimulatorProcess sim(REGISTER_SIM_BINARY, {"--db", db});
   ProgramEnd program(sim.slave(), B19200);
   ASSERT_TRUE(program.ready());
   const std::string header = "code\tname\tbarcode\tprice\tgroup\tflag\tlast\n";
@@ -282,7 +192,7 @@ TEST(RegisterSim, LogTellsFramesAnswersJunkAndGarbledBytes) {
   TempDir dir;
   const std::string log = dir.path() + "/sim.log";
   {
-    Simulator sim({"--log", log, "--error", "2:9"});
+    SimulatorProcess sim(REGISTER_SIM_BINARY, {"--log", log, "--error", "2:9"});
     {
       // The wrong speed: the register would hear noise and say nothing.
       ProgramEnd program(sim.slave(), B9600);
@@ -312,7 +222,7 @@ TEST(RegisterSim, LogTellsFramesAnswersJunkAndGarbledBytes) {
 TEST(RegisterSim, LogsAPartialFrameAsJunkWhenTheLineGoesQuiet) {
   TempDir dir;
   const std::string log = dir.path() + "/sim.log";
-  Simulator sim({"--log", log});
+  SimulatorProcess sim(REGISTER_SIM_BINARY, {"--log", log});
   ProgramEnd program(sim.slave(), B19200);
   ASSERT_TRUE(program.ready());
   ASSERT_TRUE(program.send(kClearFrame.substr(0, 6)));
@@ -325,7 +235,7 @@ TEST(RegisterSim, LogsAPartialFrameAsJunkWhenTheLineGoesQuiet) {
 TEST(RegisterSim, LeavesTheSlaveAsANewPseudoTerminalHasIt) {
   TempDir dir;
   const std::string log = dir.path() + "/sim.log";
-  Simulator sim({"--log", log});
+  SimulatorProcess sim(REGISTER_SIM_BINARY, {"--log", log});
   ASSERT_FALSE(sim.slave().empty());
   const int fd = open(sim.slave().c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(fd, 0);
@@ -345,7 +255,7 @@ TEST(RegisterSim, LeavesTheSlaveAsANewPseudoTerminalHasIt) {
 }
 
 TEST(RegisterSim, ExitsAfterTheGivenNumberOfFrames) {
-  Simulator sim({"--exit-after", "2", "--silent", "1"});
+  SimulatorProcess sim(REGISTER_SIM_BINARY, {"--exit-after", "2", "--silent", "1"});
   ProgramEnd program(sim.slave(), B19200);
   ASSERT_TRUE(program.ready());
   ASSERT_TRUE(program.send(kClearFrame));
@@ -359,7 +269,7 @@ TEST(RegisterSim, LinkPointsAtTheSlaveUntilExit) {
   TempDir dir;
   const std::string link = dir.path() + "/com1";
   ASSERT_EQ(symlink("/nonexistent", link.c_str()), 0);  // an old link is replaced
-  Simulator sim({"--link", link});
+  SimulatorProcess sim(REGISTER_SIM_BINARY, {"--link", link});
   ASSERT_FALSE(sim.slave().empty());
   char target[256] = {};
   ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
@@ -384,7 +294,8 @@ TEST(RegisterSim, ServesASerialDeviceInRawMode) {
   ASSERT_GE(holder, 0);
   TempDir dir;
   const std::string log = dir.path() + "/sim.log";
-  Simulator sim({"--baud", "9600", "--log", log, name}, false);
+  SimulatorProcess sim(REGISTER_SIM_BINARY, {"--baud", "9600", "--log", log, name},
+                       {.newPseudoTerminal = false});
   // Ready once it has set the device raw at its speed.
   termios t{};
   const auto deadline = Clock::now() + kStartWait;
@@ -405,7 +316,7 @@ TEST(RegisterSim, ServesASerialDeviceInRawMode) {
   const auto answerBy = Clock::now() + std::chrono::seconds(2);
   while (answer.size() < 7 && MsLeft(answerBy) > 0) {
     pollfd p{master, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(MsLeft(answerBy))) <= 0) continue;
+    if (poll(&p, 1, MsLeft(answerBy)) <= 0) continue;
     char buffer[64];
     const ssize_t n = read(master, buffer, sizeof buffer);
     if (n > 0) answer.append(buffer, static_cast<size_t>(n));
