@@ -5,10 +5,10 @@
 #include "app/progress_window.h"
 #include "app/run_state.h"
 #include "app/ui_pump.h"
-#include "goods/cp1251.h"
 #include "goods/goods_file.h"
 #include "goods/goods_table.h"
 #include "register/clear_exchange.h"
+#include "register/exchange_messages.h"
 #include "register/serial_port.h"
 #include "register/upload_exchange.h"
 
@@ -39,6 +39,6 @@ int RunTally(std::string_view arguments) {
     UploadExchange::run(view, Goods, options, port, hooks, ShowMessage);
   });
   port.close();
-  if (RunState == NoAnswer) ShowMessage(W1251("Нет ответа от кассы"), kIconError);
+  if (RunState == NoAnswer) ShowMessage(NoAnswerText(), kIconError);
   return RunState == NoMessage ? kExitCompleted : kExitFailure;
 }

@@ -4,16 +4,12 @@
 
 #include "app/run_state.h"
 #include "goods/cp1251.h"
+#include "register/exchange_messages.h"
 
 namespace {
 
 // The clear command: the letter "c" and five zero bytes.
 const std::string kClearPayload("c\0\0\0\0\0", 6);
-
-// A number with a sign position: a blank before a non-negative value.
-std::string SignedNumber(int32_t value) {
-  return value < 0 ? std::to_string(value) : " " + std::to_string(value);
-}
 
 }  // namespace
 
@@ -22,7 +18,7 @@ void ClearGoodsBase(const RunOptions& options, SerialLine& line, const PollHooks
   RunState = NoMessage;
   const std::string portName = PortName(options.port);
   if (!line.open(portName)) {
-    show(W1251("Не открыт порт ") + portName, kIconError);
+    show(PortNotOpenedText(portName), kIconError);
     RunState = FailureShown;
     return;
   }
@@ -35,7 +31,7 @@ void ClearGoodsBase(const RunOptions& options, SerialLine& line, const PollHooks
 
   const std::optional<std::string> answer = AwaitAnswer(line, hooks);
   if (!answer) {
-    show(W1251("Нет ответа от кассы"), kIconError);
+    show(NoAnswerText(), kIconError);
     RunState = NoAnswer;
     return;
   }
@@ -43,10 +39,10 @@ void ClearGoodsBase(const RunOptions& options, SerialLine& line, const PollHooks
   if (result == 0) {
     show(W1251("База товаров очищена"), kIconWarning);
   } else if (result < 0) {
-    show(W1251("Неверный ответ от кассы"), kIconWarning);
+    show(InvalidAnswerText(), kIconWarning);
     RunState = FailureShown;
   } else {
-    show(W1251("Возвращен код ошибки ") + SignedNumber(result), kIconWarning);
+    show(ErrorCodeText(result), kIconWarning);
     RunState = FailureShown;
   }
   // The port stays open: the end of the process releases it.

@@ -1,9 +1,9 @@
 #include "register/upload_exchange.h"
 
 #include "app/run_state.h"
-#include "goods/cp1251.h"
 #include "goods/goods_file.h"
 #include "goods/register_charset.h"
+#include "register/exchange_messages.h"
 
 namespace {
 
@@ -13,12 +13,6 @@ constexpr size_t kBarcodeBytes = 6;  // the low 48 bits of the bar code's number
 // Appends the low `count` bytes of value, low-order byte first.
 void AppendLittleEndian(std::string& out, uint64_t value, size_t count) {
   for (size_t i = 0; i < count; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-// A number as the messages write it: decimal, with a blank where a minus sign would stand.
-std::string WithSignPosition(int32_t number) {
-  const std::string digits = std::to_string(number);
-  return number < 0 ? digits : " " + digits;
 }
 
 // The register's number for a bar code: the numeric value of the 14 stored bytes as a 64-bit
@@ -55,7 +49,7 @@ void UploadExchange::run(ProgressView& view, const GoodsTable& table, const RunO
   const std::string portName = PortName(options.port);
   if (!line.open(portName)) {
     // The message comes while the window is still there; then the window goes.
-    show(W1251("Не открыт порт ") + portName, kIconError);
+    show(PortNotOpenedText(portName), kIconError);
     view.end();
     RunState = FailureShown;
     return;
@@ -81,13 +75,13 @@ void UploadExchange::run(ProgressView& view, const GoodsTable& table, const RunO
     if (result < 0) {
       view.end();
       RunState = FailureShown;
-      show(W1251("Неверный ответ от кассы"), kIconWarning);
+      show(InvalidAnswerText(), kIconWarning);
       return;
     }
     if (result > 0) {
       view.end();
       RunState = FailureShown;
-      show(W1251("Возвращен код ошибки ") + WithSignPosition(result), kIconWarning);
+      show(ErrorCodeText(result), kIconWarning);
       return;
     }
     view.stepIt();
