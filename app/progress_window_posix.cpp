@@ -1,19 +1,110 @@
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "app/message.h"
+#include "app/progress_line_posix.h"
 #include "app/progress_window.h"
+
+bool ProgressLineShown = false;
 
 namespace {
 
-// Placeholder until the progress window lands: the upload runs without a window.
-class NoWindow final : public ProgressView {
+constexpr int kWidestBar = 40;
+constexpr int kNarrowestBar = 10;
+constexpr int kDefaultColumns = 80;
+
+void WriteToTerminal(const std::string& bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+  std::fflush(stderr);
+}
+
+int TerminalColumns() {
+  winsize size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return kDefaultColumns;
+}
+
+// The window of the upload on a terminal: one line "OKA PF [####----] n/N" on standard
+// error, redrawn in place. When standard error is not a terminal nothing is drawn at all.
+class TerminalProgress final : public ProgressView {
  public:
-  void repaint() override {}
-  void setRange(int32_t) override {}
-  void stepIt() override {}
-  void end() override {}
+  TerminalProgress() : terminal_(isatty(STDERR_FILENO) == 1), columns_(TerminalColumns()) {}
+
+  void repaint() override { draw(); }
+
+  void setRange(int32_t lineCount) override {
+    if (gone_) return;
+    range_ = std::max(lineCount, 0);
+    position_ = 0;
+    rangeSet_ = true;
+    draw();
+  }
+
+  void stepIt() override {
+    if (gone_) return;
+    if (position_ < range_) ++position_;
+    draw();
+  }
+
+  // A full bar stays on screen with its line ended; an unfinished one is wiped, so that
+  // whatever comes next starts on a clean line.
+  void end() override {
+    if (gone_) return;
+    gone_ = true;
+    if (!ProgressLineShown) return;
+    ProgressLineShown = false;
+    WriteToTerminal(rangeSet_ && position_ == range_ ? "\n" : "\r\033[K");
+  }
+
+  bool gone() const { return gone_; }
+
+ private:
+  void draw() {
+    if (!terminal_ || gone_) return;
+    const std::string count =
+        rangeSet_ ? std::to_string(position_) + "/" + std::to_string(range_) : std::string();
+    std::string line = "\r";
+    line += kMessageCaption;
+    // Caption, blank, two brackets, blank, count, and one column spare at the right edge.
+    const int room = columns_ - static_cast<int>(kMessageCaption.size() + count.size()) - 5;
+    const int bar = std::min(kWidestBar, room);
+    if (bar >= kNarrowestBar) {
+      const int done = range_ > 0 ? static_cast<int>(static_cast<int64_t>(bar) * position_ / range_)
+                                  : (rangeSet_ ? bar : 0);
+      line += " [";
+      line.append(static_cast<size_t>(done), '#');
+      line.append(static_cast<size_t>(bar - done), '-');
+      line += "]";
+    }
+    if (!count.empty()) line += " " + count;
+    line += "\033[K";
+    WriteToTerminal(line);
+    ProgressLineShown = true;
+  }
+
+  const bool terminal_;
+  const int columns_;
+  bool gone_ = false;
+  bool rangeSet_ = false;
+  int32_t range_ = 0;
+  int32_t position_ = 0;
 };
 
 }  // namespace
 
+void ClearProgressLine() {
+  if (!ProgressLineShown) return;
+  ProgressLineShown = false;
+  WriteToTerminal("\r\033[K");
+}
+
 void ProgressWindow::showModal(const std::function<void(ProgressView&)>& upload) {
-  NoWindow view;
+  TerminalProgress view;
   upload(view);
+  // The upload ends its window on every road; should it not have, the line goes now.
+  if (!view.gone()) view.end();
 }

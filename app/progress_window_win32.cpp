@@ -94,6 +94,10 @@ HWND AddControl(HWND window, const char* className, DWORD style, int32_t id,
 }  // namespace
 
 void ProgressWindow::showModal(const std::function<void(ProgressView&)>& upload) {
+  // INITCOMCTL32 releases the library it loaded. The progress bar's window class lives in
+  // that library, so the window holds a reference of its own for as long as it runs: the
+  // program does not import the library, and its last release would unload the class.
+  HMODULE commonControls = LoadLibraryA("COMCTL32.DLL");
   INITCOMCTL32(0);
 
   // Dialog units per 1000 pixels, measured on a window with the same font.
@@ -107,7 +111,13 @@ void ProgressWindow::showModal(const std::function<void(ProgressView&)>& upload)
   const ProgressLayout layout = LayOutProgressWindow(ux, uy);
   HWND window = CreateFromTemplate(layout.windowWidth, layout.windowHeight);
   handle = window;
-  if (window == nullptr) return;
+  if (window == nullptr) {
+    // No window: the goods still go to the register, and every outcome is still reported.
+    WindowView none(nullptr);
+    upload(none);
+    if (commonControls != nullptr) FreeLibrary(commonControls);
+    return;
+  }
 
   HWND picture = AddControl(window, "STATIC", kPictureStyle, kPictureId, layout.picture);
   HANDLE bitmap =
@@ -126,10 +136,17 @@ void ProgressWindow::showModal(const std::function<void(ProgressView&)>& upload)
     if (!PumpOneMessage()) SleepMilliseconds(1);
   }
 
+  // A window closed (Alt+F4) before its loop delivered WM_START_UPLOAD never started the
+  // upload; ending without it would pass for a completed upload.
+  if (currentUpload == &upload) {
+    WindowView none(nullptr);
+    upload(none);
+  }
   currentUpload = outerUpload;
   if (handle == window) handle = nullptr;
   // The picture's bitmap belongs to the program, not to the control.
   if (bitmap != nullptr) DeleteObject(bitmap);
+  if (commonControls != nullptr) FreeLibrary(commonControls);
 }
 
 INT_PTR CALLBACK ProgressWindow::handleMessage(HWND window, UINT message, WPARAM wParam,
@@ -144,8 +161,10 @@ INT_PTR CALLBACK ProgressWindow::handleMessage(HWND window, UINT message, WPARAM
       break;
     case WM_START_UPLOAD:
       if (currentUpload != nullptr && *currentUpload) {
+        const std::function<void(ProgressView&)>* run = currentUpload;
+        currentUpload = nullptr;  // started: it runs once
         WindowView view(window);
-        (*currentUpload)(view);
+        (*run)(view);
       } else {
         end(window, 0);  // nothing to upload: nothing to wait for
       }

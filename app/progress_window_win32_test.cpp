@@ -225,6 +225,48 @@ TEST(ProgressWindow, SystemCloseDuringTheUploadDestroysTheWindowAtOnce) {
   }
 }
 
+// The window closed before its loop delivered WM_START_UPLOAD: the upload still runs (on no
+// window), since ending without it would pass for a completed upload.
+HWND windowsCreated[2];
+int dialogsCreated = 0;
+LRESULT CALLBACK CloseSecondDialogAtOnce(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND) {
+    const auto* create = reinterpret_cast<const CBT_CREATEWNDA*>(lParam);
+    const auto window = reinterpret_cast<HWND>(wParam);
+    // The measuring window comes first, the progress window second.
+    const char* className = create->lpcs->lpszClass;
+    const bool isDialog = IS_INTRESOURCE(className)
+                              ? LOWORD(reinterpret_cast<ULONG_PTR>(className)) == 0x8002
+                              : std::string(className) == "#32770";
+    if (isDialog && create->lpcs->hwndParent == nullptr && dialogsCreated < 2) {
+      windowsCreated[dialogsCreated++] = window;
+      if (dialogsCreated == 2) PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST(ProgressWindow, ClosedBeforeTheUploadStartsStillUploads) {
+  REQUIRE_DISPLAY();
+  dialogsCreated = 0;
+  HHOOK hook = SetWindowsHookExA(WH_CBT, CloseSecondDialogAtOnce, nullptr, GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+  int runs = 0;
+  bool hadWindow = true;
+  ProgressWindow::showModal([&](ProgressView& view) {
+    ++runs;
+    hadWindow = IsWindow(ProgressWindow::handle) != FALSE;
+    view.setRange(2);  // harmless without a window
+    view.stepIt();
+    view.end();
+  });
+  UnhookWindowsHookEx(hook);
+  ASSERT_EQ(dialogsCreated, 2);
+  EXPECT_FALSE(IsWindow(windowsCreated[1]));
+  EXPECT_EQ(runs, 1);
+  EXPECT_FALSE(hadWindow);
+}
+
 TEST(ProgressWindow, EscapeDoesNotCloseIt) {
   REQUIRE_DISPLAY();
   RunUpload([](ProgressView& view) {

@@ -2,13 +2,98 @@
 
 #include "app/run_state.h"
 #include "goods/cp1251.h"
+#include "goods/goods_file.h"
+#include "goods/register_charset.h"
 
-// Placeholder until the upload lands: it fails with a message and sends nothing.
-std::string UploadExchange::buildItemCommand(const GoodsTable&, int32_t, uint8_t) { return {}; }
+namespace {
 
-void UploadExchange::run(ProgressView& view, const GoodsTable&, const RunOptions&, SerialLine&,
-                         const PollHooks&, const MessageSink& show) {
+constexpr char kItemCommandLetter = 'j';
+constexpr size_t kBarcodeBytes = 6;  // the low 48 bits of the bar code's number
+
+// Appends the low `count` bytes of value, low-order byte first.
+void AppendLittleEndian(std::string& out, uint64_t value, size_t count) {
+  for (size_t i = 0; i < count; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// A number as the messages write it: decimal, with a blank where a minus sign would stand.
+std::string WithSignPosition(int32_t number) {
+  const std::string digits = std::to_string(number);
+  return number < 0 ? digits : " " + digits;
+}
+
+// The register's number for a bar code: the numeric value of the 14 stored bytes as a 64-bit
+// two's complement integer. Fourteen bytes hold at most 14 digits, far inside 63 bits; a
+// value that could not be read whole is sent as no number at all.
+uint64_t BarcodeNumber(const std::string& barcode) {
+  const NumberValue number = ParseNumber(barcode);
+  return number.overflow ? 0 : static_cast<uint64_t>(number.value);
+}
+
+}  // namespace
+
+std::string UploadExchange::buildItemCommand(const GoodsTable& table, int32_t line,
+                                             uint8_t lastLineMarker) {
+  const auto i = static_cast<size_t>(line);
+  std::string command;
+  command.reserve(kItemCommandLength);
+  command += kItemCommandLetter;
+  command += static_cast<char>(lastLineMarker);
+  command += static_cast<char>(table.Flag[i] & 0xFF);
+  command += toRegisterCharset(table.Name[i]);
+  AppendLittleEndian(command, static_cast<uint32_t>(table.Price[i]), 4);
+  AppendLittleEndian(command, static_cast<uint32_t>(table.Group[i]), 1);
+  AppendLittleEndian(command, static_cast<uint32_t>(table.Code[i]), 2);
+  AppendLittleEndian(command, BarcodeNumber(table.Barcode[i]), kBarcodeBytes);
+  return command;
+}
+
+void UploadExchange::run(ProgressView& view, const GoodsTable& table, const RunOptions& options,
+                         SerialLine& line, const PollHooks& hooks, const MessageSink& show) {
+  view.repaint();
+  view.setRange(table.GoodsCount);
+
+  const std::string portName = PortName(options.port);
+  if (!line.open(portName)) {
+    // The message comes while the window is still there; then the window goes.
+    show(W1251("Не открыт порт ") + portName, kIconError);
+    view.end();
+    RunState = FailureShown;
+    return;
+  }
+  // The register takes goods lines at 19200 only, whatever "/9600" asked for.
+  PortSettings settings;
+  settings.baudRate = kUploadLineSpeed;
+  line.configure(settings);
+
+  for (int32_t i = 1; i <= table.GoodsCount; ++i) {
+    const uint8_t marker = i >= table.GoodsCount ? 1 : 0;
+    // What the send reports does not matter: the register's answer is the only judge.
+    line.send(BuildFrame(buildItemCommand(table, i, marker)));
+
+    const std::optional<std::string> answer = AwaitAnswer(line, hooks);
+    if (!answer) {
+      // Run control says so once the window is gone and the port is closed.
+      view.end();
+      RunState = NoAnswer;
+      return;
+    }
+    const int32_t result = CheckAnswer(*answer);
+    if (result < 0) {
+      view.end();
+      RunState = FailureShown;
+      show(W1251("Неверный ответ от кассы"), kIconWarning);
+      return;
+    }
+    if (result > 0) {
+      view.end();
+      RunState = FailureShown;
+      show(W1251("Возвращен код ошибки ") + WithSignPosition(result), kIconWarning);
+      return;
+    }
+    view.stepIt();
+  }
+
+  // The full bar stays on screen for a second; no window message is handled meanwhile.
+  hooks.sleep(kFinalPauseMs);
   view.end();
-  show(W1251("Пересылка товаров на кассу ещё не готова"), kIconError);
-  RunState = FailureShown;
 }

@@ -17,6 +17,9 @@ if [[ ! -f $WINEPREFIX/system.reg ]]; then
     flock 9
     if [[ ! -f $WINEPREFIX/system.reg ]]; then
       "$wine" wineboot -i >/dev/null 2>&1 || true
+      # Without a window manager (Xvfb), Wine waits 2 s for every managed window it closes.
+      "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+        >/dev/null 2>&1 || true
       wineserver -w || true
     fi
   ) 9>"$WINEPREFIX.lock"
