@@ -8,6 +8,7 @@
 # Exit status 0 passed, 1 failed, 77 skipped (something needed is missing).
 set -uo pipefail
 
+# shellcheck disable=SC2034  # read by wine_session.sh
 tally_exe=${1:-}
 robot_exe=${2:-}
 register_sim=${3:-}

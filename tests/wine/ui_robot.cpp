@@ -339,6 +339,7 @@ struct ProgressWatch {
   int lastPos = -1;
   int highestPos = -1;
   int lastShown = -1;
+  int candidateShown = -1;
   bool shotDone = false;
   bool dragDone = false;
   bool escDone = false;
@@ -458,7 +459,11 @@ void SampleShownBar(ProgressWatch& watch) {
   const uint32_t fill = ToPixel(GetSysColor(COLOR_HIGHLIGHT));
   int shown = 0;
   for (int x = 0; x < pixels.width; ++x) shown += pixels.at(x, 0) == fill ? 1 : 0;
-  if (shown != watch.lastShown) {
+  // Told once two samples in a row agree: while the window is being destroyed, the screen
+  // may show the desktop in its place for a moment before the window is gone.
+  const bool steady = shown == watch.candidateShown;
+  watch.candidateShown = shown;
+  if (steady && shown != watch.lastShown) {
     watch.lastShown = shown;
     Log("bar shown=%d/%d", shown, pixels.width);
   }

@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154,SC2034  # shared variables of the sourcing script
 # Shared by the Wine tests of TALLY.EXE (sourced, not run): a throwaway Wine prefix on a
 # private virtual display, register-sim on pseudo-terminals behind COM1 and COM2, and
 # ui_robot.exe as the user at the screen.
@@ -78,7 +79,8 @@ wine_session_start() {
     sleep 0.1
   done
   [[ -s $work/display ]] || skip "Xvfb did not start"
-  export DISPLAY=:$(head -1 "$work/display")
+  DISPLAY=:$(head -1 "$work/display")
+  export DISPLAY
 
   export WINEPREFIX=$work/prefix
   export WINEDEBUG=-all
