@@ -33,7 +33,6 @@ clear_case() {
   fi
   # shellcheck disable=SC2086
   run_tally -- $tally_args
-  stop_sim
   expect "the boxes" "$(boxes)" "$icon $text"
   expect "the exit status" "$status" "$expected_status"
   expect "the progress window" "$(observed window)" ""

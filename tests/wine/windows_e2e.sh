@@ -57,7 +57,7 @@ expect_frames() {
 
 # expect_base GOODS_FILE: the register's goods base holds the file's goods.
 expect_base() {
-  expect "the register's goods base" "$(cat "$work/base.tsv" 2>/dev/null)" \
+  expect "the register's goods base" "$(cat "$sim_files.tsv" 2>/dev/null)" \
     "$(python3 "$oracle" --tsv "$1")"
 }
 
@@ -142,7 +142,6 @@ point_port com2 none
 start_sim --delay 40 && point_port com1 "$sim_device"
 n=$(python3 "$oracle" "$goods/goods.txt" | wc -l)
 run_tally --shot-at "$((n / 2)):progress-window" -- "$(winpath "$goods/goods.txt")"
-stop_sim
 expect "the exit status" "$status" 0
 expect "the boxes" "$(boxes)" ""
 expect_frames "$goods/goods.txt"
@@ -212,7 +211,6 @@ expect_final_pause "$n"
 begin_case "error code on line 3 of 10"
 start_sim --delay 100 --error 3:5 && point_port com1 "$sim_device"
 run_tally -- "$(winpath "$goods/ten.txt")"
-stop_sim
 expect "the exit status" "$status" 1
 expect "the boxes" "$(boxes)" "warning Возвращен код ошибки  5"
 expect_frames "$goods/ten.txt" 3
@@ -225,7 +223,6 @@ expect_true "the window went before the box came" test "$(elapsed ' gone$' ' box
 begin_case "no answer to line 3"
 start_sim --silent 3 && point_port com1 "$sim_device"
 run_tally -- "$(winpath "$goods/ten.txt")"
-stop_sim
 expect "the exit status" "$status" 1
 expect "the boxes" "$(boxes)" "error Нет ответа от кассы"
 expect_frames "$goods/ten.txt" 3
@@ -247,7 +244,6 @@ expect_true "the box came while the window was there" test "$(elapsed ' box ' ' 
 begin_case "Esc during the upload"
 start_sim --delay 150 && point_port com1 "$sim_device"
 run_tally --esc-at 2 -- "$(winpath "$goods/ten.txt")"
-stop_sim
 expect "the exit status" "$status" 0
 expect "the boxes" "$(boxes)" ""
 expect "Esc pressed" "$(observed key)" "key esc pos=2"
@@ -259,7 +255,6 @@ expect_final_pause 10
 begin_case "Alt+F4 during the upload"
 start_sim --delay 200 && point_port com1 "$sim_device"
 run_tally --alt-f4-at 3 -- "$(winpath "$goods/ten.txt")"
-stop_sim
 expect "the exit status" "$status" 0
 expect "the boxes" "$(boxes)" ""
 expect "Alt+F4 pressed" "$(observed key)" "key alt+f4 pos=3"
@@ -276,7 +271,6 @@ expect_base "$goods/ten.txt"
 begin_case "drag during the wait"
 start_sim --delay 400 && point_port com1 "$sim_device"
 run_tally --drag-at 2:3000 -- "$(winpath "$goods/ten.txt")"
-stop_sim
 expect "the exit status" "$status" 0
 expect "the boxes" "$(boxes)" ""
 drag=$(observed drag | tr '\n' ' ')
@@ -295,7 +289,6 @@ expect_frames "$goods/ten.txt"
 begin_case "invalid price"
 start_sim && point_port com1 "$sim_device"
 run_tally -- "$(winpath "$goods/bad price.txt")"
-stop_sim
 expect "the exit status" "$status" 1
 expect "the boxes" "$(boxes)" "error Недопустимая цена: '12.5\\t'"
 expect "the progress window" "$(observed window)" ""
@@ -309,7 +302,6 @@ start_sim && point_port com1 "$sim_device"
 dropped=$(winpath "$goods/my goods.txt")
 # Wine quotes an argument that holds blanks, as Windows does for a dropped file.
 run_tally -- "$dropped"
-stop_sim
 expect "the exit status" "$status" 0
 expect "the boxes" "$(boxes)" ""
 expect_frames "$goods/my goods.txt"
@@ -320,7 +312,6 @@ begin_case "file with blanks, unquoted, on COM2 at /9600"
 point_port com1 none
 start_sim --delay 100 && point_port com2 "$sim_device"
 run_tally -- /2 "${dropped% *}" "${dropped##* }" /9600
-stop_sim
 point_port com2 none
 expect "the exit status" "$status" 0
 expect "the boxes" "$(boxes)" ""

@@ -48,7 +48,9 @@ end_case() {
   echo "    what the robot saw:"
   sed 's/^/    | /' "$work/robot.log" 2>/dev/null
   echo "    what the register logged:"
-  sed 's/^/    | /' "$work/sim.log" 2>/dev/null
+  sed 's/^/    | /' "$sim_files.log" 2>/dev/null
+  echo "    what the register said:"
+  sed 's/^/    | /' "$sim_files.err" 2>/dev/null
 }
 
 # The Windows path of a Unix path (Wine's drive Z: is the Unix root).
@@ -99,6 +101,7 @@ wine_session_start() {
   mkdir -p "$work/not-a-port"
   point_port com1 none
   point_port com2 none
+  sim_files=$work/no-sim
 }
 
 wine_session_stop() {
@@ -119,39 +122,49 @@ point_port() {
   ln -sfn "$target" "$WINEPREFIX/dosdevices/$1"
 }
 
-# start_sim OPTIONS...: register-sim on a new pseudo-terminal, logging to $work/sim.log and
-# keeping its goods base in $work/base.tsv; sets sim_device.
+# start_sim OPTIONS...: register-sim on a new pseudo-terminal, logging to $sim_files.log and
+# keeping its goods base in $sim_files.tsv; sets sim_device. The simulator of the case before
+# is stopped only once the new one runs, so that the new one gets another pseudo-terminal
+# number than the one the program used last.
+sim_count=0
 start_sim() {
-  stop_sim
-  : >"$work/sim.log"
-  rm -f "$work/base.tsv"
-  "$register_sim" --pty --log "$work/sim.log" --db "$work/base.tsv" "$@" \
-    >"$work/sim.out" 2>"$work/sim.err" &
+  local previous_pid=${sim_pid:-}
+  sim_count=$((sim_count + 1))
+  sim_files=$work/sim$sim_count
+  "$register_sim" --pty -v --log "$sim_files.log" --db "$sim_files.tsv" "$@" \
+    >"$sim_files.out" 2>"$sim_files.err" &
   sim_pid=$!
   sim_device=
   for _ in $(seq 100); do
-    sim_device=$(head -1 "$work/sim.out" 2>/dev/null)
-    [[ -n $sim_device ]] && return 0
+    sim_device=$(head -1 "$sim_files.out" 2>/dev/null)
+    [[ -n $sim_device ]] && break
     sleep 0.1
   done
-  fail "$case_name: register-sim did not start: $(cat "$work/sim.err")"
+  stop_pid "$previous_pid"
+  [[ -n $sim_device ]] && return 0
+  fail "$case_name: register-sim did not start: $(cat "$sim_files.err")"
   return 1
 }
 
-stop_sim() {
-  [[ -n ${sim_pid:-} ]] || return 0
-  kill -TERM "$sim_pid" 2>/dev/null
+# stop_pid PID: stops a simulator (TERM, then KILL after 5 s).
+stop_pid() {
+  [[ -n $1 ]] || return 0
+  kill -TERM "$1" 2>/dev/null
   for _ in $(seq 50); do
-    kill -0 "$sim_pid" 2>/dev/null || break
+    kill -0 "$1" 2>/dev/null || break
     sleep 0.1
   done
-  kill -KILL "$sim_pid" 2>/dev/null
-  wait "$sim_pid" 2>/dev/null
+  kill -KILL "$1" 2>/dev/null
+  wait "$1" 2>/dev/null
+}
+
+stop_sim() {
+  stop_pid "${sim_pid:-}"
   sim_pid=
 }
 
 # What reached the register: its log without the answers.
-received() { grep -v '^answer ' "$work/sim.log" 2>/dev/null; }
+received() { grep -v '^answer ' "$sim_files.log" 2>/dev/null; }
 
 # Takes the screenshots that the robot asks for ("shot NAME" in its log) into
 # $work/shots/NAME.png and tells the robot so ($work/shots/NAME.done). Runs in the
@@ -196,8 +209,15 @@ run_tally() {
     grep -q ' start$' "$robot_log" 2>/dev/null && break
     sleep 0.05
   done
+  local ports_before
+  ports_before=$(readlink "$WINEPREFIX/dosdevices/com1" "$WINEPREFIX/dosdevices/com2")
   timeout 90 "$wine" "$tally_exe" "$@"
   status=$?
+  local ports_after
+  ports_after=$(readlink "$WINEPREFIX/dosdevices/com1" "$WINEPREFIX/dosdevices/com2")
+  # The runs rely on COM1 and COM2 staying where the case pointed them.
+  [[ $ports_after == "$ports_before" ]] ||
+    fail "$case_name: the ports moved during the run: ${ports_before//$'\n'/, } became ${ports_after//$'\n'/, }"
   : >"$work/robot.stop"
   wait "$robot_pid"
   robot_status=$?
