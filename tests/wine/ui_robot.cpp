@@ -1,0 +1,693 @@
+// A user at the screen, for the end-to-end tests of TALLY.EXE under Wine.
+//
+// Runs beside TALLY.EXE in the same Wine prefix and on the same display, watches the
+// top-level windows captioned "OKA PF" and writes what it sees to a log, one observation per
+// line (UTF-8), each line starting with the milliseconds since the robot started:
+//
+//   <ms> box icon=<name> diffs=<name>:<n>,... text=<text>   a message box; then it presses OK
+//   <ms> ok                                                   ... as here
+//   <ms> window style=0x.. exstyle=0x.. client=WxH rect=L,T,R,B screen=WxH
+//   <ms> child id=N class=C style=0x.. exstyle=0x.. rect=L,T,R,B   (client coordinates)
+//   <ms> picture image=<0|1> size=WxH diffs=N/M      the picture's pixels against bitmap 2
+//   <ms> bar range=LO..HI pos=P                       PBM_GETRANGE / PBM_GETPOS, on change
+//   <ms> bar shown=F/W                                filled columns of the visible strip
+//   <ms> gone                                         the progress window no longer exists
+//   <ms> drag start|end ..., key esc|alt+f4 ..., shot NAME ...   actions asked for
+//   <ms> other caption=<text>                         any other top-level window that shows
+//
+// Texts are written with \\, \t, \n, \r and \xNN escapes so that every observation stays on
+// one line. The robot ends when the stop file appears (after one last look) or at its time
+// limit (exit status 1).
+//
+// Telling the standard icons apart: Wine keeps an icon's bits in the process that loaded it,
+// so the HICON that the box's icon control holds cannot be examined from here. Instead the
+// icon control's pixels are read from the screen and compared with each standard icon
+// (LoadIcon with IDI_ERROR, IDI_WARNING, IDI_INFORMATION, IDI_QUESTION) drawn here the same
+// way, at the control's size, over the control's own background colour. In the same prefix
+// the drawing is identical, so the shown icon matches exactly one candidate with no differing
+// pixel, while the others differ in hundreds of pixels.
+//
+// Options (paths are Windows paths, e.g. Z:\tmp\...):
+//   --log FILE          where the observations go (default: standard output)
+//   --stop FILE         end once this file exists
+//   --limit SECONDS     time limit (default 60)
+//   --exe FILE          TALLY.EXE, whose bitmap 2 the picture is compared with
+//   --shot-dir DIR      where screenshot requests are acknowledged (DIR\NAME.done)
+//   --shot-at K:NAME    ask for a screenshot once the progress bar stands at K
+//   --shot-box NAME     ask for a screenshot of the first message box before pressing OK
+//   --drag-at K:MS      once the bar stands at K: press the left button on the picture, move
+//                       the mouse, hold the button MS milliseconds in all, release it
+//   --esc-at K          once the bar stands at K: press Esc (keyboard input)
+//   --alt-f4-at K       once the bar stands at K: press Alt+F4 (keyboard input)
+#include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Options {
+  std::string logPath;
+  std::string stopPath;
+  int limitSeconds = 60;
+  std::string exePath;
+  std::string shotDir;
+  int shotAt = -1;
+  std::string shotAtName;
+  std::string shotBoxName;
+  int dragAt = -1;
+  int dragMs = 0;
+  int escAt = -1;
+  int altF4At = -1;
+};
+
+ULONGLONG startTicks = 0;
+FILE* logFile = stdout;
+
+void Log(const char* format, ...) {
+  std::fprintf(logFile, "%llu ", static_cast<unsigned long long>(GetTickCount64() - startTicks));
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(logFile, format, args);
+  va_end(args);
+  std::fputc('\n', logFile);
+  std::fflush(logFile);
+}
+
+// UTF-8 with the escapes described above.
+std::string Escape(const std::wstring& text) {
+  std::wstring plain;
+  std::string out;
+  auto flush = [&] {
+    if (plain.empty()) return;
+    const int size = WideCharToMultiByte(CP_UTF8, 0, plain.c_str(), static_cast<int>(plain.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, plain.c_str(), static_cast<int>(plain.size()), bytes.data(),
+                        size, nullptr, nullptr);
+    out += bytes;
+    plain.clear();
+  };
+  for (wchar_t c : text) {
+    if (c == L'\\' || c < 0x20 || c == 0x7F) {
+      flush();
+      char escaped[8];
+      if (c == L'\\') {
+        std::snprintf(escaped, sizeof escaped, "\\\\");
+      } else if (c == L'\t') {
+        std::snprintf(escaped, sizeof escaped, "\\t");
+      } else if (c == L'\n') {
+        std::snprintf(escaped, sizeof escaped, "\\n");
+      } else if (c == L'\r') {
+        std::snprintf(escaped, sizeof escaped, "\\r");
+      } else {
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(c));
+      }
+      out += escaped;
+    } else {
+      plain += c;
+    }
+  }
+  flush();
+  return out;
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t buffer[4096] = {};
+  GetWindowTextW(window, buffer, 4096);
+  return buffer;
+}
+
+std::wstring ClassName(HWND window) {
+  wchar_t buffer[256] = {};
+  GetClassNameW(window, buffer, 256);
+  return buffer;
+}
+
+bool FileExists(const std::string& path) {
+  return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// --- pixels -------------------------------------------------------------------------------
+
+// A block of pixels, 0x00RRGGBB, rows top-down.
+struct Pixels {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> data;
+  uint32_t at(int x, int y) const {
+    return data[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] &
+           0xFFFFFF;
+  }
+};
+
+// A 32-bit top-down DIB section selected into a fresh memory DC; the caller draws into it.
+struct Canvas {
+  HDC dc = nullptr;
+  HBITMAP bitmap = nullptr;
+  HGDIOBJ old = nullptr;
+  uint32_t* bits = nullptr;
+  int width = 0;
+  int height = 0;
+
+  Canvas(int w, int h) : width(w), height(h) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* raw = nullptr;
+    bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &raw, nullptr, 0);
+    bits = static_cast<uint32_t*>(raw);
+    dc = CreateCompatibleDC(nullptr);
+    old = SelectObject(dc, bitmap);
+  }
+  ~Canvas() {
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+  }
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+
+  Pixels take() const {
+    GdiFlush();
+    Pixels out;
+    out.width = width;
+    out.height = height;
+    out.data.assign(bits, bits + static_cast<size_t>(width) * static_cast<size_t>(height));
+    return out;
+  }
+};
+
+// What the screen shows in a rectangle given in screen coordinates.
+Pixels CaptureScreen(const RECT& area) {
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  if (width <= 0 || height <= 0) return {};
+  Canvas canvas(width, height);
+  HDC screen = GetDC(nullptr);
+  BitBlt(canvas.dc, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+  ReleaseDC(nullptr, screen);
+  return canvas.take();
+}
+
+COLORREF ToColorRef(uint32_t pixel) {
+  return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+}
+
+uint32_t ToPixel(COLORREF color) {
+  return (static_cast<uint32_t>(GetRValue(color)) << 16) |
+         (static_cast<uint32_t>(GetGValue(color)) << 8) | GetBValue(color);
+}
+
+size_t CountDiffs(const Pixels& a, const Pixels& b, int rows) {
+  if (a.width != b.width) return SIZE_MAX;
+  size_t diffs = 0;
+  for (int y = 0; y < rows && y < a.height && y < b.height; ++y) {
+    for (int x = 0; x < a.width; ++x) diffs += a.at(x, y) != b.at(x, y) ? 1 : 0;
+  }
+  return diffs;
+}
+
+// --- message boxes ------------------------------------------------------------------------
+
+// The standard icons by their numbers: IDI_ERROR (IDI_HAND), IDI_QUESTION, IDI_WARNING
+// (IDI_EXCLAMATION), IDI_INFORMATION (IDI_ASTERISK).
+struct IconCandidate {
+  const char* name;
+  WORD id;
+};
+const IconCandidate kIcons[] = {
+    {"error", 32513}, {"warning", 32515}, {"information", 32516}, {"question", 32514}};
+
+HWND FindIconControl(HWND box) {
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    const LONG style = GetWindowLongW(child, GWL_STYLE);
+    if (lstrcmpiW(ClassName(child).c_str(), L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON &&
+        IsWindowVisible(child)) {
+      return child;
+    }
+  }
+  return nullptr;
+}
+
+// Names the standard icon that the box shows, or "none"; details gets every candidate's
+// count of differing pixels.
+std::string IdentifyIcon(HWND box, std::string& details) {
+  HWND control = FindIconControl(box);
+  if (control == nullptr) return "none";
+  RECT rect;
+  GetWindowRect(control, &rect);
+  const Pixels shown = CaptureScreen(rect);
+  if (shown.width == 0) return "none";
+  // The icons leave their corners transparent: the corner shows the control's background.
+  const uint32_t background = shown.at(0, 0);
+  std::string best = "unknown";
+  size_t bestDiffs = SIZE_MAX;
+  for (const IconCandidate& candidate : kIcons) {
+    Canvas canvas(shown.width, shown.height);
+    HBRUSH brush = CreateSolidBrush(ToColorRef(background));
+    RECT all{0, 0, shown.width, shown.height};
+    FillRect(canvas.dc, &all, brush);
+    DeleteObject(brush);
+    DrawIconEx(canvas.dc, 0, 0, LoadIconW(nullptr, MAKEINTRESOURCEW(candidate.id)), shown.width,
+               shown.height, 0, nullptr, DI_NORMAL);
+    const size_t diffs = CountDiffs(shown, canvas.take(), shown.height);
+    if (!details.empty()) details += ",";
+    details += std::string(candidate.name) + ":" + std::to_string(diffs);
+    if (diffs < bestDiffs) {
+      bestDiffs = diffs;
+      best = candidate.name;
+    }
+  }
+  // Only an exact picture names an icon.
+  return bestDiffs == 0 ? best : "unknown";
+}
+
+// --- screenshots ------------------------------------------------------------------------
+
+// Asks the test script for a screenshot and waits (at most 10 s) until it says it has one.
+void RequestScreenshot(const Options& options, const std::string& name) {
+  const std::string done = options.shotDir + "\\" + name + ".done";
+  Log("shot %s", name.c_str());
+  const ULONGLONG asked = GetTickCount64();
+  while (!FileExists(done) && GetTickCount64() - asked < 10000) Sleep(20);
+  Log("shot %s %s", name.c_str(), FileExists(done) ? "taken" : "not-taken");
+}
+
+void HandleBox(HWND box, const Options& options, bool first) {
+  // The box shows only once its controls are built; give it a moment to paint them.
+  Sleep(150);
+  wchar_t text[4096] = {};
+  GetDlgItemTextW(box, 0xFFFF, text, 4096);
+  std::string details;
+  const std::string icon = IdentifyIcon(box, details);
+  Log("box icon=%s diffs=%s text=%s", icon.c_str(), details.c_str(), Escape(text).c_str());
+  if (first && !options.shotBoxName.empty()) RequestScreenshot(options, options.shotBoxName);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  Log("ok");
+}
+
+// --- input --------------------------------------------------------------------------------
+
+void SendKey(WORD key, bool up) {
+  INPUT input = {};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  SendInput(1, &input, sizeof(INPUT));
+}
+
+void SendMouseButton(bool up) {
+  INPUT input = {};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = up ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
+  SendInput(1, &input, sizeof(INPUT));
+}
+
+void MoveMouseTo(int x, int y) {
+  SetCursorPos(x, y);
+  INPUT input = {};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+  input.mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &input, sizeof(INPUT));
+}
+
+// --- the progress window ------------------------------------------------------------------
+
+struct ProgressWatch {
+  HWND window = nullptr;
+  bool described = false;
+  bool gone = false;
+  int lastLow = -1;
+  int lastHigh = -1;
+  int lastPos = -1;
+  int highestPos = -1;
+  int lastShown = -1;
+  int candidateShown = -1;
+  bool shotDone = false;
+  bool dragDone = false;
+  bool escDone = false;
+  bool altF4Done = false;
+  bool pictureTold = false;
+  ULONGLONG pictureTried = 0;
+  std::string pictureLine = "picture not-seen";
+};
+
+void DescribeChild(HWND window, HWND child) {
+  RECT rect;
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+  Log("child id=%d class=%s style=0x%08lX exstyle=0x%08lX rect=%ld,%ld,%ld,%ld",
+      GetDlgCtrlID(child), Escape(ClassName(child)).c_str(),
+      static_cast<unsigned long>(GetWindowLongW(child, GWL_STYLE)),
+      static_cast<unsigned long>(GetWindowLongW(child, GWL_EXSTYLE)), rect.left, rect.top,
+      rect.right, rect.bottom);
+}
+
+// Compares the picture control's pixels on screen with bitmap 2 of TALLY.EXE, loaded here as
+// the program loads it. The bottom rows are left out where the progress bar covers them.
+// Returns whether they match; line gets the observation.
+bool ComparePicture(HWND window, const Options& options, std::string& line) {
+  HWND picture = GetDlgItem(window, 1002);
+  HWND bar = GetDlgItem(window, 3072);
+  if (picture == nullptr) {
+    line = "picture none";
+    return false;
+  }
+  LRESULT image = 0;
+  SendMessageTimeoutW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0, SMTO_ABORTIFHUNG, 1000,
+                      reinterpret_cast<PDWORD_PTR>(&image));
+  HMODULE exe = options.exePath.empty()
+                    ? nullptr
+                    : LoadLibraryExA(options.exePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HBITMAP bitmap = exe == nullptr
+                       ? nullptr
+                       : static_cast<HBITMAP>(LoadImageA(exe, "#2", IMAGE_BITMAP, 0, 0,
+                                                         LR_LOADMAP3DCOLORS | LR_CREATEDIBSECTION));
+  BITMAP info = {};
+  if (bitmap == nullptr || GetObjectW(bitmap, sizeof info, &info) == 0) {
+    line = std::string("picture image=") + (image != 0 ? "1" : "0") + " no bitmap 2 in the exe";
+    if (exe != nullptr) FreeLibrary(exe);
+    return false;
+  }
+  RECT rect;
+  GetWindowRect(picture, &rect);
+  RECT area{rect.left, rect.top, rect.left + info.bmWidth, rect.top + info.bmHeight};
+  int rows = info.bmHeight;
+  RECT barRect;
+  if (bar != nullptr && GetWindowRect(bar, &barRect) && barRect.top < area.bottom) {
+    rows = barRect.top - area.top;
+  }
+  const Pixels shown = CaptureScreen(area);
+  Canvas expected(info.bmWidth, info.bmHeight);
+  HDC source = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(source, bitmap);
+  BitBlt(expected.dc, 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
+  SelectObject(source, old);
+  DeleteDC(source);
+  const Pixels wanted = expected.take();
+  const size_t diffs = CountDiffs(shown, wanted, rows);
+  // Where the first difference is, to tell a shifted picture from wrong colours.
+  std::string first = "none";
+  for (int y = 0; y < rows && first == "none"; ++y) {
+    for (int x = 0; x < info.bmWidth; ++x) {
+      if (shown.at(x, y) == wanted.at(x, y)) continue;
+      char text[64];
+      std::snprintf(text, sizeof text, "%d,%d:%06X/%06X", x, y, shown.at(x, y), wanted.at(x, y));
+      first = text;
+      break;
+    }
+  }
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "picture image=%d size=%ldx%ld bpp=%u diffs=%llu/%lld first-diff=%s",
+                image != 0 ? 1 : 0, info.bmWidth, info.bmHeight,
+                static_cast<unsigned>(info.bmBitsPixel), static_cast<unsigned long long>(diffs),
+                static_cast<long long>(rows) * info.bmWidth, first.c_str());
+  line = text;
+  DeleteObject(bitmap);
+  FreeLibrary(exe);
+  return diffs == 0 && rows > 0;
+}
+
+void Describe(HWND window) {
+  RECT rect;
+  RECT client;
+  GetWindowRect(window, &rect);
+  GetClientRect(window, &client);
+  Log("window style=0x%08lX exstyle=0x%08lX client=%ldx%ld rect=%ld,%ld,%ld,%ld screen=%dx%d",
+      static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)),
+      static_cast<unsigned long>(GetWindowLongW(window, GWL_EXSTYLE)), client.right, client.bottom,
+      rect.left, rect.top, rect.right, rect.bottom, GetSystemMetrics(SM_CXSCREEN),
+      GetSystemMetrics(SM_CYSCREEN));
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    DescribeChild(window, child);
+  }
+}
+
+// Columns of the bar's visible strip that show the bar's fill colour, counted along a row in
+// the middle of the strip, inside the bar's one-pixel edge.
+void SampleShownBar(ProgressWatch& watch) {
+  HWND bar = GetDlgItem(watch.window, 3072);
+  RECT barRect;
+  RECT windowRect;
+  if (bar == nullptr || !GetWindowRect(bar, &barRect) || !GetWindowRect(watch.window, &windowRect))
+    return;
+  RECT strip{barRect.left + 1, barRect.top + 1, barRect.right - 1, windowRect.bottom};
+  if (strip.bottom - strip.top < 1 || strip.right <= strip.left) return;
+  const int middle = (strip.bottom - strip.top) / 2;
+  const RECT row{strip.left, strip.top + middle, strip.right, strip.top + middle + 1};
+  const Pixels pixels = CaptureScreen(row);
+  if (!IsWindow(watch.window) || pixels.width == 0) return;
+  const uint32_t fill = ToPixel(GetSysColor(COLOR_HIGHLIGHT));
+  int shown = 0;
+  for (int x = 0; x < pixels.width; ++x) shown += pixels.at(x, 0) == fill ? 1 : 0;
+  // Told once two samples in a row agree: while the window is being destroyed, the screen
+  // may show the desktop in its place for a moment before the window is gone.
+  const bool steady = shown == watch.candidateShown;
+  watch.candidateShown = shown;
+  if (steady && shown != watch.lastShown) {
+    watch.lastShown = shown;
+    Log("bar shown=%d/%d", shown, pixels.width);
+  }
+}
+
+bool AskBar(HWND bar, UINT message, WPARAM wParam, int& value) {
+  DWORD_PTR result = 0;
+  if (SendMessageTimeoutW(bar, message, wParam, 0, SMTO_ABORTIFHUNG, 20, &result) == 0) {
+    return false;
+  }
+  value = static_cast<int>(result);
+  return true;
+}
+
+void Drag(ProgressWatch& watch, int holdMs) {
+  RECT before;
+  GetWindowRect(watch.window, &before);
+  // The middle of the picture, well above the bar.
+  const int x = (before.left + before.right) / 2;
+  const int y = before.top + 40;
+  MoveMouseTo(x, y);
+  Sleep(50);
+  Log("drag start pos=%d", watch.lastPos);
+  const ULONGLONG pressed = GetTickCount64();
+  SendMouseButton(false);
+  for (int step = 1; step <= 10; ++step) {
+    Sleep(30);
+    MoveMouseTo(x + 4 * step, y + 3 * step);
+  }
+  while (GetTickCount64() - pressed < static_cast<ULONGLONG>(holdMs)) Sleep(10);
+  // The run is held inside the drag: what the bar says now is what it said at the press.
+  int pos = -1;
+  AskBar(GetDlgItem(watch.window, 3072), PBM_GETPOS, 0, pos);
+  SendMouseButton(true);
+  Sleep(100);
+  RECT after;
+  GetWindowRect(watch.window, &after);
+  Log("drag end pos-before-release=%d moved=%ld,%ld", pos, after.left - before.left,
+      after.top - before.top);
+}
+
+void PressKeys(ProgressWatch& watch, bool altF4) {
+  SetForegroundWindow(watch.window);
+  Log("key %s pos=%d", altF4 ? "alt+f4" : "esc", watch.lastPos);
+  if (altF4) {
+    SendKey(VK_MENU, false);
+    SendKey(VK_F4, false);
+    SendKey(VK_F4, true);
+    SendKey(VK_MENU, true);
+  } else {
+    SendKey(VK_ESCAPE, false);
+    SendKey(VK_ESCAPE, true);
+  }
+}
+
+void SampleProgress(ProgressWatch& watch, const Options& options) {
+  if (!IsWindow(watch.window)) {
+    watch.gone = true;
+    if (!watch.pictureTold) Log("%s", watch.pictureLine.c_str());
+    Log("gone");
+    return;
+  }
+  if (!watch.described) {
+    watch.described = true;
+    Describe(watch.window);
+  }
+  // The window may show before its first paint has reached the screen: the picture is looked
+  // at again every 50 ms until it matches, and told once.
+  if (!watch.pictureTold && GetTickCount64() - watch.pictureTried >= 50) {
+    watch.pictureTried = GetTickCount64();
+    if (ComparePicture(watch.window, options, watch.pictureLine)) {
+      watch.pictureTold = true;
+      Log("%s", watch.pictureLine.c_str());
+    }
+  }
+  SampleShownBar(watch);
+  HWND bar = GetDlgItem(watch.window, 3072);
+  int low = 0;
+  int high = 0;
+  int pos = 0;
+  if (bar != nullptr && AskBar(bar, PBM_GETRANGE, TRUE, low) &&
+      AskBar(bar, PBM_GETRANGE, FALSE, high) && AskBar(bar, PBM_GETPOS, 0, pos)) {
+    if (low != watch.lastLow || high != watch.lastHigh || pos != watch.lastPos) {
+      watch.lastLow = low;
+      watch.lastHigh = high;
+      watch.lastPos = pos;
+      if (pos > watch.highestPos) watch.highestPos = pos;
+      Log("bar range=%d..%d pos=%d", low, high, pos);
+    }
+  }
+  const int at = watch.highestPos;
+  if (!watch.shotDone && options.shotAt >= 0 && at >= options.shotAt) {
+    watch.shotDone = true;
+    RequestScreenshot(options, options.shotAtName);
+  }
+  if (!watch.dragDone && options.dragAt >= 0 && at >= options.dragAt) {
+    watch.dragDone = true;
+    Drag(watch, options.dragMs);
+  }
+  if (!watch.escDone && options.escAt >= 0 && at >= options.escAt) {
+    watch.escDone = true;
+    PressKeys(watch, false);
+  }
+  if (!watch.altF4Done && options.altF4At >= 0 && at >= options.altF4At) {
+    watch.altF4Done = true;
+    PressKeys(watch, true);
+  }
+}
+
+// --- the watch ------------------------------------------------------------------------------
+
+struct Seen {
+  std::vector<HWND> boxes;
+  HWND progress = nullptr;
+  std::vector<HWND> others;
+};
+
+BOOL CALLBACK Collect(HWND window, LPARAM param) {
+  auto* seen = reinterpret_cast<Seen*>(param);
+  if (!IsWindowVisible(window)) return TRUE;
+  if (WindowText(window) != L"OKA PF") {
+    seen->others.push_back(window);
+  } else if (GetDlgItem(window, 0xFFFF) != nullptr) {
+    seen->boxes.push_back(window);
+  } else if (GetDlgItem(window, 3072) != nullptr) {
+    seen->progress = window;
+  }
+  return TRUE;
+}
+
+bool ParseAt(const char* text, int& k, std::string& rest) {
+  const char* colon = std::strchr(text, ':');
+  k = std::atoi(text);
+  rest = colon != nullptr ? colon + 1 : "";
+  return colon != nullptr;
+}
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string name = argv[i];
+    if (i + 1 >= argc) return false;
+    const char* value = argv[++i];
+    std::string rest;
+    if (name == "--log") {
+      options.logPath = value;
+    } else if (name == "--stop") {
+      options.stopPath = value;
+    } else if (name == "--limit") {
+      options.limitSeconds = std::atoi(value);
+    } else if (name == "--exe") {
+      options.exePath = value;
+    } else if (name == "--shot-dir") {
+      options.shotDir = value;
+    } else if (name == "--shot-at") {
+      if (!ParseAt(value, options.shotAt, options.shotAtName)) return false;
+    } else if (name == "--shot-box") {
+      options.shotBoxName = value;
+    } else if (name == "--drag-at") {
+      if (!ParseAt(value, options.dragAt, rest)) return false;
+      options.dragMs = std::atoi(rest.c_str());
+    } else if (name == "--esc-at") {
+      options.escAt = std::atoi(value);
+    } else if (name == "--alt-f4-at") {
+      options.altF4At = std::atoi(value);
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  startTicks = GetTickCount64();
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    std::fprintf(stderr,
+                 "usage: ui_robot [--log FILE] [--stop FILE] [--limit S] [--exe FILE] "
+                 "[--shot-dir DIR] [--shot-at K:NAME] [--shot-box NAME] "
+                 "[--drag-at K:MS] [--esc-at K] [--alt-f4-at K]\n");
+    return 2;
+  }
+  if (!options.logPath.empty()) {
+    logFile = std::fopen(options.logPath.c_str(), "wb");
+    if (logFile == nullptr) return 2;
+  }
+  Log("start");
+
+  std::set<HWND> handledBoxes;
+  std::set<HWND> reportedOthers;
+  ProgressWatch watch;
+  bool firstBox = true;
+  const ULONGLONG limit = static_cast<ULONGLONG>(options.limitSeconds) * 1000;
+  bool stopping = false;
+  while (true) {
+    // One more look after the stop file has appeared: the program has ended by then.
+    if (FileExists(options.stopPath)) stopping = true;
+    Seen seen;
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&seen));
+    for (HWND other : seen.others) {
+      if (reportedOthers.insert(other).second) {
+        Log("other caption=%s class=%s", Escape(WindowText(other)).c_str(),
+            Escape(ClassName(other)).c_str());
+      }
+    }
+    if (watch.window != nullptr && !watch.gone) SampleProgress(watch, options);
+    if (watch.window == nullptr && seen.progress != nullptr) {
+      watch.window = seen.progress;
+      SampleProgress(watch, options);
+    }
+    for (HWND box : seen.boxes) {
+      if (handledBoxes.insert(box).second) {
+        HandleBox(box, options, firstBox);
+        firstBox = false;
+      }
+    }
+    if (stopping) break;
+    if (GetTickCount64() - startTicks > limit) {
+      Log("time-limit");
+      return 1;
+    }
+    Sleep(5);
+  }
+  Log("stop");
+  return 0;
+}

@@ -1,0 +1,321 @@
+#!/usr/bin/env bash
+# TALLY.EXE from end to end under Wine, as the person at the screen and the register see it:
+# the usage box, uploads behind the progress window (its look, its bar, dragging it, Esc and
+# Alt+F4 on it), their failures and their message boxes, with COM1 and COM2 mapped onto
+# register-sim's pseudo-terminals. ui_robot.exe watches the screen and closes the boxes;
+# tests/wine/expected_upload.py works out on its own what the register must receive.
+#
+# Usage: windows_e2e.sh TALLY.EXE ui_robot.exe register-sim tally
+#   tally is the Linux program, whose usage text the box must show too.
+# With TALLY_SCREENSHOT_DIR set, screenshots of the progress window mid-upload
+# (progress-window.png) and of a message box (message-box.png) are kept there.
+# Exit status 0 passed, 1 failed, 77 skipped (something needed is missing).
+set -uo pipefail
+
+# shellcheck disable=SC2034  # read by wine_session.sh
+tally_exe=${1:-}
+robot_exe=${2:-}
+register_sim=${3:-}
+linux_tally=${4:-}
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=wine_session.sh
+source "$here/wine_session.sh"
+[[ -x $linux_tally ]] || skip "no Linux tally at '$linux_tally'"
+command -v python3 >/dev/null || skip "python3 is missing"
+command -v iconv >/dev/null || skip "iconv is missing"
+wine_session_start
+
+oracle=$here/expected_upload.py
+goods=$work/goods
+mkdir -p "$goods"
+
+# make_goods FILE LINE...: a goods file in Windows-1251 with CR LF line ends.
+make_goods() {
+  local file=$1
+  shift
+  printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP1251 >"$file"
+}
+
+ten=()
+for i in $(seq 10); do
+  ten+=("$((100 + i))	Товар номер $i	46000000000$((10 + i))	$i.50	1	0	")
+done
+make_goods "$goods/ten.txt" "<start>" "${ten[@]}" "<end>"
+make_goods "$goods/bad price.txt" "<start>" "${ten[0]}" "2	Молоко	4600000000002	12.5	1	0	" \
+  "${ten[2]}" "<end>"
+make_goods "$goods/my goods.txt" "Товары" "<start>" "${ten[@]:0:3}" "<end>"
+cp "$here/../../examples/goods.txt" "$goods/goods.txt"
+
+# expect_frames GOODS_FILE [COUNT]: the register received the first COUNT (default: all)
+# frames of the file's upload, byte for byte, at 19200 bits per second, and nothing else.
+expect_frames() {
+  local expected
+  expected=$(python3 "$oracle" "$1")
+  [[ -n ${2:-} ]] && expected=$(head -n "$2" <<<"$expected")
+  expect "what the register received" "$(received)" "$expected"
+}
+
+# expect_base GOODS_FILE: the register's goods base holds the file's goods.
+expect_base() {
+  expect "the register's goods base" "$(cat "$sim_files.tsv" 2>/dev/null)" \
+    "$(python3 "$oracle" --tsv "$1")"
+}
+
+# Milliseconds from the first observation matching A to the first matching B (empty when
+# one of them is missing).
+elapsed() {
+  local a b
+  a=$(time_of "$1")
+  b=$(time_of "$2")
+  [[ -n $a && -n $b ]] && echo $((b - a))
+}
+
+# expect_within WHAT VALUE LOW HIGH
+expect_within() {
+  checks=$((checks + 1))
+  [[ -n $2 && $2 -ge $3 && $2 -le $4 ]] || fail "$case_name: $1 is '$2', expected $3..$4"
+}
+
+# expect_bar_shown K N: the bar's visible strip, as last seen on the screen, is filled K / N of
+# its width (within a column).
+expect_bar_shown() {
+  local shown
+  shown=$(observed bar | sed -n 's/^bar shown=//p' | tail -1)
+  checks=$((checks + 1))
+  [[ $shown =~ ^([0-9]+)/([0-9]+)$ ]] || {
+    fail "$case_name: the bar was not seen on the screen"
+    return
+  }
+  local filled=${BASH_REMATCH[1]} width=${BASH_REMATCH[2]}
+  local want=$(((2 * $1 * width + $2) / (2 * $2)))
+  ((filled >= want - 1 && filled <= want + 1)) ||
+    fail "$case_name: the bar shows $filled of $width columns, expected about $want ($1 of $2)"
+}
+
+# The end of the upload as the user sees it. The bar's last step is painted at once, but
+# under Wine a window's painting reaches the X screen only when its thread next handles
+# messages, and during the final pause it handles none: the screen and PBM_GETPOS still tell
+# N-1 of N. So the pause is timed from the position N-1: the last line's exchange plus the
+# second of the pause, then the window is gone.
+expect_final_pause() {
+  local n=$1
+  expect "the last bar position seen" "$(positions | tail -1)" $((n - 1))
+  expect_bar_shown $((n - 1)) "$n"
+  expect_within "the time from position $((n - 1)) to the window's end (ms)" \
+    "$(elapsed " pos=$((n - 1))\$" ' gone$')" 1000 2500
+}
+
+# The bar positions seen (PBM_GETPOS), one per line.
+positions() { observed bar | sed -n 's/^bar range=.* pos=//p'; }
+
+# expect_bar_went_up N: every position seen lies in 0..N and none goes back, and the last
+# range set is 0..N.
+expect_bar_went_up() {
+  local n=$1
+  expect "the last range of the bar" "$(observed bar | sed -n 's/^bar range=\([^ ]*\) .*/\1/p' |
+    tail -1)" "0..$n"
+  expect_true "the bar moved only forward within 0..$n: $(positions | tr '\n' ' ')" \
+    awk -v n="$n" 'BEGIN { last = 0 } $1 < last || $1 > n { exit 1 } { last = $1 }' \
+    <(positions)
+}
+
+# --- the usage text ------------------------------------------------------------------------
+begin_case "usage"
+run_tally --
+# The Linux program writes the same text to standard error after "OKA PF: ".
+usage=$("$linux_tally" 2>&1 >/dev/null)
+usage=${usage#OKA PF: }
+usage_lines=$(printf '%s\n' "Пересылка базы товаров на кассу ОКА ПФ" "" "@" "" \
+  "TALLY [/2] [/9600] [/r] filename.txt" "переслать базу товаров через порт COM1" \
+  "/2 - использовать порт COM2" "/9600 - скорость (по умолчанию 19200)" \
+  "/r - цена только в рублях (для Казахстана)" "" "TALLY [/2] [/9600] /e" \
+  "очистить базу товаров")
+# Every line but the credit line (3) is fixed.
+expect "the usage text, credit line aside" "$(sed '3s/.*/@/' <<<"$usage")" "$usage_lines"
+expect "the boxes" "$(boxes)" "information $(printf '%s\n' "$usage" | awk '{ printf "%s\\n", $0 }')"
+expect "the exit status" "$status" 2
+expect "the progress window" "$(observed window)" ""
+
+# --- an upload of the example goods file ---------------------------------------------------
+begin_case "upload of examples/goods.txt"
+point_port com2 none
+start_sim --delay 40 && point_port com1 "$sim_device"
+n=$(python3 "$oracle" "$goods/goods.txt" | wc -l)
+run_tally --shot-at "$((n / 2)):progress-window" -- "$(winpath "$goods/goods.txt")"
+expect "the exit status" "$status" 0
+expect "the boxes" "$(boxes)" ""
+expect_frames "$goods/goods.txt"
+expect_base "$goods/goods.txt"
+keep_screenshot progress-window progress-window.png
+
+# The window: styles, size, place. Wine adds WS_VISIBLE (the window is shown) and
+# WS_CLIPSIBLINGS (Wine gives it to every top-level window); nothing else may differ.
+window=$(observed window)
+re='style=0x([0-9A-F]+) exstyle=0x([0-9A-F]+) client=([0-9]+)x([0-9]+) rect=(-?[0-9]+),(-?[0-9]+),(-?[0-9]+),(-?[0-9]+) screen=([0-9]+)x([0-9]+)'
+if [[ $window =~ $re ]]; then
+  style=$((16#${BASH_REMATCH[1]}))
+  expect "the window style, less WS_VISIBLE and WS_CLIPSIBLINGS" \
+    "$(printf '0x%08X' $((style & ~0x14000000)))" 0x80080854
+  expect "the window's WS_VISIBLE" $((style & 0x10000000)) $((0x10000000))
+  # Created without extended style; the dialog manager gives a dialog WS_EX_CONTROLPARENT.
+  expect "the window's extended style, less WS_EX_CONTROLPARENT" \
+    "$(printf '%08X' $((16#${BASH_REMATCH[2]} & ~0x10000)))" 00000000
+  client_w=${BASH_REMATCH[3]} client_h=${BASH_REMATCH[4]}
+  left=${BASH_REMATCH[5]} top=${BASH_REMATCH[6]} right=${BASH_REMATCH[7]} bottom=${BASH_REMATCH[8]}
+  screen_w=${BASH_REMATCH[9]} screen_h=${BASH_REMATCH[10]}
+  # Two conversions between pixels and dialog units, each rounded: one pixel either way.
+  expect_within "the client width" "$client_w" 217 219
+  expect_within "the client height" "$client_h" 169 171
+  # No frame: the window is its client area.
+  expect "the window size" "$((right - left))x$((bottom - top))" "${client_w}x${client_h}"
+  expect_within "the left edge (centred)" "$left" $(((screen_w - client_w) / 2 - 1)) \
+    $(((screen_w - client_w) / 2 + 1))
+  expect_within "the top edge (centred)" "$top" $(((screen_h - client_h) / 2 - 1)) \
+    $(((screen_h - client_h) / 2 + 1))
+else
+  fail "$case_name: the progress window was not seen: '$window'"
+  client_w=0 client_h=0
+fi
+
+# The children, in order: the picture, then the bar reaching far past the bottom edge.
+children=$(observed child)
+re1='^child id=1002 class=Static style=0x5000000E exstyle=0x00000000 rect=0,0,([0-9]+),([0-9]+)'
+re2='child id=3072 class=msctls_progress32 style=0x50000001 exstyle=0x([0-9A-F]+) rect=0,([0-9]+),([0-9]+),([0-9]+)$'
+expect "the number of child controls" "$(wc -l <<<"$children")" 2
+if [[ $(head -1 <<<"$children") =~ $re1 ]]; then
+  # A bitmap static control takes the size of its bitmap.
+  expect "the picture's size" "${BASH_REMATCH[1]}x${BASH_REMATCH[2]}" 218x170
+else
+  fail "$case_name: the first child is not the picture: $(head -1 <<<"$children")"
+fi
+if [[ $(tail -1 <<<"$children") =~ $re2 ]]; then
+  # Created without extended style, and Wine's progress bar adds none. (Windows' own progress
+  # bar gives itself WS_EX_STATICEDGE when no visual style is in use.)
+  expect "the bar's extended style" "${BASH_REMATCH[1]}" 00000000
+  expect "the bar's width" "${BASH_REMATCH[3]}" "$client_w"
+  expect_within "the bar's visible strip" $((client_h - BASH_REMATCH[2])) 5 7
+  expect_true "the bar reaches past the window's bottom edge" test "${BASH_REMATCH[4]}" -gt "$client_h"
+else
+  fail "$case_name: the second child is not the progress bar: $(tail -1 <<<"$children")"
+fi
+# The picture on screen is bitmap 2, 218 x 170 at 8 bits per pixel, pixel for pixel where the
+# bar does not cover it.
+picture=$(observed picture)
+expect "the picture" "$(sed 's/diffs=\([0-9]*\)\/.*/diffs=\1/' <<<"$picture")" \
+  "picture image=1 size=218x170 bpp=8 diffs=0"
+
+expect_bar_went_up "$n"
+expect_final_pause "$n"
+
+# --- an error code from the register on line 3 of 10 ---------------------------------------
+begin_case "error code on line 3 of 10"
+start_sim --delay 100 --error 3:5 && point_port com1 "$sim_device"
+run_tally -- "$(winpath "$goods/ten.txt")"
+expect "the exit status" "$status" 1
+expect "the boxes" "$(boxes)" "warning Возвращен код ошибки  5"
+expect_frames "$goods/ten.txt" 3
+expect_bar_went_up 10
+expect "the last bar position" "$(positions | tail -1)" 2
+expect_bar_shown 2 10
+expect_true "the window went before the box came" test "$(elapsed ' gone$' ' box ')" -gt 0
+
+# --- silence on line 3 ---------------------------------------------------------------------
+begin_case "no answer to line 3"
+start_sim --silent 3 && point_port com1 "$sim_device"
+run_tally -- "$(winpath "$goods/ten.txt")"
+expect "the exit status" "$status" 1
+expect "the boxes" "$(boxes)" "error Нет ответа от кассы"
+expect_frames "$goods/ten.txt" 3
+expect_true "the window went before the box came" test "$(elapsed ' gone$' ' box ')" -gt 0
+# 100 polls of at least 13 ms each before the run gives up.
+expect_within "the wait for the missing answer (ms)" "$(elapsed ' pos=2$' ' gone$')" 1250 20000
+
+# --- the port does not open ----------------------------------------------------------------
+begin_case "upload, COM1 cannot open"
+point_port com1 none
+run_tally --shot-box message-box -- "$(winpath "$goods/ten.txt")"
+expect "the exit status" "$status" 1
+expect "the boxes" "$(boxes)" "error Не открыт порт COM1"
+keep_screenshot message-box message-box.png
+# The message comes while the window is still there; the window goes once it is closed.
+expect_true "the box came while the window was there" test "$(elapsed ' box ' ' gone$')" -gt 0
+
+# --- Esc does nothing ----------------------------------------------------------------------
+begin_case "Esc during the upload"
+start_sim --delay 150 && point_port com1 "$sim_device"
+run_tally --esc-at 2 -- "$(winpath "$goods/ten.txt")"
+expect "the exit status" "$status" 0
+expect "the boxes" "$(boxes)" ""
+expect "Esc pressed" "$(observed key)" "key esc pos=2"
+expect_frames "$goods/ten.txt"
+# The window stayed: the bar went on after Esc, and the window ended after the final pause.
+expect_final_pause 10
+
+# --- Alt+F4 closes the window, the upload runs to its end ----------------------------------
+begin_case "Alt+F4 during the upload"
+start_sim --delay 200 && point_port com1 "$sim_device"
+run_tally --alt-f4-at 3 -- "$(winpath "$goods/ten.txt")"
+expect "the exit status" "$status" 0
+expect "the boxes" "$(boxes)" ""
+expect "Alt+F4 pressed" "$(observed key)" "key alt+f4 pos=3"
+# Seven more lines at 200 ms each were still to come when the window went.
+expect_within "the time from Alt+F4 to the window's end (ms)" "$(elapsed ' key ' ' gone$')" 0 500
+expect_frames "$goods/ten.txt"
+expect_base "$goods/ten.txt"
+
+# --- a drag while an answer is awaited -----------------------------------------------------
+# Each answer comes 400 ms after its frame; the robot holds the button down for 3 s on the
+# window while the answer to line 3 is awaited. 100 polls last at least 1.3 s, so a drag that
+# used up polls would end the run with "no answer"; the run must instead stay held inside
+# the drag (the bar does not move meanwhile) and go on once the button is released.
+begin_case "drag during the wait"
+start_sim --delay 400 && point_port com1 "$sim_device"
+run_tally --drag-at 2:3000 -- "$(winpath "$goods/ten.txt")"
+expect "the exit status" "$status" 0
+expect "the boxes" "$(boxes)" ""
+drag=$(observed drag | tr '\n' ' ')
+re='drag start pos=2 drag end pos-before-release=([0-9-]+) moved=(-?[0-9]+),(-?[0-9]+)'
+if [[ $drag =~ $re ]]; then
+  expect "the bar position at the end of the drag" "${BASH_REMATCH[1]}" 2
+  expect_true "the window moved (${BASH_REMATCH[2]},${BASH_REMATCH[3]})" \
+    test "${BASH_REMATCH[2]},${BASH_REMATCH[3]}" != 0,0
+else
+  fail "$case_name: no drag seen: '$drag'"
+fi
+expect_within "the drag's length (ms)" "$(elapsed ' drag start' ' drag end')" 3000 6000
+expect_frames "$goods/ten.txt"
+
+# --- an invalid price ----------------------------------------------------------------------
+begin_case "invalid price"
+start_sim && point_port com1 "$sim_device"
+run_tally -- "$(winpath "$goods/bad price.txt")"
+expect "the exit status" "$status" 1
+expect "the boxes" "$(boxes)" "error Недопустимая цена: '12.5\\t'"
+expect "the progress window" "$(observed window)" ""
+expect "what the register received" "$(received)" ""
+
+# --- a dropped file: its path with blanks in double quotes ---------------------------------
+# Windows hands a file dropped on the program over as "Z:\...\my goods.txt"; the program
+# takes the quotes off and uploads the file.
+begin_case "dropped file with blanks, quoted"
+start_sim && point_port com1 "$sim_device"
+dropped=$(winpath "$goods/my goods.txt")
+# Wine quotes an argument that holds blanks, as Windows does for a dropped file.
+run_tally -- "$dropped"
+expect "the exit status" "$status" 0
+expect "the boxes" "$(boxes)" ""
+expect_frames "$goods/my goods.txt"
+
+# The same path without quotes, in two arguments, on COM2, with /9600 (the upload still runs
+# at 19200).
+begin_case "file with blanks, unquoted, on COM2 at /9600"
+point_port com1 none
+start_sim --delay 100 && point_port com2 "$sim_device"
+run_tally -- /2 "${dropped% *}" "${dropped##* }" /9600
+point_port com2 none
+expect "the exit status" "$status" 0
+expect "the boxes" "$(boxes)" ""
+expect_frames "$goods/my goods.txt"
+expect_bar_went_up 3
+
+wine_session_report

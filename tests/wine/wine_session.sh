@@ -1,0 +1,266 @@
+# shellcheck shell=bash disable=SC2154,SC2034  # shared variables of the sourcing script
+# Shared by the Wine tests of TALLY.EXE (sourced, not run): a throwaway Wine prefix on a
+# private virtual display, register-sim on pseudo-terminals behind COM1 and COM2, and
+# ui_robot.exe as the user at the screen.
+#
+# The sourcing script sets tally_exe, robot_exe and register_sim, then calls
+# wine_session_start; every wait is bounded; everything started is stopped on exit.
+
+skip() {
+  echo "SKIPPED: $*"
+  exit 77
+}
+
+failures=0
+checks=0
+fail() {
+  echo "FAILED: $*"
+  failures=$((failures + 1))
+}
+
+# expect WHAT ACTUAL EXPECTED
+expect() {
+  checks=$((checks + 1))
+  [[ $2 == "$3" ]] || fail "$case_name: $1 is '$2', expected '$3'"
+}
+
+# expect_true WHAT COMMAND...: the command must succeed.
+expect_true() {
+  local what=$1
+  shift
+  checks=$((checks + 1))
+  "$@" || fail "$case_name: $what"
+}
+
+# begin_case NAME: starts a case and ends the one before. A failed case shows what the robot
+# and the register saw.
+case_name=
+case_failures=0
+begin_case() {
+  end_case
+  case_name=$1
+  case_failures=$failures
+  echo "--- $case_name"
+}
+
+end_case() {
+  ((failures > case_failures)) || [[ -n ${TALLY_WINE_VERBOSE:-} ]] || return 0
+  echo "    what the robot saw:"
+  sed 's/^/    | /' "$work/robot.log" 2>/dev/null
+  echo "    what the register logged:"
+  sed 's/^/    | /' "$sim_files.log" 2>/dev/null
+  echo "    what the register said:"
+  sed 's/^/    | /' "$sim_files.err" 2>/dev/null
+}
+
+# The Windows path of a Unix path (Wine's drive Z: is the Unix root).
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+wine_session_start() {
+  [[ -f $tally_exe ]] || skip "no TALLY.EXE at '$tally_exe' (build the windows-x64 preset first)"
+  [[ -f $robot_exe ]] || skip "no ui_robot.exe at '$robot_exe' (build the windows-x64 preset first)"
+  [[ -x $register_sim ]] || skip "no register-sim at '$register_sim'"
+  wine=$(command -v wine64 || command -v wine) || skip "wine is not installed"
+  command -v wineserver >/dev/null || skip "wineserver is not installed"
+  command -v Xvfb >/dev/null || skip "Xvfb is not installed"
+  # A Russian UTF-8 locale, as on the users' machines (scripts/install-deps.sh makes it).
+  locale -a 2>/dev/null | grep -qiE '^ru_RU\.utf-?8$' ||
+    skip "the ru_RU.UTF-8 locale is missing (scripts/install-deps.sh makes it)"
+
+  work=$(mktemp -d "${TMPDIR:-/tmp}/tally-wine-XXXXXX")
+  xvfb_pid=
+  sim_pid=
+  shooter_pid=
+  trap wine_session_stop EXIT
+
+  # A private X display: Xvfb picks a free number and writes it to fd 3.
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [[ -s $work/display ]] && break
+    sleep 0.1
+  done
+  [[ -s $work/display ]] || skip "Xvfb did not start"
+  DISPLAY=:$(head -1 "$work/display")
+  export DISPLAY
+
+  export WINEPREFIX=$work/prefix
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export LC_ALL=ru_RU.UTF-8
+  echo "making a Wine prefix in $WINEPREFIX"
+  timeout 180 "$wine" wineboot -i >/dev/null 2>&1
+  timeout 60 wineserver -w
+  [[ -f $WINEPREFIX/system.reg ]] || skip "wineboot could not make a prefix"
+  # Closed windows go at once instead of after Wine's two-second wait for a window manager.
+  timeout 60 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+    >/dev/null 2>&1
+  # One wineserver for all the runs, ended on exit.
+  timeout 10 wineserver -p 600 >/dev/null 2>&1
+  # A port that must not open is a folder (a dangling link would make Wine try /dev/ttyS*).
+  mkdir -p "$work/not-a-port"
+  point_port com1 none
+  point_port com2 none
+  sim_files=$work/no-sim
+}
+
+wine_session_stop() {
+  stop_sim
+  [[ -n $shooter_pid ]] && kill "$shooter_pid" 2>/dev/null
+  if [[ -d ${work:-}/prefix ]]; then
+    WINEPREFIX=$work/prefix timeout 20 wineserver -k >/dev/null 2>&1
+    WINEPREFIX=$work/prefix timeout 20 wineserver -w >/dev/null 2>&1
+  fi
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  [[ -n ${work:-} ]] && rm -rf "$work"
+}
+
+# point_port comN DEVICE|none
+point_port() {
+  local target=$2
+  [[ $target == none ]] && target=$work/not-a-port
+  ln -sfn "$target" "$WINEPREFIX/dosdevices/$1"
+}
+
+# start_sim OPTIONS...: register-sim on a new pseudo-terminal, logging to $sim_files.log and
+# keeping its goods base in $sim_files.tsv; sets sim_device. The simulator of the case before
+# is stopped only once the new one runs, so that the new one gets another pseudo-terminal
+# number than the one the program used last.
+sim_count=0
+start_sim() {
+  local previous_pid=${sim_pid:-}
+  sim_count=$((sim_count + 1))
+  sim_files=$work/sim$sim_count
+  "$register_sim" --pty -v --log "$sim_files.log" --db "$sim_files.tsv" "$@" \
+    >"$sim_files.out" 2>"$sim_files.err" &
+  sim_pid=$!
+  sim_device=
+  for _ in $(seq 100); do
+    sim_device=$(head -1 "$sim_files.out" 2>/dev/null)
+    [[ -n $sim_device ]] && break
+    sleep 0.1
+  done
+  stop_pid "$previous_pid"
+  [[ -n $sim_device ]] && return 0
+  fail "$case_name: register-sim did not start: $(cat "$sim_files.err")"
+  return 1
+}
+
+# stop_pid PID: stops a simulator (TERM, then KILL after 5 s).
+stop_pid() {
+  [[ -n $1 ]] || return 0
+  kill -TERM "$1" 2>/dev/null
+  for _ in $(seq 50); do
+    kill -0 "$1" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -KILL "$1" 2>/dev/null
+  wait "$1" 2>/dev/null
+}
+
+stop_sim() {
+  stop_pid "${sim_pid:-}"
+  sim_pid=
+}
+
+# What reached the register: its log without the answers.
+received() { grep -v '^answer ' "$sim_files.log" 2>/dev/null; }
+
+# Takes the screenshots that the robot asks for ("shot NAME" in its log) into
+# $work/shots/NAME.png and tells the robot so ($work/shots/NAME.done). Runs in the
+# background for one robot log.
+shooter() {
+  local log=$1 taken=" "
+  mkdir -p "$work/shots"
+  while true; do
+    local name
+    for name in $(awk '$2 == "shot" && NF == 3 { print $3 }' "$log" 2>/dev/null); do
+      [[ $taken == *" $name "* ]] && continue
+      taken+="$name "
+      if command -v import >/dev/null; then
+        timeout 20 import -window root "$work/shots/$name.png" >/dev/null 2>&1
+      fi
+      : >"$work/shots/$name.done"
+    done
+    sleep 0.05
+  done
+}
+
+# run_tally ROBOT_OPTIONS -- TALLY_ARGUMENTS: runs TALLY.EXE with the robot watching; sets
+# status (TALLY.EXE's exit status), robot_log (the robot's log, a file) and robot_status.
+run_tally() {
+  local robot_options=()
+  while [[ $1 != -- ]]; do
+    robot_options+=("$1")
+    shift
+  done
+  shift
+  robot_log=$work/robot.log
+  rm -f "$robot_log" "$work/robot.stop"
+  rm -rf "$work/shots/"*.done
+  shooter "$robot_log" &
+  shooter_pid=$!
+  timeout 120 "$wine" "$robot_exe" --log "$(winpath "$robot_log")" \
+    --stop "$(winpath "$work/robot.stop")" --limit 100 --exe "$(winpath "$tally_exe")" \
+    --shot-dir "$(winpath "$work/shots")" "${robot_options[@]}" >/dev/null 2>&1 &
+  local robot_pid=$!
+  # The robot must be watching before the program's first window can come and go.
+  for _ in $(seq 200); do
+    grep -q ' start$' "$robot_log" 2>/dev/null && break
+    sleep 0.05
+  done
+  local ports_before
+  ports_before=$(readlink "$WINEPREFIX/dosdevices/com1" "$WINEPREFIX/dosdevices/com2")
+  timeout 90 "$wine" "$tally_exe" "$@"
+  status=$?
+  local ports_after
+  ports_after=$(readlink "$WINEPREFIX/dosdevices/com1" "$WINEPREFIX/dosdevices/com2")
+  # The runs rely on COM1 and COM2 staying where the case pointed them.
+  [[ $ports_after == "$ports_before" ]] ||
+    fail "$case_name: the ports moved during the run: ${ports_before//$'\n'/, } became ${ports_after//$'\n'/, }"
+  : >"$work/robot.stop"
+  wait "$robot_pid"
+  robot_status=$?
+  kill "$shooter_pid" 2>/dev/null
+  wait "$shooter_pid" 2>/dev/null
+  shooter_pid=
+  [[ $robot_status == 0 ]] || fail "$case_name: the robot ended with status $robot_status"
+  # A window of another caption (a crash report, say) is never expected.
+  local others
+  others=$(grep ' other ' "$robot_log")
+  [[ -z $others ]] || fail "$case_name: other windows appeared: $others"
+}
+
+# Observations of one kind, without their time stamps.
+observed() { awk -v kind="$1" '$2 == kind { sub(/^[0-9]+ /, ""); print }' "$robot_log"; }
+
+# The time stamp of the first observation matching a pattern (an awk regular expression).
+time_of() { awk -v pattern="$1" '$0 ~ pattern { print $1; exit }' "$robot_log"; }
+
+# The message boxes seen, one line each: "<icon> <text>".
+boxes() {
+  awk '$2 == "box" {
+    icon = $3; sub(/^icon=/, "", icon)
+    text = $0; sub(/^.* text=/, "", text)
+    print icon " " text }' "$robot_log"
+}
+
+# Keeps a screenshot for the documentation: the desktop around the window is black, so the
+# window alone is kept.
+keep_screenshot() {
+  local name=$1 target=$2
+  [[ -n ${TALLY_SCREENSHOT_DIR:-} && -s $work/shots/$name.png ]] || return 0
+  command -v convert >/dev/null || return 0
+  mkdir -p "$TALLY_SCREENSHOT_DIR"
+  convert "$work/shots/$name.png" -trim +repage "$TALLY_SCREENSHOT_DIR/$target" &&
+    echo "screenshot: $TALLY_SCREENSHOT_DIR/$target"
+}
+
+wine_session_report() {
+  end_case
+  if ((failures > 0)); then
+    echo "$failures of $checks checks failed"
+    exit 1
+  fi
+  echo "all $checks checks passed"
+}
