@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "text/text_encoding.h"
+
 namespace {
 
 // Code points of Windows-1251 bytes 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F in order.
@@ -29,20 +31,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-// Decodes one UTF-8 sequence at text[i], advancing i; malformed input yields U+FFFD.
-char32_t NextCodePoint(std::string_view text, size_t& i) {
-  const auto lead = static_cast<unsigned char>(text[i++]);
-  if (lead < 0x80) return lead;
-  int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
-  if (extra < 0) return 0xFFFD;
-  char32_t cp = lead & (0x3F >> extra);
-  for (; extra > 0; --extra) {
-    if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0xFFFD;
-    cp = (cp << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
-  }
-  return cp;
-}
-
 }  // namespace
 
 char32_t Cp1251ToCodePoint(unsigned char byte) {
@@ -66,23 +54,4 @@ std::u16string Cp1251ToUtf16(std::string_view text) {
   return out;
 }
 
-std::string W1251(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size();) {
-    const char32_t cp = NextCodePoint(utf8, i);
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-      continue;
-    }
-    char byte = '?';
-    for (unsigned b = 0x80; b <= 0xFF; ++b) {
-      if (Cp1251ToCodePoint(static_cast<unsigned char>(b)) == cp) {
-        byte = static_cast<char>(b);
-        break;
-      }
-    }
-    out += byte;
-  }
-  return out;
-}
+std::string W1251(std::string_view utf8) { return Utf8ToCp1251(utf8); }
