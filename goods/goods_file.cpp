@@ -4,8 +4,10 @@
 #include <limits>
 #include <vector>
 
-#include "text/cp1251.h"
+#include "goods/goods_encoding.h"
 #include "goods/input_file.h"
+#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -328,28 +330,64 @@ class GoodsReader {
 
 bool ReadGoodsFile(const std::string& fileName, bool wholeUnitPrices, GoodsTable& table,
                    const MessageSink& show) {
-  table.create();
-  const auto cannotRead = [&] { show(W1251("Не могу открыть файл: ") + fileName, kIconError); };
+  return ReadGoodsFileAt(fileName, fileName, wholeUnitPrices, table, show);
+}
+
+bool ReadGoodsFileAt(const std::string& path, const std::string& fileName, bool wholeUnitPrices,
+                     GoodsTable& table, const MessageSink& show) {
   InputFile file;
-  if (!file.open(fileName)) {
-    cannotRead();
+  if (!file.open(path)) {
+    table.create();
+    show(W1251("Не могу открыть файл: ") + fileName, kIconError);
     return false;
   }
+  return ReadGoodsFrom(file, fileName, wholeUnitPrices, table, show);
+}
+
+bool ReadGoodsFrom(ByteSource& source, const std::string& fileName, bool wholeUnitPrices,
+                   GoodsTable& table, const MessageSink& show) {
+  table.create();
+  // A file that breaks off while being read is as unreadable as one that won't open.
+  const auto cannotRead = [&] {
+    show(W1251("Не могу открыть файл: ") + fileName, kIconError);
+    table.GoodsCount = 0;
+    return false;
+  };
+  ByteOrderMark mark;
+  if (!DetectGoodsEncoding(source, mark)) return cannotRead();
+
+  // The goods lines are read in Windows-1251: text in another encoding is converted first,
+  // so markers, TABs, widths, values and messages see the same bytes either way.
   GoodsReader reader(wholeUnitPrices, table, show);
+  Cp1251Converter converter(mark.encoding);
+  const bool converting = mark.encoding != TextEncoding::Windows1251;
+  std::string converted;
+  size_t markLeft = mark.length;  // the mark's bytes still to drop
+  const auto feed = [&](std::string_view bytes) {
+    if (!converting) return reader.feed(bytes.data(), bytes.size());
+    converted.clear();
+    converter.convert(bytes, converted);
+    return reader.feed(converted.data(), converted.size());
+  };
+
   std::vector<char> chunk(kChunkSize);
   Outcome outcome = Outcome::Reading;
   while (outcome == Outcome::Reading) {
-    const int64_t count = file.read(chunk.data(), chunk.size());
-    if (count < 0) {
-      // A file that breaks off while being read is as unreadable as one that won't open.
-      cannotRead();
-      outcome = Outcome::Refused;
-    } else {
-      outcome =
-          count == 0 ? reader.finish() : reader.feed(chunk.data(), static_cast<size_t>(count));
+    const int64_t count = source.read(chunk.data(), chunk.size());
+    if (count < 0) return cannotRead();
+    if (count == 0) {
+      converted.clear();
+      converter.finish(converted);  // an unfinished character at the end is one '?'
+      outcome = reader.feed(converted.data(), converted.size());
+      if (outcome == Outcome::Reading) outcome = reader.finish();
+      break;
     }
+    std::string_view bytes(chunk.data(), static_cast<size_t>(count));
+    const size_t dropped = markLeft < bytes.size() ? markLeft : bytes.size();
+    bytes.remove_prefix(dropped);
+    markLeft -= dropped;
+    outcome = feed(bytes);
   }
-  file.close();
   if (outcome == Outcome::Refused) {
     table.GoodsCount = 0;  // a refused file leaves nothing that could be sent
     return false;

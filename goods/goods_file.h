@@ -5,13 +5,25 @@
 #include <string>
 #include <string_view>
 
-#include "text/message_style.h"
+#include "goods/byte_source.h"
 #include "goods/goods_table.h"
+#include "text/message_style.h"
 
 // Reads the goods lines of the file into the table (created empty beforehand). On failure
-// it has told the user through show and returns false; nothing may then be sent.
+// it has told the user through show and returns false; nothing may then be sent. The file
+// may be Windows-1251, UTF-8 or UTF-16 (see DetectGoodsEncoding); the table and the messages
+// are Windows-1251.
 bool ReadGoodsFile(const std::string& fileName, bool wholeUnitPrices, GoodsTable& table,
                    const MessageSink& show);
+
+// The same for a file opened by path (the bytes the system names it by) while the messages
+// name it fileName (Windows-1251).
+bool ReadGoodsFileAt(const std::string& path, const std::string& fileName, bool wholeUnitPrices,
+                     GoodsTable& table, const MessageSink& show);
+
+// The same for bytes from any source; fileName is only for the messages.
+bool ReadGoodsFrom(ByteSource& source, const std::string& fileName, bool wholeUnitPrices,
+                   GoodsTable& table, const MessageSink& show);
 
 struct PriceResult {
   bool valid = false;

@@ -9,8 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "text/cp1251.h"
 #include "goods/input_file.h"
+#include "text/cp1251.h"
 
 namespace {
 
@@ -361,8 +361,9 @@ TEST_F(GoodsFileTest, MarkersAndBlocks) {
       {"<started>\r\n" + a + "\r\n", {}},
       {"<start>\r\n" + a + "\r\n<ending>\r\n" + b, {1, 2}},
       {"<start\r\n" + a + "\r\n", {}},
-      {" <start>\r\n" + a + "\r\n", {}},             // not in the first column
-      {"\xEF\xBB\xBF<start>\r\n" + a + "\r\n", {}},  // a byte-order mark
+      {" <start>\r\n" + a + "\r\n", {}},              // not in the first column
+      {"\xEF\xBB\xBF<start>\r\n" + a + "\r\n", {1}},  // a UTF-8 mark is no part of the text
+      {"\xA0<start>\r\n" + a + "\r\n", {}},           // any other byte before it is
       {"<sta\r\n" + a + "\r\n", {}},
       {"<st\xC0rt>\r\n" + a + "\r\n", {}},  // only Latin letters are lowered
       {"<start>\r\n" + a + "\r\n <end>\r\n" + b + "\r\n", {1, 0, 2}},  // " <end>" is goods

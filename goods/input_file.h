@@ -1,22 +1,27 @@
-// Sequential reading of an existing file, opened read-only (and without sharing on Windows).
+// Sequential reading of an existing file on disk, opened read-only (and without sharing on
+// Windows). A device (a serial port, a terminal, the null device), a pipe or a folder is no
+// such file and does not open.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-class InputFile {
+#include "goods/byte_source.h"
+
+class InputFile final : public ByteSource {
  public:
   InputFile() = default;
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
-  ~InputFile();
+  ~InputFile() override;
 
   // Opens the file named by Windows-1251 bytes (on Linux, the bytes as they are).
   bool open(const std::string& name);
   // Reads up to size bytes; returns the count read, 0 at the end of the file, -1 on a read
   // error (which must not pass for the end of the file: the goods after it would be lost).
-  int64_t read(char* buffer, size_t size);
+  int64_t read(char* buffer, size_t size) override;
+  bool rewind() override;
   void close();
 
  private:

@@ -13,13 +13,19 @@ bool InputFile::open(const std::string& name) {
   close();
   // A name with a NUL byte would open some other file: the bytes before the NUL.
   if (name.find('\0') != std::string::npos) return false;
+  // Without blocking, so that a FIFO with no writer cannot hold the open; without becoming
+  // the controlling terminal when the name is a terminal's.
   int fd = -1;
   do {
-    fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
+  // Only a regular file (a symbolic link to one included) ends: a device or a pipe may never
+  // end or never hold goods, and a folder is no text.
   struct stat status {};
-  if (fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+  const int flags = fcntl(fd, F_GETFL);
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0 ||
+      fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
     ::close(fd);
     return false;
   }
@@ -36,6 +42,10 @@ int64_t InputFile::read(char* buffer, size_t size) {
     got = ::read(static_cast<int>(handle_), buffer, want);
   } while (got < 0 && errno == EINTR);
   return got;
+}
+
+bool InputFile::rewind() {
+  return handle_ >= 0 && lseek(static_cast<int>(handle_), 0, SEEK_SET) == 0;
 }
 
 void InputFile::close() {

@@ -19,6 +19,12 @@ bool InputFile::open(const std::string& name) {
   const HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
+  // "COM1", "CON", "NUL" and pipes open too; only a file on disk is a goods file, and a port
+  // must not stay held.
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    return false;
+  }
   handle_ = reinterpret_cast<intptr_t>(file);
   return true;
 }
@@ -31,6 +37,12 @@ int64_t InputFile::read(char* buffer, size_t size) {
   DWORD got = 0;
   if (!ReadFile(AsHandle(handle_), buffer, want, &got, nullptr)) return -1;
   return got;
+}
+
+bool InputFile::rewind() {
+  if (handle_ == -1) return false;
+  LARGE_INTEGER start{};
+  return SetFilePointerEx(AsHandle(handle_), start, nullptr, FILE_BEGIN) != 0;
 }
 
 void InputFile::close() {

@@ -1,0 +1,40 @@
+// Where the goods file's bytes come from: the file on disk, or memory.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Reads up to size bytes; returns the count read, 0 at the end, -1 on a read error (which
+  // must not pass for the end: the goods after it would be lost).
+  virtual int64_t read(char* buffer, size_t size) = 0;
+  // Goes back to the first byte; false when that fails.
+  virtual bool rewind() = 0;
+};
+
+// Bytes held in memory, handed out at most pieceSize at a time.
+class MemorySource final : public ByteSource {
+ public:
+  MemorySource(std::string bytes, size_t pieceSize)
+      : bytes_(std::move(bytes)), pieceSize_(pieceSize > 0 ? pieceSize : 1) {}
+  int64_t read(char* buffer, size_t size) override {
+    size_t count = bytes_.size() - position_;
+    if (count > size) count = size;
+    if (count > pieceSize_) count = pieceSize_;
+    bytes_.copy(buffer, count, position_);
+    position_ += count;
+    return static_cast<int64_t>(count);
+  }
+  bool rewind() override {
+    position_ = 0;
+    return true;
+  }
+
+ private:
+  std::string bytes_;
+  size_t pieceSize_;
+  size_t position_ = 0;
+};

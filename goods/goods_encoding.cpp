@@ -1,0 +1,46 @@
+#include "goods/goods_encoding.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr size_t kPieceSize = 64 * 1024;
+constexpr char kEndOfFile = '\x1A';  // nothing after it is part of the file
+constexpr size_t kLongestMark = 3;
+
+// Checks bytes up to an end-of-file byte; false when it met one.
+bool CheckUpToEndOfFile(Utf8Check& check, std::string_view bytes) {
+  const size_t stop = bytes.find(kEndOfFile);
+  check.feed(bytes.substr(0, stop));
+  return stop == std::string_view::npos;
+}
+
+}  // namespace
+
+bool DetectGoodsEncoding(ByteSource& source, ByteOrderMark& found) {
+  found = {};
+  std::vector<char> piece(kPieceSize);
+  // The first pieces, until they hold as many bytes as the longest mark.
+  std::string head;
+  bool atEnd = false;
+  while (head.size() < kLongestMark && !atEnd) {
+    const int64_t count = source.read(piece.data(), piece.size());
+    if (count < 0) return false;
+    atEnd = count == 0;
+    head.append(piece.data(), static_cast<size_t>(count));
+  }
+  found = FindByteOrderMark(head);
+  if (found.length > 0) return source.rewind();
+
+  Utf8Check check;
+  bool more = CheckUpToEndOfFile(check, head) && !atEnd;
+  while (more && !check.broken()) {
+    const int64_t count = source.read(piece.data(), piece.size());
+    if (count < 0) return false;
+    more = count > 0 &&
+           CheckUpToEndOfFile(check, std::string_view(piece.data(), static_cast<size_t>(count)));
+  }
+  if (check.valid() && check.sawNonAscii()) found.encoding = TextEncoding::Utf8;
+  return source.rewind();
+}
