@@ -31,7 +31,9 @@ int32_t RunStateOf(ExchangeOutcome outcome) {
 
 }  // namespace
 
-int RunTally(std::string_view arguments) {
+int RunTally(std::string_view arguments) { return RunTally(arguments, arguments); }
+
+int RunTally(std::string_view arguments, std::string_view systemArguments) {
   Goods.create();
   const RunOptions options = ParseCommandLine(arguments);
   // The one serial line of the run. After the clear run it stays open until the process
@@ -48,7 +50,10 @@ int RunTally(std::string_view arguments) {
     ShowMessage(BuildUsageText(), kIconInformation);
     return kExitUsage;
   }
-  if (!ReadGoodsFile(options.goodsFileName, options.wholeUnitPrices, Goods, ShowMessage)) {
+  // Switches, blanks and quotes are ASCII, which both forms hold alike and in the same order,
+  // so the same name is found in both.
+  const std::string path = ParseCommandLine(systemArguments).goodsFileName;
+  if (!ReadGoodsFileAt(path, options.goodsFileName, options.wholeUnitPrices, Goods, ShowMessage)) {
     return kExitFailure;
   }
 

@@ -13,3 +13,9 @@ enum ExitStatus : int {
 // Runs the program on the argument text (program name already skipped) and returns the
 // process exit status.
 int RunTally(std::string_view arguments);
+
+// The same where the system names files in other bytes than the program's Windows-1251
+// (Linux: UTF-8): systemArguments is the text as the system gave it, arguments its
+// Windows-1251 form. Messages name the goods file as in arguments; it is opened by its name
+// as it stands in systemArguments.
+int RunTally(std::string_view arguments, std::string_view systemArguments);
