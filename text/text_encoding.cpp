@@ -1,5 +1,7 @@
 #include "text/text_encoding.h"
 
+#include <cstring>
+
 #include "text/cp1251.h"
 
 namespace {
@@ -59,6 +61,20 @@ Utf8Step TakeUtf8Byte(unsigned char byte, Utf8State s) {
 
 constexpr char kReplacement = '?';
 
+// The number of ASCII bytes at the start of bytes, looked at eight at a time: long runs of
+// them are the usual text between two letters.
+size_t AsciiRun(std::string_view bytes) {
+  constexpr uint64_t kHighBits = 0x8080808080808080u;
+  size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    uint64_t word = 0;
+    std::memcpy(&word, bytes.data() + i, 8);
+    if ((word & kHighBits) != 0) break;
+  }
+  while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+  return i;
+}
+
 }  // namespace
 
 ByteOrderMark FindByteOrderMark(std::string_view start) {
@@ -86,9 +102,12 @@ char CodePointToCp1251(char32_t codePoint) {
 void Utf8Check::feed(std::string_view bytes) {
   char32_t codePoint = 0;
   const Utf8State state{codePoint, pending_, lowest_, highest_};
-  for (const char c : bytes) {
-    if (broken_) return;
-    const auto byte = static_cast<unsigned char>(c);
+  for (size_t i = 0; i < bytes.size() && !broken_; ++i) {
+    if (pending_ == 0) {
+      i += AsciiRun(bytes.substr(i));
+      if (i == bytes.size()) return;
+    }
+    const auto byte = static_cast<unsigned char>(bytes[i]);
     if (byte >= 0x80) sawNonAscii_ = true;
     const Utf8Step step = TakeUtf8Byte(byte, state);
     broken_ = step == Utf8Step::Malformed || step == Utf8Step::Cut;
@@ -112,12 +131,14 @@ void Cp1251Converter::convert(std::string_view bytes, std::string& out) {
 
 void Cp1251Converter::convertUtf8(std::string_view bytes, std::string& out) {
   const Utf8State state{codePoint_, pending_, lowest_, highest_};
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80 && pending_ == 0) {  // plain ASCII, the common case
-      out += c;
-      continue;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (pending_ == 0) {  // plain ASCII, the common case, goes as it is
+      const size_t run = AsciiRun(bytes.substr(i));
+      out.append(bytes.substr(i, run));
+      i += run;
+      if (i == bytes.size()) return;
     }
+    const auto byte = static_cast<unsigned char>(bytes[i]);
     Utf8Step step = TakeUtf8Byte(byte, state);
     if (step == Utf8Step::Cut) {
       out += kReplacement;  // for the broken sequence; the byte is taken again
