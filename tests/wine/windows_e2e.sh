@@ -240,6 +240,38 @@ keep_screenshot message-box message-box.png
 # The message comes while the window is still there; the window goes once it is closed.
 expect_true "the box came while the window was there" test "$(elapsed ' box ' ' gone$')" -gt 0
 
+# --- a name that is no file on disk --------------------------------------------------------
+# A user who takes the argument for the port: COM1, like CON and NUL, is no file on disk, so
+# it is refused at once, and COM1 is let go: an upload through it right after goes through.
+for name in COM1 CON NUL; do
+  begin_case "$name as the goods file"
+  start_sim && point_port com1 "$sim_device"
+  started=$(date +%s%N)
+  run_tally -- "$name"
+  expect "the exit status" "$status" 1
+  expect "the boxes" "$(boxes)" "error Не могу открыть файл: $name"
+  expect "the progress window" "$(observed window)" ""
+  expect "what the register received" "$(received)" ""
+  # Wine's own start-up takes seconds; a program waiting on the device would be killed at 90.
+  expect_within "the run's wall time (ms)" $((($(date +%s%N) - started) / 1000000)) 0 30000
+done
+run_tally -- "$(winpath "$goods/ten.txt")"
+expect "the exit status of the upload after it" "$status" 0
+expect_frames "$goods/ten.txt"
+
+# --- goods files in UTF-8 and UTF-16 -------------------------------------------------------
+# The same goods as ten.txt; the register must receive the same frames, byte for byte.
+iconv -f CP1251 -t UTF-8 "$goods/ten.txt" >"$goods/ten-utf8.txt"
+{ printf '\xFF\xFE'; iconv -f CP1251 -t UTF-16LE "$goods/ten.txt"; } >"$goods/ten-utf16.txt"
+for encoded in ten-utf8.txt ten-utf16.txt; do
+  begin_case "upload of $encoded"
+  start_sim && point_port com1 "$sim_device"
+  run_tally -- "$(winpath "$goods/$encoded")"
+  expect "the exit status" "$status" 0
+  expect "the boxes" "$(boxes)" ""
+  expect_frames "$goods/ten.txt"
+done
+
 # --- Esc does nothing ----------------------------------------------------------------------
 begin_case "Esc during the upload"
 start_sim --delay 150 && point_port com1 "$sim_device"
