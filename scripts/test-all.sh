@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every program (Linux, Linux with sanitizers, Windows x86_64
-# and i686) and runs every test: the Linux ones natively, the Windows ones under Wine.
+# and i686) and runs every test: the Linux ones natively, the Windows ones under Wine; then
+# runs each fuzzing harness for about 30 seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,3 +22,7 @@ for preset in windows-x64 linux-sanitize linux; do
   echo "=== test: $preset"
   ctest --preset "$preset"
 done
+
+# A short fuzzing run of each harness from its seed corpus (scripts/fuzz.sh, preset "fuzz").
+echo "=== fuzz"
+scripts/fuzz.sh 30

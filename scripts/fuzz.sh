@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer harnesses (preset "fuzz": clang with AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs each for SECONDS (default 30), starting from the seed
+# corpus in fuzz/corpus/<harness>/. The seeds stay as they are: what a run adds goes to a
+# scratch folder. Prints each run's executions and coverage; fails on the first finding,
+# whose input is kept in fuzz-findings/.
+#
+# Usage: scripts/fuzz.sh [SECONDS] [HARNESS...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${1:-30}
+shift || true
+harnesses=("$@")
+((${#harnesses[@]})) || harnesses=(goods_reader command_line answer_wait frame_splitter)
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+findings=$PWD/fuzz-findings
+status=0
+for harness in "${harnesses[@]}"; do
+  mkdir -p "$scratch/$harness"
+  log=$scratch/$harness.log
+  echo "=== fuzz: $harness for ${seconds} s"
+  # A goods file of up to 64 KiB: long enough for lines across pieces and every encoding.
+  max_len=4096
+  [[ $harness == goods_reader ]] && max_len=65536
+  if ! "build/fuzz/${harness}_fuzz" -max_total_time="$seconds" -max_len="$max_len" \
+    -print_final_stats=1 -artifact_prefix="$scratch/$harness-" \
+    "$scratch/$harness" "fuzz/corpus/$harness" >"$log" 2>&1; then
+    mkdir -p "$findings"
+    cp "$scratch/$harness"-* "$findings/" 2>/dev/null || true
+    tail -n 40 "$log"
+    echo "FOUND: $harness (input kept in $findings/)"
+    status=1
+    continue
+  fi
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+  done_line=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -1)
+  cov=$(sed -n 's/.* cov: \([0-9]*\) ft: \([0-9]*\) corp: \([0-9]*\).*/\1 edges, \2 features, corpus \3/p' <<<"$done_line")
+  echo "$harness: $runs executions in $seconds s, coverage $cov, nothing found"
+done
+exit $status
