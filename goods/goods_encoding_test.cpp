@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "goods/goods_file.h"
+#include "tests/encoded_text.h"
 #include "text/cp1251.h"
 
 namespace {
@@ -38,17 +39,6 @@ void ExpectSameTable(const GoodsTable& got, const GoodsTable& want, const std::s
   }
 }
 
-std::string Utf16(std::string_view windows1251, bool littleEndian) {
-  std::string out;
-  for (const char16_t unit : Cp1251ToUtf16(windows1251)) {
-    const auto low = static_cast<char>(unit & 0xFF);
-    const auto high = static_cast<char>(unit >> 8);
-    out += littleEndian ? low : high;
-    out += littleEndian ? high : low;
-  }
-  return out;
-}
-
 std::string ExampleBytes() {
   std::ifstream in(GOODS_EXAMPLE_FILE, std::ios::binary);
   std::ostringstream bytes;
@@ -67,8 +57,8 @@ std::vector<Encoded> EveryEncoding(const std::string& windows1251) {
       {"Windows-1251", windows1251},
       {"UTF-8", Cp1251ToUtf8(windows1251)},
       {"UTF-8 with its mark", "\xEF\xBB\xBF" + Cp1251ToUtf8(windows1251)},
-      {"UTF-16 LE", "\xFF\xFE" + Utf16(windows1251, true)},
-      {"UTF-16 BE", "\xFE\xFF" + Utf16(windows1251, false)},
+      {"UTF-16 LE", "\xFF\xFE" + Utf16Bytes(windows1251, true)},
+      {"UTF-16 BE", "\xFE\xFF" + Utf16Bytes(windows1251, false)},
   };
 }
 
@@ -160,7 +150,7 @@ TEST(GoodsEncodings, EndOfFileUnitInUtf16) {
       W1251("<start>\r\n1\tКот\t\t1.00\t\t\t\r\n\x1A\r\n2\tПёс\t\t1.00\t\t\t\r\n");
   for (const bool littleEndian : {true, false}) {
     const Result r =
-        ReadBytes((littleEndian ? "\xFF\xFE" : "\xFE\xFF") + Utf16(file, littleEndian), 7);
+        ReadBytes((littleEndian ? "\xFF\xFE" : "\xFE\xFF") + Utf16Bytes(file, littleEndian), 7);
     ASSERT_TRUE(r.ok);
     ASSERT_EQ(r.table.GoodsCount, 1);
     EXPECT_EQ(r.table.Name[1].substr(0, 4), "\xCA\xEE\xF2\t");

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "tests/encoded_text.h"
 #include "tests/program_runner.h"
 #include "tests/simulator_process.h"
 #include "text/cp1251.h"
@@ -43,17 +44,6 @@ Landed Upload(const std::string& path) {
   return landed;
 }
 
-std::string Utf16(const std::string& windows1251, bool littleEndian) {
-  std::string out = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
-  for (const char16_t unit : Cp1251ToUtf16(windows1251)) {
-    const auto low = static_cast<char>(unit & 0xFF);
-    const auto high = static_cast<char>(unit >> 8);
-    out += littleEndian ? low : high;
-    out += littleEndian ? high : low;
-  }
-  return out;
-}
-
 const std::string kExample = std::string(TALLY_SOURCE_DIR) + "/examples/goods.txt";
 
 TEST(GoodsEncodingsProgram, ShopFileLandsAlikeInEveryEncoding) {
@@ -71,8 +61,8 @@ TEST(GoodsEncodingsProgram, ShopFileLandsAlikeInEveryEncoding) {
   } files[] = {
       {"UTF-8", Cp1251ToUtf8(shop)},
       {"UTF-8 with its mark", "\xEF\xBB\xBF" + Cp1251ToUtf8(shop)},
-      {"UTF-16 LE", Utf16(shop, true)},
-      {"UTF-16 BE", Utf16(shop, false)},
+      {"UTF-16 LE", "\xFF\xFE" + Utf16Bytes(shop, true)},
+      {"UTF-16 BE", "\xFE\xFF" + Utf16Bytes(shop, false)},
   };
   for (const auto& f : files) {
     const Landed landed = Upload(dir.write("goods.txt", f.bytes));
