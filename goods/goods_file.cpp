@@ -326,6 +326,12 @@ class GoodsReader {
   NumberReader flag_;
 };
 
+// Tells the user that the file cannot be read; false, for the reader to return.
+bool CannotRead(const std::string& fileName, const MessageSink& show) {
+  show(W1251("Не могу открыть файл: ") + fileName, kIconError);
+  return false;
+}
+
 }  // namespace
 
 bool ReadGoodsFile(const std::string& fileName, bool wholeUnitPrices, GoodsTable& table,
@@ -338,8 +344,7 @@ bool ReadGoodsFileAt(const std::string& path, const std::string& fileName, bool 
   InputFile file;
   if (!file.open(path)) {
     table.create();
-    show(W1251("Не могу открыть файл: ") + fileName, kIconError);
-    return false;
+    return CannotRead(fileName, show);
   }
   return ReadGoodsFrom(file, fileName, wholeUnitPrices, table, show);
 }
@@ -349,9 +354,8 @@ bool ReadGoodsFrom(ByteSource& source, const std::string& fileName, bool wholeUn
   table.create();
   // A file that breaks off while being read is as unreadable as one that won't open.
   const auto cannotRead = [&] {
-    show(W1251("Не могу открыть файл: ") + fileName, kIconError);
     table.GoodsCount = 0;
-    return false;
+    return CannotRead(fileName, show);
   };
   ByteOrderMark mark;
   if (!DetectGoodsEncoding(source, mark)) return cannotRead();
