@@ -6,22 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/byte_strings.h"
 #include "tests/scripted_line.h"
 #include "text/cp1251.h"
 
 namespace {
-
-std::string Hex(const std::string& bytes) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    if (!out.empty()) out += ' ';
-    out += digits[b >> 4];
-    out += digits[b & 15];
-  }
-  return out;
-}
 
 std::string Padded(const std::string& text, size_t width) {
   std::string out = text.substr(0, width);

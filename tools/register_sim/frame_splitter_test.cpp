@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "register/frame.h"
-#include "tools/register_sim/sim_test_bytes.h"
+#include "tests/byte_strings.h"
 
 namespace {
 
