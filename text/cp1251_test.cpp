@@ -2,11 +2,26 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+
+const char* const kUpperHalfUtf8[128] = {
+#include "text/cp1251_utf8_reference.inc"
+};
+
+}  // namespace
+
+// Every byte against the reference table, both ways: to UTF-8 and back from it.
 TEST(Cp1251, EveryByteRoundTripsThroughUtf8) {
-  for (unsigned b = 1; b < 256; ++b) {
-    if (b == 0x98) continue;  // unassigned in Windows-1251
+  for (unsigned b = 0; b < 256; ++b) {
     const std::string byte(1, static_cast<char>(b));
-    EXPECT_EQ(W1251(Cp1251ToUtf8(byte)), byte) << "byte " << b;
+    if (b >= 0x80 && kUpperHalfUtf8[b - 0x80] == nullptr) {
+      // Unassigned: shown as U+FFFD, the replacement character.
+      EXPECT_EQ(Cp1251ToUtf8(byte), "\xEF\xBF\xBD") << "byte " << b;
+      continue;
+    }
+    const std::string reference = b < 0x80 ? byte : kUpperHalfUtf8[b - 0x80];
+    EXPECT_EQ(Cp1251ToUtf8(byte), reference) << "byte " << b;
+    EXPECT_EQ(W1251(reference), byte) << "byte " << b;
   }
 }
 
