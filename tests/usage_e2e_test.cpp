@@ -1,22 +1,11 @@
 // The Linux program run as a user runs it: usage text and exit status.
 #include <gtest/gtest.h>
 
+#include "tests/expected_usage.h"
 #include "tests/program_runner.h"
 
 TEST(TallyProgram, UsageOnStandardErrorWithStatus2) {
-  const std::string expected =
-      "OKA PF: Пересылка базы товаров на кассу ОКА ПФ\n"
-      "\n"
-      "(c) TALLY contributors, 2026\n"
-      "\n"
-      "TALLY [/2] [/9600] [/r] filename.txt\n"
-      "переслать базу товаров через порт COM1\n"
-      "/2 - использовать порт COM2\n"
-      "/9600 - скорость (по умолчанию 19200)\n"
-      "/r - цена только в рублях (для Казахстана)\n"
-      "\n"
-      "TALLY [/2] [/9600] /e\n"
-      "очистить базу товаров\n";
+  const std::string expected = "OKA PF: " + std::string(kExpectedUsageUtf8);
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{}, {"  "}, {"/2", "/9600"}, {"/R"}}) {
     const ProgramResult r = RunProgram(TALLY_BINARY, args);
