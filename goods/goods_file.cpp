@@ -17,7 +17,9 @@ constexpr char kEndOfFile = '\x1A';  // everything after it is not part of the f
 constexpr size_t kChunkSize = 64 * 1024;  // bytes read from the file at a time
 constexpr std::string_view kStartMarker = "<start>";
 constexpr std::string_view kEndMarker = "<end>";
-constexpr size_t kMarkerPrefix = 7;  // the longest marker; later bytes of the line never count
+// The longest marker's length; later bytes of the line never count.
+constexpr size_t kMarkerPrefix =
+    kStartMarker.size() > kEndMarker.size() ? kStartMarker.size() : kEndMarker.size();
 
 // What the register can take: Code goes as 16 bits, Group as 8 bits.
 constexpr int64_t kMaxCode = 65535;
@@ -26,8 +28,6 @@ constexpr int64_t kMaxGroup = 255;
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 int DigitValue(char c) { return c - '0'; }
-
-char LowerLatin(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The numeric value of a field, read a piece at a time so that a field of any length costs
 // no memory: only the integer part, the first digit after the point and whether any later
@@ -187,7 +187,8 @@ class GoodsReader {
 
   bool beginGoodsLine() {
     if (table_.GoodsCount >= kGoodsCapacity) {
-      show_(W1251("Слишком много товаров в файле (больше 3000)"), kIconError);
+      show_(W1251("Слишком много товаров в файле (больше ") + std::to_string(kGoodsCapacity) + ")",
+            kIconError);
       return false;
     }
     ++table_.GoodsCount;

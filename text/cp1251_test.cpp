@@ -35,6 +35,19 @@ TEST(Cp1251, KnownLetters) {
   for (const Case& c : cases) EXPECT_EQ(Cp1251ToCodePoint(c.byte), c.codePoint);
 }
 
+TEST(LowerLatin, OnlyTheLatinCapitalsChange) {
+  const struct {
+    char byte;
+    char lowered;
+  } cases[] = {
+      {'A', 'a'}, {'R', 'r'}, {'Z', 'z'}, {'a', 'a'},       {'z', 'z'},       {'@', '@'},
+      {'[', '['}, {'/', '/'}, {'9', '9'}, {'\xC0', '\xC0'}, {'\xE0', '\xE0'}, {'\xA8', '\xA8'},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LowerLatin(c.byte), c.lowered) << static_cast<int>(c.byte);
+  }
+}
+
 TEST(Cp1251, MessagesConvert) {
   EXPECT_EQ(W1251("Нет ответа"), "\xCD\xE5\xF2 \xEE\xF2\xE2\xE5\xF2\xE0");
   EXPECT_EQ(Cp1251ToUtf8("\xCE\xCA\xC0 \xCF\xD4"), "ОКА ПФ");
