@@ -22,28 +22,28 @@ constexpr auto kStartWait = std::chrono::seconds(15);
 const std::string kClearFrame = FromHex("17 0B 63 00 00 00 00 00 19 00 85");
 const char* const kDoneAnswer = "18 00 00 00 19 00 18";
 
-// "j" frames, each with flag 1, group 7 and the bar code 4600000000001 (01 B0 5D 05 2F 04).
-// Code 1, "A", price 100, the last line.
-const std::string kItemA = FromHex(
-    "17 2D 6A 01 01"
-    "41 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20"
-    "64 00 00 00 07 01 00 01 B0 5D 05 2F 04 19 05 83");
-// Code 70, "MOLOKO" and a TAB, price -150, not the last line.
-const std::string kItemMoloko = FromHex(
-    "17 2D 6A 00 01"
-    "4D 4F 4C 4F 4B 4F 09 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20"
-    "6A FF FF FF 07 46 00 01 B0 5D 05 2F 04 19 09 A3");
-// Code 4464, "HLEB" and a backslash, price 12345, the last line.
-const std::string kItemHleb = FromHex(
-    "17 2D 6A 01 01"
-    "48 4C 45 42 5C 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20"
-    "39 30 00 00 07 70 11 01 B0 5D 05 2F 04 19 06 BE");
+// A "j" frame written out: the head in hex (17, length 2D, 6A, last-line marker, flag), the
+// name padded with blanks (20) to 24 bytes, and the rest in hex: price, group, code, bar
+// code, 19 and the sum.
+std::string ItemFrame(const char* head, std::string name, const char* rest) {
+  name.resize(24, ' ');
+  return FromHex(head) + name + FromHex(rest);
+}
+
+// Flag 1, group 7 and the bar code 4600000000001 (01 B0 5D 05 2F 04) in each.
+// Code 1, price 100, the last line.
+const std::string kItemA =
+    ItemFrame("17 2D 6A 01 01", "A", "64 00 00 00 07 01 00 01 B0 5D 05 2F 04 19 05 83");
+// Code 70, price -150, not the last line.
+const std::string kItemMoloko =
+    ItemFrame("17 2D 6A 00 01", "MOLOKO\t", "6A FF FF FF 07 46 00 01 B0 5D 05 2F 04 19 09 A3");
+// Code 4464, price 12345, the last line.
+const std::string kItemHleb =
+    ItemFrame("17 2D 6A 01 01", "HLEB\\", "39 30 00 00 07 70 11 01 B0 5D 05 2F 04 19 06 BE");
 // Code 0A0D, a name of the bytes a cooked line would change (ETX, EOT, DEL, NAK, LF, CR),
 // price 10, the last line.
-const std::string kItemControlBytes = FromHex(
-    "17 2D 6A 01 01"
-    "03 04 7F 15 0A 0D 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20"
-    "0A 00 00 00 07 0D 0A 01 B0 5D 05 2F 04 19 05 10");
+const std::string kItemControlBytes = ItemFrame("17 2D 6A 01 01", "\x03\x04\x7F\x15\x0A\x0D",
+                                                "0A 00 00 00 07 0D 0A 01 B0 5D 05 2F 04 19 05 10");
 
 // The program's end of the line: the slave opened and set raw at the given speed.
 class ProgramEnd {
