@@ -14,6 +14,23 @@
 
 int32_t RunState = NoMessage;
 
+namespace {
+
+// What run control still owes the user after an exchange has returned.
+int32_t RunStateOf(ExchangeOutcome outcome) {
+  switch (outcome) {
+    case ExchangeOutcome::Completed:
+      return NoMessage;
+    case ExchangeOutcome::NoAnswer:
+      return NoAnswer;
+    case ExchangeOutcome::FailureShown:
+      break;
+  }
+  return FailureShown;
+}
+
+}  // namespace
+
 int RunTally(std::string_view arguments) {
   Goods.create();
   const RunOptions options = ParseCommandLine(arguments);
@@ -23,7 +40,8 @@ int RunTally(std::string_view arguments) {
   const PollHooks hooks = PlatformPollHooks();
 
   if (options.clearDatabase) {
-    ClearGoodsBase(options, port, hooks, ShowMessage);
+    RunState = RunStateOf(ClearGoodsBase(options.port, static_cast<uint32_t>(options.baudRate),
+                                         port, hooks, ShowMessage));
     return RunState == NoMessage ? kExitCompleted : kExitFailure;
   }
   if (options.goodsFileName.empty()) {
@@ -36,7 +54,7 @@ int RunTally(std::string_view arguments) {
 
   RunState = NoMessage;
   ProgressWindow::showModal([&](ProgressView& view) {
-    UploadExchange::run(view, Goods, options, port, hooks, ShowMessage);
+    RunState = RunStateOf(UploadExchange::run(view, Goods, options.port, port, hooks, ShowMessage));
   });
   port.close();
   if (RunState == NoAnswer) ShowMessage(NoAnswerText(), kIconError);
