@@ -174,7 +174,7 @@ void Answer(Simulator& sim, uint32_t n, uint8_t code) {
   // A bad start is the command's start byte, as an echo of the frame would begin.
   std::string answer = BuildAnswer(code, o.badStart.count(n) != 0 ? kCommandStart : kAnswerStart);
   if (o.badChecksum.count(n) != 0) answer[6] = static_cast<char>(answer[6] + 1);
-  if (o.shortAnswer.count(n) != 0) answer.resize(6);
+  if (o.shortAnswer.count(n) != 0) answer.resize(kAnswerSize - 1);
   if (o.extraByte.count(n) != 0) answer += kExtraByte;
 
   if (o.delayMs > 0) SleepMs(o.delayMs);
