@@ -20,10 +20,9 @@ int RunTally(std::string_view arguments) {
   // The one serial line of the run. After the clear run it stays open until the process
   // ends; after the upload run it is closed once the window has gone.
   static SerialPort port;
-  const PollHooks hooks = PlatformPollHooks();
 
   if (options.clearDatabase) {
-    ClearGoodsBase(options, port, hooks, ShowMessage);
+    ClearGoodsBase(options, port, PlatformPollHooks(), ShowMessage);
     return RunState == NoMessage ? kExitCompleted : kExitFailure;
   }
   if (options.goodsFileName.empty()) {
@@ -35,7 +34,7 @@ int RunTally(std::string_view arguments) {
   }
 
   RunState = NoMessage;
-  ProgressWindow::showModal([&](ProgressView& view) {
+  ProgressWindow::showModal([&](ProgressView& view, const PollHooks& hooks) {
     UploadExchange::run(view, Goods, options, port, hooks, ShowMessage);
   });
   port.close();
