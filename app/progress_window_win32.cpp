@@ -68,34 +68,26 @@ PendingUpload* TakePendingUpload(HWND window) {
   return pending;
 }
 
-// A reference to a library loaded by name, released when the holder goes.
-class LibraryReference {
+// A handle the holder releases with Release when it goes; nullptr holds nothing.
+template <typename Handle, auto Release>
+class Held {
  public:
-  explicit LibraryReference(const char* name) : module_(LoadLibraryA(name)) {}
-  ~LibraryReference() {
-    if (module_ != nullptr) FreeLibrary(module_);
+  explicit Held(Handle handle) : handle_(handle) {}
+  ~Held() {
+    if (handle_ != nullptr) Release(handle_);
   }
-  LibraryReference(const LibraryReference&) = delete;
-  LibraryReference& operator=(const LibraryReference&) = delete;
+  Held(const Held&) = delete;
+  Held& operator=(const Held&) = delete;
 
  private:
-  HMODULE module_;
+  Handle handle_;
 };
 
-// A bitmap the program loaded, deleted when the holder goes. A picture control shows a
-// bitmap given to it but does not own it.
-class OwnedBitmap {
- public:
-  explicit OwnedBitmap(HANDLE bitmap) : bitmap_(bitmap) {}
-  ~OwnedBitmap() {
-    if (bitmap_ != nullptr) DeleteObject(bitmap_);
-  }
-  OwnedBitmap(const OwnedBitmap&) = delete;
-  OwnedBitmap& operator=(const OwnedBitmap&) = delete;
-
- private:
-  HANDLE bitmap_;
-};
+// A reference to a loaded library.
+using LibraryReference = Held<HMODULE, FreeLibrary>;
+// A bitmap the program loaded. A picture control shows a bitmap given to it but does not
+// own it.
+using OwnedBitmap = Held<HANDLE, DeleteObject>;
 
 // The procedure a window is created with. It keeps the creation parameter, the run's
 // pending upload, in the window's DWLP_USER field and leaves every message to the default
@@ -192,7 +184,7 @@ void ProgressWindow::showModal(const Upload& upload) {
   // INITCOMCTL32 releases the library it loaded. The progress bar's window class lives in
   // that library, so the window holds a reference of its own for as long as it runs: the
   // program does not import the library, and its last release would unload the class.
-  const LibraryReference commonControls("COMCTL32.DLL");
+  const LibraryReference commonControls(LoadLibraryA("COMCTL32.DLL"));
   INITCOMCTL32(0);
 
   const ProgressLayout layout = MeasureLayout();
