@@ -14,6 +14,23 @@
 
 int32_t RunState = NoMessage;
 
+namespace {
+
+// What run control still owes the user after an exchange has returned.
+int32_t RunStateOf(ExchangeOutcome outcome) {
+  switch (outcome) {
+    case ExchangeOutcome::Completed:
+      return NoMessage;
+    case ExchangeOutcome::NoAnswer:
+      return NoAnswer;
+    case ExchangeOutcome::FailureShown:
+      break;
+  }
+  return FailureShown;
+}
+
+}  // namespace
+
 int RunTally(std::string_view arguments) {
   Goods.create();
   const RunOptions options = ParseCommandLine(arguments);
@@ -22,7 +39,8 @@ int RunTally(std::string_view arguments) {
   static SerialPort port;
 
   if (options.clearDatabase) {
-    ClearGoodsBase(options, port, PlatformPollHooks(), ShowMessage);
+    RunState = RunStateOf(ClearGoodsBase(options.port, static_cast<uint32_t>(options.baudRate),
+                                         port, PlatformPollHooks(), ShowMessage));
     return RunState == NoMessage ? kExitCompleted : kExitFailure;
   }
   if (options.goodsFileName.empty()) {
@@ -35,7 +53,7 @@ int RunTally(std::string_view arguments) {
 
   RunState = NoMessage;
   ProgressWindow::showModal([&](ProgressView& view, const PollHooks& hooks) {
-    UploadExchange::run(view, Goods, options, port, hooks, ShowMessage);
+    RunState = RunStateOf(UploadExchange::run(view, Goods, options.port, port, hooks, ShowMessage));
   });
   port.close();
   if (RunState == NoAnswer) ShowMessage(NoAnswerText(), kIconError);
