@@ -59,21 +59,20 @@ RECT ChildRect(HWND parent, HWND child) {
 // The progress window as the user finds it: a top-level dialog of this thread captioned
 // "OKA PF" with the progress bar among its children (a message box has the same class and
 // caption, but no bar). nullptr when there is none.
+BOOL CALLBACK KeepProgressWindow(HWND window, LPARAM found) {
+  char caption[32] = {};
+  GetWindowTextA(window, caption, sizeof caption);
+  if (ClassOf(window) != "#32770" || std::string(caption) != "OKA PF" ||
+      GetDlgItem(window, kProgressBarId) == nullptr) {
+    return TRUE;
+  }
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
 HWND FindProgressWindow() {
   HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM result) -> BOOL {
-        char caption[32] = {};
-        GetWindowTextA(window, caption, sizeof caption);
-        if (ClassOf(window) != "#32770" || std::string(caption) != "OKA PF" ||
-            GetDlgItem(window, kProgressBarId) == nullptr) {
-          return TRUE;
-        }
-        *reinterpret_cast<HWND*>(result) = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumThreadWindows(GetCurrentThreadId(), KeepProgressWindow, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
