@@ -28,7 +28,27 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 int DigitValue(char c) { return c - '0'; }
 
+bool IsSign(char c) { return c == '+' || c == '-'; }
+
 char LowerLatin(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The integer part of a number as its digits come, as long as it fits a signed 64-bit value.
+struct Magnitude {
+  static constexpr uint64_t kLimit = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+
+  uint64_t value = 0;
+  bool overflow = false;  // value is then meaningless
+
+  void addDigit(char c) {
+    if (overflow) return;
+    const auto d = static_cast<uint64_t>(DigitValue(c));
+    if (value > (kLimit - d) / 10) {
+      overflow = true;
+      return;
+    }
+    value = value * 10 + d;
+  }
+};
 
 // The numeric value of the flag field (the first number in it, rounded), read a piece at a
 // time so that a field of any length costs no memory: only the integer part, the first digit after
@@ -43,12 +63,12 @@ class NumberReader {
   }
 
   NumberValue result() const {
-    if (overflow_) return {0, true};
-    uint64_t magnitude = magnitude_;
+    if (whole_.overflow) return {0, true};
+    uint64_t magnitude = whole_.value;
     const bool roundUp = firstFraction_ > 5 ||
                          (firstFraction_ == 5 && (laterFractionNonZero_ || (magnitude & 1U) != 0));
     if (roundUp) {
-      if (magnitude == kLimit) return {0, true};
+      if (magnitude == Magnitude::kLimit) return {0, true};
       ++magnitude;
     }
     const auto value = static_cast<int64_t>(magnitude);
@@ -57,13 +77,12 @@ class NumberReader {
 
  private:
   enum class Stage { Blanks, Sign, Whole, Fraction, Done };
-  static constexpr uint64_t kLimit = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
 
   void take(char c) {
     switch (stage_) {
       case Stage::Blanks:
         if (c == ' ' || c == kTab || c == kLineFeed) return;
-        if (c == '+' || c == '-') {
+        if (IsSign(c)) {
           negative_ = c == '-';
           stage_ = Stage::Sign;
           return;
@@ -72,7 +91,7 @@ class NumberReader {
       case Stage::Sign:
       case Stage::Whole:
         if (IsDigit(c)) {
-          addWholeDigit(DigitValue(c));
+          whole_.addDigit(c);
           stage_ = Stage::Whole;
         } else if (c == '.') {
           stage_ = Stage::Fraction;
@@ -94,20 +113,9 @@ class NumberReader {
     }
   }
 
-  void addWholeDigit(int digit) {
-    if (overflow_) return;
-    const auto d = static_cast<uint64_t>(digit);
-    if (magnitude_ > (kLimit - d) / 10) {
-      overflow_ = true;
-      return;
-    }
-    magnitude_ = magnitude_ * 10 + d;
-  }
-
   Stage stage_ = Stage::Blanks;
   bool negative_ = false;
-  uint64_t magnitude_ = 0;
-  bool overflow_ = false;
+  Magnitude whole_;
   int firstFraction_ = -1;  // the first digit after the point; -1 when there is none
   bool laterFractionNonZero_ = false;
 };
@@ -125,89 +133,64 @@ class OneNumberReader {
 
   void feed(std::string_view text) {
     for (const char c : text) {
-      if (stage_ == Stage::Done) return;
+      if (stage_ == kDone) return;
       take(c);
     }
   }
 
   Result result() const {
-    if (stage_ == Stage::Done) return {};
-    if (overflow_) return {true, {0, true}};
-    const auto value = static_cast<int64_t>(magnitude_);
+    if (stage_ == kDone) return {};
+    if (whole_.overflow) return {true, {0, true}};
+    const auto value = static_cast<int64_t>(whole_.value);
     return {true, {negative_ ? -value : value, false}};
   }
 
  private:
-  // Done: a digit and something that is not part of the one number were both seen.
-  enum class Stage { Blanks, Sign, Whole, Point, Zeros, Trailing, Other, Done };
-  static constexpr uint64_t kLimit = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+  // Where the field stands in "blanks, sign, digits, point, zeros, blanks". kOther: text that
+  // is no part of a number, harmless while the field has no digit; kDone: a digit and such
+  // text were both seen.
+  enum Stage { kBlanks, kSign, kWhole, kPoint, kZeros, kTrailing, kOther, kDone };
+  enum Kind { kBlank, kSignChar, kZero, kNonZero, kPointChar, kOtherChar };
 
-  static bool IsBlank(char c) { return c == ' ' || c == kTab; }
-  static bool IsPoint(char c) { return c == '.' || c == ','; }
+  static Kind KindOf(char c) {
+    if (c == ' ' || c == kTab) return kBlank;
+    if (c == '+' || c == '-') return kSignChar;
+    if (c == '0') return kZero;
+    if (IsDigit(c)) return kNonZero;
+    if (c == '.' || c == ',') return kPointChar;
+    return kOtherChar;
+  }
+
+  // The stage after a byte of each kind, for the stages of the number itself.
+  // clang-format off
+  static constexpr Stage kNext[kOther][kOtherChar + 1] = {
+      // blank     sign    zero    non-zero  point   other
+      {kBlanks,   kSign,  kWhole, kWhole,   kPoint, kOther},  // kBlanks
+      {kOther,    kOther, kWhole, kWhole,   kPoint, kOther},  // kSign
+      {kTrailing, kOther, kWhole, kWhole,   kPoint, kOther},  // kWhole
+      {kTrailing, kOther, kZeros, kOther,   kOther, kOther},  // kPoint
+      {kTrailing, kOther, kZeros, kOther,   kOther, kOther},  // kZeros
+      {kTrailing, kOther, kOther, kOther,   kOther, kOther},  // kTrailing
+  };
+  // clang-format on
 
   void take(char c) {
-    if (IsDigit(c)) sawDigit_ = true;
-    switch (stage_) {
-      case Stage::Blanks:
-        if (IsBlank(c)) return;
-        if (c == '+' || c == '-') {
-          negative_ = c == '-';
-          stage_ = Stage::Sign;
-          return;
-        }
-        [[fallthrough]];
-      case Stage::Sign:
-      case Stage::Whole:
-        if (IsDigit(c)) {
-          addWholeDigit(DigitValue(c));
-          stage_ = Stage::Whole;
-        } else if (IsPoint(c)) {
-          stage_ = Stage::Point;
-        } else if (stage_ == Stage::Whole && IsBlank(c)) {
-          stage_ = Stage::Trailing;
-        } else {
-          notTheNumber();
-        }
-        return;
-      case Stage::Point:
-      case Stage::Zeros:
-        if (c == '0') {
-          stage_ = Stage::Zeros;
-        } else if (IsBlank(c)) {
-          stage_ = Stage::Trailing;
-        } else {
-          notTheNumber();
-        }
-        return;
-      case Stage::Trailing:
-        if (!IsBlank(c)) notTheNumber();
-        return;
-      case Stage::Other:
-        if (sawDigit_) stage_ = Stage::Done;
-        return;
-      case Stage::Done:
-        return;
-    }
-  }
-
-  // Text that is no part of a number: harmless only as long as the field has no digit.
-  void notTheNumber() { stage_ = sawDigit_ ? Stage::Done : Stage::Other; }
-
-  void addWholeDigit(int digit) {
-    if (overflow_) return;
-    const auto d = static_cast<uint64_t>(digit);
-    if (magnitude_ > (kLimit - d) / 10) {
-      overflow_ = true;
+    const Kind kind = KindOf(c);
+    if (kind == kZero || kind == kNonZero) sawDigit_ = true;
+    const Stage next = stage_ == kOther ? kOther : kNext[stage_][kind];
+    if (next == kOther) {
+      stage_ = sawDigit_ ? kDone : kOther;
       return;
     }
-    magnitude_ = magnitude_ * 10 + d;
+    if (next == kSign) negative_ = c == '-';
+    if (next == kWhole) whole_.addDigit(c);
+    stage_ = next;
   }
 
-  Stage stage_ = Stage::Blanks;
+  Stage stage_ = kBlanks;
   bool sawDigit_ = false;
   bool negative_ = false;
-  uint64_t magnitude_ = 0;
-  bool overflow_ = false;
+  Magnitude whole_;
 };
 
 // The price rule, read a piece at a time: the digits joined in their order, blanks and TABs
@@ -365,9 +348,7 @@ class GoodsReader {
     field_ = kCode;
     blank_ = true;
     for (FieldStart& start : starts_) start.clear();
-    code_ = OneNumberReader();
-    barcode_ = OneNumberReader();
-    group_ = OneNumberReader();
+    for (OneNumberReader& number : numbers_) number = OneNumberReader();
     price_ = PriceReader();
     flag_ = NumberReader();
   }
@@ -391,29 +372,20 @@ class GoodsReader {
     if (tab) ++stop;  // the TAB belongs to its field
     const std::string_view piece(p, static_cast<size_t>(stop - p));
     if (blank_) blank_ = OnlyBlanks(piece);
+    if (field_ < kFieldCount) starts_[field_].add(piece);
     switch (field_) {
       case kCode:
-        starts_[kCode].add(piece);
-        code_.feed(piece);
-        break;
-      case kName:
-        starts_[kName].add(piece);
-        break;
       case kBarcode:
-        starts_[kBarcode].add(piece);
-        barcode_.feed(piece);
+      case kGroup:
+        numbers_[field_].feed(piece);
         break;
       case kPrice:
-        starts_[kPrice].add(piece);
         price_.feed(piece);
-        break;
-      case kGroup:
-        starts_[kGroup].add(piece);
-        group_.feed(piece);
         break;
       case kFlag:
         flag_.feed(piece);
         break;
+      case kName:        // only what fits the column is kept
       case kFieldCount:  // text after the sixth TAB is ignored
         break;
     }
@@ -457,7 +429,7 @@ class GoodsReader {
     }
     const int32_t item = ++table_.GoodsCount;
 
-    const OneNumberReader::Result code = code_.result();
+    const OneNumberReader::Result code = numbers_[kCode].result();
     if (!code.valid || code.number.overflow || code.number.value < 0 ||
         code.number.value > kMaxCode) {
       return refuse("Недопустимый код товара: '", kCode);
@@ -467,7 +439,7 @@ class GoodsReader {
     table_.Name[item] = Fit(starts_[kName].text(), kNameWidth);
     table_.Barcode[item] = Fit(starts_[kBarcode].text(), kBarcodeWidth);
     // The register gets the number of the 14 stored bytes; it must be the file's number.
-    const OneNumberReader::Result written = barcode_.result();
+    const OneNumberReader::Result written = numbers_[kBarcode].result();
     const NumberValue stored = ParseNumber(table_.Barcode[item]);
     if (!written.valid || written.number.overflow || written.number.value < 0 || stored.overflow ||
         stored.value != written.number.value) {
@@ -478,7 +450,7 @@ class GoodsReader {
     if (!price.valid) return refuse("Недопустимая цена: '", kPrice);
     table_.Price[item] = price.value;
 
-    const OneNumberReader::Result group = group_.result();
+    const OneNumberReader::Result group = numbers_[kGroup].result();
     if (!group.valid || group.number.overflow || group.number.value < 0 ||
         group.number.value > kMaxGroup) {
       return refuse("Недопустимый номер группы: '", kGroup);
@@ -504,10 +476,8 @@ class GoodsReader {
   bool blank_ = true;    // the goods line has had nothing but blanks and TABs so far
   // What a column or a message can use of each field; the name keeps what fits its column.
   FieldStart starts_[kFieldCount] = {FieldStart(), FieldStart(kNameWidth), FieldStart(),
-                                     FieldStart(), FieldStart(),           FieldStart(0)};
-  OneNumberReader code_;
-  OneNumberReader barcode_;
-  OneNumberReader group_;
+                                     FieldStart(), FieldStart(),           FieldStart()};
+  OneNumberReader numbers_[kFieldCount];  // of the code, bar code and group fields
   PriceReader price_;
   NumberReader flag_;
 };
