@@ -83,12 +83,26 @@ TEST(ClearGoodsBase, SendsTheFixedFrameAtTheRunsSpeedOnTheRunsPort) {
 }
 
 TEST(ClearGoodsBase, OpenFailureNamesThePortAndSendsNothing) {
-  for (const auto& [port, name] : {std::pair{1, "COM1"}, std::pair{2, "COM2"}}) {
+  const struct {
+    int32_t port;
+    std::string detail;  // Windows-1251, from the line
+    std::string text;    // UTF-8
+  } cases[] = {
+      {1, "", "Не открыт порт COM1"},
+      {2, "", "Не открыт порт COM2"},
+      {1, "/dev/ttyUSB0: " + W1251("порт занят другой программой"),
+       "Не открыт порт COM1 (/dev/ttyUSB0: порт занят другой программой)"},
+      {2, "/tmp/x: " + W1251("это не последовательный порт"),
+       "Не открыт порт COM2 (/tmp/x: это не последовательный порт)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
     ClearRun run;
     run.line.opens = false;
-    run.clear(port);
+    run.line.failureDetail = c.detail;
+    run.clear(c.port);
     ASSERT_EQ(run.shown.size(), 1u);
-    EXPECT_EQ(run.shown[0].text, W1251("Не открыт порт ") + name);
+    EXPECT_EQ(run.shown[0].text, W1251(c.text));
     EXPECT_EQ(run.shown[0].style, kIconError);
     EXPECT_EQ(run.outcome, ExchangeOutcome::FailureShown);
     EXPECT_TRUE(run.line.configured.empty());

@@ -17,6 +17,7 @@ class ScriptedLine final : public SerialLine {
   // register answering would.
   std::function<void(int frame, const std::string& bytes, std::string& queue)> onSend;
   bool opens = true;
+  std::string failureDetail;  // what openFailureDetail() says
 
   int polls = 0;
   bool isOpen = false;
@@ -54,4 +55,5 @@ class ScriptedLine final : public SerialLine {
     ++closed;
     isOpen = false;
   }
+  std::string openFailureDetail() const override { return failureDetail; }
 };
