@@ -83,19 +83,7 @@ TEST(ClearGoodsBase, SendsTheFixedFrameAtTheRunsSpeedOnTheRunsPort) {
 }
 
 TEST(ClearGoodsBase, OpenFailureNamesThePortAndSendsNothing) {
-  const struct {
-    int32_t port;
-    std::string detail;  // Windows-1251, from the line
-    std::string text;    // UTF-8
-  } cases[] = {
-      {1, "", "Не открыт порт COM1"},
-      {2, "", "Не открыт порт COM2"},
-      {1, "/dev/ttyUSB0: " + W1251("порт занят другой программой"),
-       "Не открыт порт COM1 (/dev/ttyUSB0: порт занят другой программой)"},
-      {2, "/tmp/x: " + W1251("это не последовательный порт"),
-       "Не открыт порт COM2 (/tmp/x: это не последовательный порт)"},
-  };
-  for (const auto& c : cases) {
+  for (const OpenFailureCase& c : OpenFailureCases()) {
     SCOPED_TRACE(c.text);
     ClearRun run;
     run.line.opens = false;

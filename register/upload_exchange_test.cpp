@@ -379,19 +379,7 @@ TEST(UploadRun, NoLinesStillOpensConfiguresAndPauses) {
 }
 
 TEST(UploadRun, PortThatDoesNotOpenIsReportedBeforeTheWindowEnds) {
-  const struct {
-    int32_t port;
-    std::string detail;  // Windows-1251, from the line
-    std::string text;    // UTF-8
-  } cases[] = {
-      {1, "", "Не открыт порт COM1"},
-      {2, "", "Не открыт порт COM2"},
-      {1, "/dev/ttyUSB0: " + W1251("нет прав доступа"),
-       "Не открыт порт COM1 (/dev/ttyUSB0: нет прав доступа)"},
-      {2, "/dev/ttyS1: " + W1251("нет такого устройства"),
-       "Не открыт порт COM2 (/dev/ttyS1: нет такого устройства)"},
-  };
-  for (const auto& c : cases) {
+  for (const OpenFailureCase& c : OpenFailureCases()) {
     SCOPED_TRACE(c.text);
     Upload upload;
     upload.port.opens = false;
