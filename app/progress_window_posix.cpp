@@ -8,6 +8,7 @@
 #include "app/message.h"
 #include "app/progress_line_posix.h"
 #include "app/progress_window.h"
+#include "app/ui_pump.h"
 
 std::atomic<bool> ProgressLineShown = false;
 
@@ -109,9 +110,9 @@ void FinishProgressLineOnSignal() {
   static_cast<void>(written);  // nowhere to report a failure to
 }
 
-void ProgressWindow::showModal(const std::function<void(ProgressView&)>& upload) {
+void ProgressWindow::showModal(const Upload& upload) {
   TerminalProgress view;
-  upload(view);
+  upload(view, PlatformPollHooks());
   // The upload ends its window on every road; should it not have, the line goes now.
   if (!view.gone()) view.end();
 }
