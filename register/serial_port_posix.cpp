@@ -3,6 +3,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <string.h>
@@ -80,10 +81,15 @@ std::string PortFailureReason(int error) {
     case ENOTTY:
       return W1251("это не последовательный порт");
     default:
-      // The program never sets a locale, so this is the C locale's English text: plain
-      // ASCII, the same bytes in Windows-1251.
-      return strerror(error);
+      break;
   }
+  // The C locale's English text, whatever locale the program runs in: plain ASCII, the same
+  // bytes in Windows-1251.
+  const locale_t plain = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  if (plain == static_cast<locale_t>(nullptr)) return "error " + std::to_string(error);
+  std::string text = strerror_l(error, plain);
+  freelocale(plain);
+  return text;
 }
 
 void ReleasePortsOnSignal() {

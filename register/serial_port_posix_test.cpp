@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <locale.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/file.h>
@@ -342,6 +343,11 @@ TEST(SerialPortPosix, FailureReasons) {
       {EMFILE, "Too many open files"},
   };
   for (const auto& c : cases) EXPECT_EQ(PortFailureReason(c.error), W1251(c.reason)) << c.error;
+  // The system's text stays English, and so Windows-1251, under a Russian UTF-8 locale.
+  if (setlocale(LC_ALL, "ru_RU.UTF-8") != nullptr) {
+    EXPECT_EQ(PortFailureReason(EIO), "Input/output error");
+    setlocale(LC_ALL, "C");
+  }
 }
 
 TEST(SerialPortPosix, GivingThePortBackRestoresItsSettingsAndFreesIt) {
