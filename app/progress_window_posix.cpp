@@ -8,8 +8,9 @@
 #include "app/message.h"
 #include "app/progress_line_posix.h"
 #include "app/progress_window.h"
+#include "app/ui_pump.h"
 
-bool ProgressLineShown = false;
+std::atomic<bool> ProgressLineShown = false;
 
 namespace {
 
@@ -82,8 +83,9 @@ class TerminalProgress final : public ProgressView {
     }
     if (!count.empty()) line += " " + count;
     line += "\033[K";
-    WriteToTerminal(line);
+    // Marked first, so that a signal while the line is written still ends it.
     ProgressLineShown = true;
+    WriteToTerminal(line);
   }
 
   const bool terminal_;
@@ -102,9 +104,15 @@ void ClearProgressLine() {
   WriteToTerminal("\r\033[K");
 }
 
-void ProgressWindow::showModal(const std::function<void(ProgressView&)>& upload) {
+void FinishProgressLineOnSignal() {
+  if (!ProgressLineShown.exchange(false)) return;
+  const ssize_t written = write(STDERR_FILENO, "\n", 1);
+  static_cast<void>(written);  // nowhere to report a failure to
+}
+
+void ProgressWindow::showModal(const Upload& upload) {
   TerminalProgress view;
-  upload(view);
+  upload(view, PlatformPollHooks());
   // The upload ends its window on every road; should it not have, the line goes now.
   if (!view.gone()) view.end();
 }

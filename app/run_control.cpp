@@ -39,11 +39,10 @@ int RunTally(std::string_view arguments, std::string_view systemArguments) {
   // The one serial line of the run. After the clear run it stays open until the process
   // ends; after the upload run it is closed once the window has gone.
   static SerialPort port;
-  const PollHooks hooks = PlatformPollHooks();
 
   if (options.clearDatabase) {
     RunState = RunStateOf(ClearGoodsBase(options.port, static_cast<uint32_t>(options.baudRate),
-                                         port, hooks, ShowMessage));
+                                         port, PlatformPollHooks(), ShowMessage));
     return RunState == NoMessage ? kExitCompleted : kExitFailure;
   }
   if (options.goodsFileName.empty()) {
@@ -58,7 +57,7 @@ int RunTally(std::string_view arguments, std::string_view systemArguments) {
   }
 
   RunState = NoMessage;
-  ProgressWindow::showModal([&](ProgressView& view) {
+  ProgressWindow::showModal([&](ProgressView& view, const PollHooks& hooks) {
     RunState = RunStateOf(UploadExchange::run(view, Goods, options.port, port, hooks, ShowMessage));
   });
   port.close();

@@ -9,10 +9,10 @@
 #include "goods/goods_table.h"
 #include "text/message_style.h"
 
-// Reads the goods lines of the file into the table (created empty beforehand). On failure
-// it has told the user through show and returns false; nothing may then be sent. The file
-// may be Windows-1251, UTF-8 or UTF-16 (see DetectGoodsEncoding); the table and the messages
-// are Windows-1251.
+// Reads the goods lines of the file into the table (created empty beforehand). A file
+// without a "<start>" line is refused. On failure it has told the user through show and
+// returns false; nothing may then be sent. The file may be Windows-1251, UTF-8 or UTF-16
+// (see DetectGoodsEncoding); the table and the messages are Windows-1251.
 bool ReadGoodsFile(const std::string& fileName, bool wholeUnitPrices, GoodsTable& table,
                    const MessageSink& show);
 
@@ -39,7 +39,9 @@ struct NumberValue {
   bool overflow = false;  // the magnitude does not fit 63 bits; value is then meaningless
 };
 
-// Numeric value of a code, group, flag or bar code field: leading blanks, TABs and line
-// feeds skipped, then an optional sign, digits and an optional decimal point with digits;
-// the first other character ends the number; no number gives 0.
+// Numeric value of a flag field, or of a stored bar code column as the register gets it:
+// leading blanks, TABs and line feeds skipped, then an optional sign, digits and an optional
+// decimal point with digits; the first other character ends the number; no number gives 0.
+// (The code, group and bar code fields of the file must hold one number and nothing else;
+// ReadGoodsFile checks that.)
 NumberValue ParseNumber(std::string_view field);
