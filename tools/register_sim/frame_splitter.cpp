@@ -92,10 +92,11 @@ std::string HexBytes(std::string_view bytes) {
   return hex;
 }
 
-std::string BuildAnswer(uint8_t code) {
-  std::string answer{static_cast<char>(kAnswerStart), 0, 0, static_cast<char>(code),
+std::string BuildAnswer(uint8_t code, uint8_t first, uint8_t second) {
+  std::string answer{static_cast<char>(kAnswerStart), static_cast<char>(first),
+                     static_cast<char>(second), static_cast<char>(code),
                      static_cast<char>(kFrameEnd)};
-  const unsigned sum = kAnswerStart + code;
+  const unsigned sum = kAnswerStart + first + second + code;
   answer += static_cast<char>(sum >> 8);
   answer += static_cast<char>(sum & 0xFF);
   return answer;

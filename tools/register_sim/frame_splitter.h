@@ -34,5 +34,6 @@ std::vector<StreamPiece> FlushPending(FrameSplitter& splitter);
 // Bytes as upper-case hex pairs separated by single blanks ("17 0B 63").
 std::string HexBytes(std::string_view bytes);
 
-// The register's 7-byte answer carrying code: 18 00 00 code 19 sumHi sumLo.
-std::string BuildAnswer(uint8_t code);
+// The register's 7-byte answer carrying code: 18 first second code 19 sumHi sumLo, the two
+// bytes that nothing reads being 00 00 unless asked otherwise.
+std::string BuildAnswer(uint8_t code, uint8_t first = 0, uint8_t second = 0);

@@ -112,11 +112,18 @@ TEST(FrameSplitter, FrameKeepsTheSpeedOfItsFirstByte) {
 TEST(FrameSplitter, AnswersCarryTheirCodeAndPassTheAnswerCheck) {
   const struct {
     uint8_t code;
+    uint8_t first;
+    uint8_t second;
     const char* hex;
-  } cases[] = {
-      {0, "18 00 00 00 19 00 18"}, {5, "18 00 00 05 19 00 1D"}, {255, "18 00 00 FF 19 01 17"}};
+  } cases[] = {{0, 0, 0, "18 00 00 00 19 00 18"},
+               {5, 0, 0, "18 00 00 05 19 00 1D"},
+               {255, 0, 0, "18 00 00 FF 19 01 17"},
+               // XON and XOFF in the bytes that nothing reads, and in the sum.
+               {0, 0x11, 0x13, "18 11 13 00 19 00 3C"},
+               {0xFA, 0x00, 0x00, "18 00 00 FA 19 01 12"},
+               {0, 0xFF, 0xFA, "18 FF FA 00 19 02 11"}};
   for (const auto& c : cases) {
-    const std::string answer = BuildAnswer(c.code);
+    const std::string answer = BuildAnswer(c.code, c.first, c.second);
     EXPECT_EQ(HexBytes(answer), c.hex);
     EXPECT_EQ(CheckAnswer(answer), c.code);
   }

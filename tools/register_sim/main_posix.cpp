@@ -171,10 +171,10 @@ std::string WriteBytes(Simulator& sim, const std::string& bytes) {
 void Answer(Simulator& sim, uint32_t n, uint8_t code) {
   const SimOptions& o = sim.options;
   if (o.errorCode.count(n) != 0) code = o.errorCode.at(n);
-  std::string answer = BuildAnswer(code);
+  std::string answer = BuildAnswer(code, o.answerFirst, o.answerSecond);
   if (o.badStart.count(n) != 0) {
     answer[0] = static_cast<char>(0x17);
-    const unsigned sum = 0x17u + code;
+    const unsigned sum = 0x17u + o.answerFirst + o.answerSecond + code;
     answer[5] = static_cast<char>(sum >> 8);
     answer[6] = static_cast<char>(sum & 0xFF);
   }
@@ -198,8 +198,19 @@ void Answer(Simulator& sim, uint32_t n, uint8_t code) {
   Event(sim, "answer " + std::to_string(n) + " " + HexBytes(written));
 }
 
+// With --handshake: the line's software and hardware handshake as the program left it.
+void LogHandshake(Simulator& sim, uint32_t n) {
+  if (!sim.options.xonXoffAtStart && !sim.options.rtsCtsAtStart) return;
+  termios settings{};
+  if (tcgetattr(sim.line, &settings) != 0) return;
+  const auto on = [](bool flag) { return flag ? "1" : "0"; };
+  Event(sim, "handshake " + std::to_string(n) + " ixon=" + on(settings.c_iflag & IXON) + " ixoff=" +
+                 on(settings.c_iflag & IXOFF) + " crtscts=" + on(settings.c_cflag & CRTSCTS));
+}
+
 void HandleFrame(Simulator& sim, const StreamPiece& frame) {
   const uint32_t n = ++sim.frames;
+  LogHandshake(sim, n);
   Event(sim, "frame " + std::to_string(n) + " " + std::to_string(frame.baud) + " " +
                  HexBytes(frame.bytes));
   bool changed = false;
@@ -333,6 +344,14 @@ bool OpenPseudoTerminal(Simulator& sim) {
   // new pseudo-terminal has them (cooked, echo on): the program must set the line itself.
   sim.slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (sim.slave < 0) return Fail(sim.slavePath);
+  if (sim.options.xonXoffAtStart || sim.options.rtsCtsAtStart) {
+    // As a terminal program or a port's own defaults may leave a real line.
+    termios settings{};
+    if (tcgetattr(sim.slave, &settings) != 0) return Fail(sim.slavePath);
+    if (sim.options.xonXoffAtStart) settings.c_iflag |= IXON | IXOFF;
+    if (sim.options.rtsCtsAtStart) settings.c_cflag |= CRTSCTS;
+    if (tcsetattr(sim.slave, TCSANOW, &settings) != 0) return Fail(sim.slavePath);
+  }
   if (fcntl(sim.line, F_SETFL, fcntl(sim.line, F_GETFL) | O_NONBLOCK) != 0) {
     return Fail("pseudo-terminal");
   }
