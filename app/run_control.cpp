@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/message.h"
 #include "app/progress_window.h"
+#include "app/run_clock.h"
 #include "app/run_state.h"
 #include "app/ui_pump.h"
 #include "goods/goods_file.h"
@@ -22,8 +23,18 @@ int RunTally(std::string_view arguments) {
   static SerialPort port;
   const PollHooks hooks = PlatformPollHooks();
 
+  // The 1 ms timer for the answer wait runs from before the port opens until after the last
+  // answer or the final pause: a message of the exchange comes after its last answer, and
+  // the timer is given back before the message waits for the user.
+  const MessageSink showAfterClock = [](const std::string& text, uint32_t style) {
+    EndFineClock();
+    ShowMessage(text, style);
+  };
+
   if (options.clearDatabase) {
-    ClearGoodsBase(options, port, hooks, ShowMessage);
+    BeginFineClock();
+    ClearGoodsBase(options, port, hooks, showAfterClock);
+    EndFineClock();
     return RunState == NoMessage ? kExitCompleted : kExitFailure;
   }
   if (options.goodsFileName.empty()) {
@@ -36,7 +47,9 @@ int RunTally(std::string_view arguments) {
 
   RunState = NoMessage;
   ProgressWindow::showModal([&](ProgressView& view) {
-    UploadExchange::run(view, Goods, options, port, hooks, ShowMessage);
+    BeginFineClock();
+    UploadExchange::run(view, Goods, options, port, hooks, showAfterClock);
+    EndFineClock();
   });
   port.close();
   if (RunState == NoAnswer) ShowMessage(NoAnswerText(), kIconError);

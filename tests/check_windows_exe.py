@@ -4,7 +4,9 @@
 - exports INITCOMCTL32 and GETSYSFILEVER under exactly these names (no @N decoration);
 - GUI subsystem;
 - imports only from system DLLs (no C++ runtime DLL beside the exe, and no COMCTL32, which
-  the program loads by name at run time);
+  the program loads by name at run time); winmm for the 1 ms timer;
+- does not import SetProcessInformation, which Windows before 8 lacks (the program looks it
+  up at run time and starts without it);
 - bitmap 2: 218 x 170, 8 bits per pixel, 256-entry colour table, uncompressed, bottom-up,
   its bottom six rows one plain light colour;
 - icon group with 32 x 32 and 16 x 16 images in 16 colours; version information.
@@ -21,7 +23,9 @@ import struct
 import subprocess
 import sys
 
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "version.dll", "msvcrt.dll", "advapi32.dll"}
+SYSTEM_DLLS = {
+    "kernel32.dll", "user32.dll", "gdi32.dll", "version.dll", "msvcrt.dll", "advapi32.dll", "winmm.dll",
+}
 EXPORTS = {"INITCOMCTL32", "GETSYSFILEVER"}
 RT_ICON, RT_BITMAP, RT_GROUP_ICON, RT_VERSION = 3, 2, 14, 16
 
@@ -112,6 +116,16 @@ def check_objdump(checks, path, tool):
     dlls = {line.split(":", 1)[1].strip().lower() for line in text.splitlines() if "DLL Name:" in line}
     checks.expect(bool(dlls) and dlls <= SYSTEM_DLLS, "imports only system DLLs (%s)" % ", ".join(sorted(dlls)))
     checks.expect("comctl32.dll" not in dlls, "COMCTL32 is not imported")
+    imported = set()
+    for line in text.splitlines():
+        parts = line.split()
+        # "<address> <hint> <name>" lines of the import tables
+        if len(parts) == 3 and parts[1].isdigit():
+            imported.add(parts[2])
+    checks.expect("timeBeginPeriod" in imported and "timeEndPeriod" in imported,
+                  "the 1 ms timer calls are imported from winmm")
+    checks.expect("SetProcessInformation" not in imported,
+                  "SetProcessInformation is not imported (looked up at run time)")
 
 
 def check_bitmap(checks, data):
