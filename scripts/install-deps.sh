@@ -22,6 +22,17 @@ if ((${#missing[@]})); then
     "${missing[@]}" >/dev/null
 fi
 
+# The 32-bit Wine, for the i686 TALLY.EXE: one 64-bit prefix then runs both programs.
+if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+  echo "Installing: wine32:i386"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo[@]}" dpkg --add-architecture i386
+  fi
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+    wine32:i386 >/dev/null
+fi
+
 # Wine shows the Russian texts with the Windows-1251 ANSI code page under this locale.
 if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
   "${sudo[@]}" sed -i 's/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' /etc/locale.gen

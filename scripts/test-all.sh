@@ -13,8 +13,9 @@ for preset in "${presets[@]}"; do
   cmake --build --preset "$preset"
 done
 
-# The Windows build's tests first: some Linux-hosted tests drive TALLY.EXE under Wine.
-for preset in windows-x64 linux-sanitize linux; do
+# The Windows builds' tests first (the unit tests of both programs under Wine); then the Linux
+# ones, among them the Wine end-to-end suites of the x86-64 and the i686 TALLY.EXE.
+for preset in windows-x64 windows-x86 linux-sanitize linux; do
   echo "=== test: $preset"
   ctest --preset "$preset"
 done
