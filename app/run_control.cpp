@@ -15,6 +15,23 @@
 
 int32_t RunState = NoMessage;
 
+namespace {
+
+// What run control still owes the user after an exchange has returned.
+int32_t RunStateOf(ExchangeOutcome outcome) {
+  switch (outcome) {
+    case ExchangeOutcome::Completed:
+      return NoMessage;
+    case ExchangeOutcome::NoAnswer:
+      return NoAnswer;
+    case ExchangeOutcome::FailureShown:
+      break;
+  }
+  return FailureShown;
+}
+
+}  // namespace
+
 int RunTally(std::string_view arguments) {
   Goods.create();
   const RunOptions options = ParseCommandLine(arguments);
@@ -33,7 +50,8 @@ int RunTally(std::string_view arguments) {
 
   if (options.clearDatabase) {
     BeginFineClock();
-    ClearGoodsBase(options, port, hooks, showAfterClock);
+    RunState = RunStateOf(ClearGoodsBase(options.port, static_cast<uint32_t>(options.baudRate),
+                                         port, hooks, showAfterClock));
     EndFineClock();
     return RunState == NoMessage ? kExitCompleted : kExitFailure;
   }
@@ -48,7 +66,8 @@ int RunTally(std::string_view arguments) {
   RunState = NoMessage;
   ProgressWindow::showModal([&](ProgressView& view) {
     BeginFineClock();
-    UploadExchange::run(view, Goods, options, port, hooks, showAfterClock);
+    RunState =
+        RunStateOf(UploadExchange::run(view, Goods, options.port, port, hooks, showAfterClock));
     EndFineClock();
   });
   port.close();

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
-#include "goods/cp1251.h"
+#include "text/cp1251.h"
 #include "tests/program_runner.h"
 
 TEST(TallyProgram, UsageOnStandardErrorWithStatus2) {
