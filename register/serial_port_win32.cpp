@@ -110,10 +110,22 @@ void SerialPort::configure(const PortSettings& settings) {
 bool SerialPort::send(const std::string& bytes) {
   if (!isOpen()) return false;
   if (bytes.size() > MAXDWORD) return false;
-  DWORD written = 0;
-  const BOOL ok =
-      WriteFile(Handle(handle_), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  return ok && written == bytes.size();
+  const HANDLE port = Handle(handle_);
+  const DWORD size = static_cast<DWORD>(bytes.size());
+  // One synchronous write normally takes every byte. One that ends with only part of them (its
+  // time-out ran out, or the driver gave up early on a line that was briefly not ready) is
+  // followed by another for the rest, for as long as the write's time-out allows in all.
+  const DWORD limit = kWriteTimeoutMs + kWriteTimeoutPerByteMs * size;
+  const DWORD start = GetTickCount();
+  DWORD sent = 0;
+  while (sent < size) {
+    DWORD written = 0;
+    if (!WriteFile(port, bytes.data() + sent, size - sent, &written, nullptr)) break;
+    sent += written;
+    if (sent < size && GetTickCount() - start >= limit) break;
+    if (sent < size && written == 0) Sleep(1);
+  }
+  return sent == size;
 }
 
 int32_t SerialPort::bytesWaiting() {
