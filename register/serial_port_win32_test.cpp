@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "register/serial_port.h"
@@ -47,12 +48,21 @@ std::string Collect(SerialPort& port, size_t count) {
   return bytes;
 }
 
-TEST(SerialPortWin32, LineForBinaryFramesKeepsTheHardwareHandshake) {
-  const char* testPort = TestPort();
-  if (testPort == nullptr) GTEST_SKIP() << "no TALLY_TEST_PORT (see scripts/wine-run.sh)";
-  const Com1Variable com1(testPort);
+// COM1 opened through TALLY_COM1 on the test port, not yet configured.
+class SerialPortWin32 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* testPort = TestPort();
+    if (testPort == nullptr) GTEST_SKIP() << "no TALLY_TEST_PORT (see scripts/wine-run.sh)";
+    com1_ = std::make_unique<Com1Variable>(testPort);
+    ASSERT_TRUE(port.open("COM1"));
+  }
+
+  std::unique_ptr<Com1Variable> com1_;
   SerialPort port;
-  ASSERT_TRUE(port.open("COM1"));
+};
+
+TEST_F(SerialPortWin32, LineForBinaryFramesKeepsTheHardwareHandshake) {
   const DCB before = CommState(Handle(port));
   // The line as it was left: software and hardware handshake on.
   ASSERT_TRUE(before.fOutX);
@@ -88,12 +98,7 @@ TEST(SerialPortWin32, LineForBinaryFramesKeepsTheHardwareHandshake) {
   EXPECT_EQ(timeouts.WriteTotalTimeoutConstant, 2000u);
 }
 
-TEST(SerialPortWin32, EveryByteValueComesBackUntouched) {
-  const char* testPort = TestPort();
-  if (testPort == nullptr) GTEST_SKIP() << "no TALLY_TEST_PORT (see scripts/wine-run.sh)";
-  const Com1Variable com1(testPort);
-  SerialPort port;
-  ASSERT_TRUE(port.open("COM1"));
+TEST_F(SerialPortWin32, EveryByteValueComesBackUntouched) {
   port.configure(PortSettings{});
   // XON (0x11) and XOFF (0x13) first: a line still in XON/XOFF mode would swallow them and
   // stop sending; zero bytes, CR and LF would not survive null stripping or line editing.
@@ -110,7 +115,7 @@ TEST(SerialPortWin32, EveryByteValueComesBackUntouched) {
   EXPECT_LT(GetTickCount() - start, 1000u);
 }
 
-TEST(SerialPortWin32, Com1VariableThatNamesNoPortOpensNothing) {
+TEST(SerialPortWin32Names, Com1VariableThatNamesNoPortOpensNothing) {
   const char* const values[] = {"tally-not-a-port.txt", "COM0", "COM257", "C:tally-not-a-port"};
   for (const char* value : values) {
     SCOPED_TRACE(value);
