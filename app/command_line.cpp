@@ -20,8 +20,6 @@ const std::array<Switch, 4> kSwitches = {{
     {"/9600", [](RunOptions& o) { o.baudRate = 9600; }},
 }};
 
-char LowerLatin(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 0x20) : c; }
-
 bool MatchesAt(std::string_view text, size_t pos, std::string_view word) {
   if (text.size() - pos < word.size()) return false;
   for (size_t i = 0; i < word.size(); ++i) {

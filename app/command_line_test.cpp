@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/expected_usage.h"
 #include "text/cp1251.h"
 
 TEST(SkipProgramName, AsWindowsWritesIt) {
@@ -69,19 +70,7 @@ TEST(ParseCommandLine, CyrillicNameKeptByteForByte) {
 }
 
 TEST(BuildUsageText, ExactBytes) {
-  const std::string expected = W1251(
-      "Пересылка базы товаров на кассу ОКА ПФ\n"
-      "\n"
-      "(c) TALLY contributors, 2026\n"
-      "\n"
-      "TALLY [/2] [/9600] [/r] filename.txt\n"
-      "переслать базу товаров через порт COM1\n"
-      "/2 - использовать порт COM2\n"
-      "/9600 - скорость (по умолчанию 19200)\n"
-      "/r - цена только в рублях (для Казахстана)\n"
-      "\n"
-      "TALLY [/2] [/9600] /e\n"
-      "очистить базу товаров\n");
+  const std::string expected = W1251(kExpectedUsageUtf8);
   const std::string usage = BuildUsageText();
   EXPECT_EQ(usage, expected);
   EXPECT_EQ(usage.find('\r'), std::string::npos);

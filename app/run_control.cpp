@@ -38,7 +38,6 @@ int RunTally(std::string_view arguments) {
   // The one serial line of the run. After the clear run it stays open until the process
   // ends; after the upload run it is closed once the window has gone.
   static SerialPort port;
-  const PollHooks hooks = PlatformPollHooks();
 
   // The 1 ms timer for the answer wait runs from before the port opens until after the last
   // answer or the final pause: a message of the exchange comes after its last answer, and
@@ -51,7 +50,7 @@ int RunTally(std::string_view arguments) {
   if (options.clearDatabase) {
     BeginFineClock();
     RunState = RunStateOf(ClearGoodsBase(options.port, static_cast<uint32_t>(options.baudRate),
-                                         port, hooks, showAfterClock));
+                                         port, PlatformPollHooks(), showAfterClock));
     EndFineClock();
     return RunState == NoMessage ? kExitCompleted : kExitFailure;
   }
@@ -64,7 +63,7 @@ int RunTally(std::string_view arguments) {
   }
 
   RunState = NoMessage;
-  ProgressWindow::showModal([&](ProgressView& view) {
+  ProgressWindow::showModal([&](ProgressView& view, const PollHooks& hooks) {
     BeginFineClock();
     RunState =
         RunStateOf(UploadExchange::run(view, Goods, options.port, port, hooks, showAfterClock));

@@ -4,16 +4,11 @@
 
 #include <vector>
 
+#include "tests/byte_strings.h"
 #include "tests/scripted_line.h"
 #include "text/cp1251.h"
 
 namespace {
-
-std::string Bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (int v : values) s += static_cast<char>(v);
-  return s;
-}
 
 const std::string kClearFrame = Bytes({0x17, 0x0B, 0x63, 0, 0, 0, 0, 0, 0x19, 0x00, 0x85});
 const std::string kOk = Bytes({0x18, 0, 0, 0, 0x19, 0x00, 0x18});

@@ -8,9 +8,7 @@ std::string PortNotOpenedText(const std::string& portName) {
 
 std::string NoAnswerText() { return W1251("Нет ответа от кассы"); }
 
-std::string InvalidAnswerText() { return W1251("Неверный ответ от кассы"); }
-
-std::string ErrorCodeText(int32_t code) {
-  const std::string number = code < 0 ? std::to_string(code) : " " + std::to_string(code);
-  return W1251("Возвращен код ошибки ") + number;
+std::string AnswerFailureText(int32_t checkResult) {
+  if (checkResult < 0) return W1251("Неверный ответ от кассы");
+  return W1251("Возвращен код ошибки ") + " " + std::to_string(checkResult);
 }

@@ -70,14 +70,9 @@ ExchangeOutcome UploadExchange::run(ProgressView& view, const GoodsTable& table,
       return ExchangeOutcome::NoAnswer;
     }
     const int32_t result = CheckAnswer(*answer);
-    if (result < 0) {
+    if (result != 0) {
       view.end();
-      show(InvalidAnswerText(), kIconWarning);
-      return ExchangeOutcome::FailureShown;
-    }
-    if (result > 0) {
-      view.end();
-      show(ErrorCodeText(result), kIconWarning);
+      show(AnswerFailureText(result), kIconWarning);
       return ExchangeOutcome::FailureShown;
     }
     view.stepIt();
