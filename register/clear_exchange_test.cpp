@@ -78,12 +78,14 @@ TEST(ClearGoodsBase, SendsTheFixedFrameAtTheRunsSpeedOnTheRunsPort) {
 }
 
 TEST(ClearGoodsBase, OpenFailureNamesThePortAndSendsNothing) {
-  for (const auto& [port, name] : {std::pair{1, "COM1"}, std::pair{2, "COM2"}}) {
+  for (const OpenFailureCase& c : OpenFailureCases()) {
+    SCOPED_TRACE(c.text);
     ClearRun run;
     run.line.opens = false;
-    run.clear(port);
+    run.line.failureDetail = c.detail;
+    run.clear(c.port);
     ASSERT_EQ(run.shown.size(), 1u);
-    EXPECT_EQ(run.shown[0].text, W1251("Не открыт порт ") + name);
+    EXPECT_EQ(run.shown[0].text, W1251(c.text));
     EXPECT_EQ(run.shown[0].style, kIconError);
     EXPECT_EQ(run.outcome, ExchangeOutcome::FailureShown);
     EXPECT_TRUE(run.line.configured.empty());

@@ -2,8 +2,10 @@
 
 #include "text/cp1251.h"
 
-std::string PortNotOpenedText(const std::string& portName) {
-  return W1251("Не открыт порт ") + portName;
+std::string PortNotOpenedText(const std::string& portName, const std::string& detail) {
+  std::string text = W1251("Не открыт порт ") + portName;
+  if (!detail.empty()) text += " (" + detail + ")";
+  return text;
 }
 
 std::string NoAnswerText() { return W1251("Нет ответа от кассы"); }

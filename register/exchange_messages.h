@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 
-// "Не открыт порт COM1": the port did not open.
-std::string PortNotOpenedText(const std::string& portName);
+// "Не открыт порт COM1": the port did not open. A detail from the line, when there is one,
+// follows in brackets: "Не открыт порт COM1 (/dev/ttyUSB0: нет прав доступа)".
+std::string PortNotOpenedText(const std::string& portName, const std::string& detail);
 // "Нет ответа от кассы": no complete answer came.
 std::string NoAnswerText();
 // What a failed answer is told as, from CheckAnswer's result: "Неверный ответ от кассы" for

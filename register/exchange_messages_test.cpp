@@ -21,7 +21,9 @@ TEST(ExchangeMessages, FailedAnswerToldByItsResult) {
 }
 
 TEST(ExchangeMessages, LineTexts) {
-  EXPECT_EQ(PortNotOpenedText("COM1"), W1251("Не открыт порт COM1"));
-  EXPECT_EQ(PortNotOpenedText("COM2"), W1251("Не открыт порт COM2"));
+  EXPECT_EQ(PortNotOpenedText("COM1", ""), W1251("Не открыт порт COM1"));
+  EXPECT_EQ(PortNotOpenedText("COM2", ""), W1251("Не открыт порт COM2"));
+  EXPECT_EQ(PortNotOpenedText("COM1", W1251("/dev/ttyUSB0: нет прав доступа")),
+            W1251("Не открыт порт COM1 (/dev/ttyUSB0: нет прав доступа)"));
   EXPECT_EQ(NoAnswerText(), W1251("Нет ответа от кассы"));
 }

@@ -49,7 +49,7 @@ ExchangeOutcome UploadExchange::run(ProgressView& view, const GoodsTable& table,
   const std::string portName = PortName(port);
   if (!line.open(portName)) {
     // The message comes while the window is still there; then the window goes.
-    show(PortNotOpenedText(portName), kIconError);
+    show(PortNotOpenedText(portName, line.openFailureDetail()), kIconError);
     view.end();
     return ExchangeOutcome::FailureShown;
   }

@@ -69,6 +69,7 @@ class RecordingLine final : public SerialLine {
   int32_t bytesWaiting() override { return inner_.bytesWaiting(); }
   std::string receive(int32_t count) override { return inner_.receive(count); }
   void close() override { inner_.close(); }
+  std::string openFailureDetail() const override { return inner_.openFailureDetail(); }
 
  private:
   ScriptedLine& inner_;
@@ -376,23 +377,22 @@ TEST(UploadRun, NoLinesStillOpensConfiguresAndPauses) {
 }
 
 TEST(UploadRun, PortThatDoesNotOpenIsReportedBeforeTheWindowEnds) {
-  const struct {
-    int32_t port;
-    const char* name;
-  } cases[] = {{1, "COM1"}, {2, "COM2"}};
-  for (const auto& c : cases) {
+  for (const OpenFailureCase& c : OpenFailureCases()) {
+    SCOPED_TRACE(c.text);
     Upload upload;
     upload.port.opens = false;
+    upload.port.failureDetail = c.detail;
     upload.portNumber = c.port;
     upload.run(MakeTable(3));
+    const char* name = c.port == 1 ? "COM1" : "COM2";
 
     EXPECT_EQ(upload.events,
-              (Events{"repaint", "setRange 3", std::string("open ") + c.name, "message", "end"}));
+              (Events{"repaint", "setRange 3", std::string("open ") + name, "message", "end"}));
     EXPECT_EQ(upload.outcome, ExchangeOutcome::FailureShown);
     EXPECT_TRUE(upload.port.sent.empty());
     EXPECT_TRUE(upload.port.configured.empty());
     ASSERT_EQ(upload.shown.size(), 1u);
-    EXPECT_EQ(upload.shown[0].text, W1251("Не открыт порт ") + c.name);
+    EXPECT_EQ(upload.shown[0].text, W1251(c.text));
     EXPECT_EQ(upload.shown[0].style, kIconError);
   }
 }

@@ -262,10 +262,11 @@ TEST(UploadProgram, PortThatDoesNotOpen) {
   const std::string missing = dir.path() + "/no-such-port";
   const struct {
     std::vector<std::string> args;
-    const char* err;
+    std::string err;
   } cases[] = {
-      {{goods}, "OKA PF: ошибка: Не открыт порт COM1\n"},
-      {{"/2", goods}, "OKA PF: ошибка: Не открыт порт COM2\n"},
+      {{goods}, "OKA PF: ошибка: Не открыт порт COM1 (" + missing + ": нет такого устройства)\n"},
+      {{"/2", goods},
+       "OKA PF: ошибка: Не открыт порт COM2 (" + missing + ": нет такого устройства)\n"},
   };
   for (const auto& c : cases) {
     const ProgramResult r =
@@ -345,7 +346,8 @@ TEST(UploadProgram, MessagesStartAtColumnZeroOnATerminal) {
     // The port's message comes while the progress line stands: it is wiped first.
     const ProgramResult r = RunOnTerminal({goods}, {{"TALLY_COM1", missing}});
     EXPECT_EQ(r.exitStatus, 1);
-    const std::string tail = "\r\033[KOKA PF: ошибка: Не открыт порт COM1\r\n";
+    const std::string tail =
+        "\r\033[KOKA PF: ошибка: Не открыт порт COM1 (" + missing + ": нет такого устройства)\r\n";
     ASSERT_GE(r.err.size(), tail.size()) << r.err;
     EXPECT_EQ(r.err.substr(r.err.size() - tail.size()), tail) << r.err;
   }
