@@ -5,6 +5,7 @@
 #include "app/progress_window.h"
 #include "app/run_state.h"
 #include "app/ui_pump.h"
+#include "app/wire_trace.h"
 #include "goods/goods_file.h"
 #include "goods/goods_table.h"
 #include "register/clear_exchange.h"
@@ -14,31 +15,43 @@
 
 int32_t RunState = NoMessage;
 
-int RunTally(std::string_view arguments) {
+namespace {
+
+int RunWith(std::string_view arguments, SerialLine& port, const MessageSink& show) {
   Goods.create();
   const RunOptions options = ParseCommandLine(arguments);
-  // The one serial line of the run. After the clear run it stays open until the process
-  // ends; after the upload run it is closed once the window has gone.
-  static SerialPort port;
   const PollHooks hooks = PlatformPollHooks();
 
   if (options.clearDatabase) {
-    ClearGoodsBase(options, port, hooks, ShowMessage);
+    ClearGoodsBase(options, port, hooks, show);
     return RunState == NoMessage ? kExitCompleted : kExitFailure;
   }
   if (options.goodsFileName.empty()) {
-    ShowMessage(BuildUsageText(), kIconInformation);
+    show(BuildUsageText(), kIconInformation);
     return kExitUsage;
   }
-  if (!ReadGoodsFile(options.goodsFileName, options.wholeUnitPrices, Goods, ShowMessage)) {
+  if (!ReadGoodsFile(options.goodsFileName, options.wholeUnitPrices, Goods, show)) {
     return kExitFailure;
   }
 
   RunState = NoMessage;
-  ProgressWindow::showModal([&](ProgressView& view) {
-    UploadExchange::run(view, Goods, options, port, hooks, ShowMessage);
-  });
+  ProgressWindow::showModal(
+      [&](ProgressView& view) { UploadExchange::run(view, Goods, options, port, hooks, show); });
   port.close();
-  if (RunState == NoAnswer) ShowMessage(NoAnswerText(), kIconError);
+  if (RunState == NoAnswer) show(NoAnswerText(), kIconError);
   return RunState == NoMessage ? kExitCompleted : kExitFailure;
+}
+
+}  // namespace
+
+int RunTally(std::string_view arguments) {
+  // The one serial line of the run. After the clear run it stays open until the process
+  // ends; after the upload run it is closed once the window has gone.
+  static SerialPort port;
+  // TALLY_TRACE: the line and the messages pass by the trace on their way.
+  WireTrace trace = StartWireTrace();
+  TracedLine line(port, trace);
+  const int status = RunWith(arguments, line, TracedMessages(trace, ShowMessage));
+  trace.finish(status);
+  return status;
 }

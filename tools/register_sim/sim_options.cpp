@@ -139,5 +139,6 @@ std::string SimUsage() {
          "  --split N:MS      answer frame N as 5 bytes, then 2 bytes MS ms later\n"
          "  --delay MS        wait MS ms before every answer\n"
          "  --pace            send at line rate (10 bits per byte)\n"
-         "  --exit-after N    exit after dealing with N frames\n";
+         "  --exit-after N    exit after dealing with N frames\n"
+         "  --version         print the version and exit\n";
 }
