@@ -12,13 +12,10 @@
 
 namespace {
 
-std::string Bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (int v : values) s += static_cast<char>(v);
-  return s;
-}
+using namespace std::string_literals;
 
-const std::string kClearFrame = Bytes({0x17, 0x0B, 0x63, 0, 0, 0, 0, 0, 0x19, 0x00, 0x85});
+const std::string kClearFrame = "\x17\x0b\x63\0\0\0\0\0\x19\x00\x85"s;
+const std::string kAnswerOk = "\x18\0\0\0\x19\x00\x18"s;
 
 TEST(TraceHex, LowerCasePairsSeparatedByBlanks) {
   const struct {
@@ -26,9 +23,9 @@ TEST(TraceHex, LowerCasePairsSeparatedByBlanks) {
     std::string hex;
   } cases[] = {
       {"", ""},
-      {Bytes({0x00}), "00"},
+      {"\0"s, "00"},
       {kClearFrame, "17 0b 63 00 00 00 00 00 19 00 85"},
-      {Bytes({0xFF, 0xA0, 0x7F, 0x80, 0x0A}), "ff a0 7f 80 0a"},
+      {"\xff\xa0\x7f\x80\x0a"s, "ff a0 7f 80 0a"},
   };
   for (const auto& c : cases) EXPECT_EQ(TraceHex(c.bytes), c.hex);
 }
@@ -53,7 +50,7 @@ struct TracedRun {
 TEST(WireTrace, RecordsTheClearRunFrameByFrame) {
   TracedRun run;
   // The answer comes in two batches: five bytes at the second poll, two at the third.
-  run.line.arrivals = {"", Bytes({0x18, 0, 0, 0, 0x19}), Bytes({0x00, 0x18})};
+  run.line.arrivals = {"", "\x18\0\0\0\x19"s, "\x00\x18"s};
   run.trace.start("2026-03-01 10:15:00", "1.2.3", "tally /e");
   ASSERT_TRUE(run.traced.open("COM1"));
   PortSettings settings;
@@ -87,7 +84,7 @@ TEST(WireTrace, ShowsThePollsThatBroughtNothingBeforeTheMessage) {
   } cases[] = {
       {"silence", {}, {"   1300 ms  poll 100: nothing received"}},
       {"six bytes, then silence",
-       {"", "", Bytes({0x18, 0, 0, 0, 0x19, 0x00})},
+       {"", "", "\x18\0\0\0\x19\0"s},
        {"     39 ms  poll   3  18 00 00 00 19 00",
         "   1300 ms  poll 100: nothing more after poll 3"}},
   };
@@ -115,8 +112,8 @@ TEST(WireTrace, ShowsThePollsThatBroughtNothingBeforeTheMessage) {
 
 TEST(WireTrace, CountsPollsAfreshForEveryFrame) {
   TracedRun run;
-  const std::string ok = Bytes({0x18, 0, 0, 0, 0x19, 0x00, 0x18});
-  run.line.arrivals = {ok, "", "", ok};  // frame 1 answered at its poll 1, frame 2 at its poll 3
+  run.line.arrivals = {kAnswerOk, "", "",
+                       kAnswerOk};  // frame 1 answered at its poll 1, frame 2 at its poll 3
   ASSERT_TRUE(run.exchange(BuildFrame("a")));
   ASSERT_TRUE(run.exchange(BuildFrame("b")));
   const std::vector<std::string> expected = {
