@@ -68,9 +68,9 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # Below the summary line (CPACK_PACKAGE_DESCRIPTION_SUMMARY), the long description.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-      "loads a shop's goods base into an OKA PF cash register
-tally sends a shop's goods file (TAB-separated text between <start> and <end> lines) to an
+      "tally sends a shop's goods file (TAB-separated text between <start> and <end> lines) to an
 OKA PF cash register over a serial line, item by item, or clears the register's goods base
 (tally /e). COM1 and COM2 are mapped to devices with TALLY_COM1 and TALLY_COM2, for example
 a USB adapter at /dev/ttyUSB0. register-sim plays the register on a pseudo-terminal for

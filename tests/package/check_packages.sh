@@ -165,6 +165,13 @@ readme_ok() {
   iconv -f UTF-8 -t UTF-8 "$file" >/dev/null || { echo "  not valid UTF-8"; return 1; }
 }
 
+# The static checks of a Windows program, their report shown only when one fails.
+exe_ok() {
+  local report
+  report=$(python3 "$source_dir/tests/check_windows_exe.py" --version "$version" "$1") ||
+    { echo "$report" | grep -v ': ok: '; return 1; }
+}
+
 wine_checks=()
 for zip in "$zip32" "$zip64"; do
   name=$(basename "$zip" .zip)
@@ -180,8 +187,7 @@ for zip in "$zip32" "$zip64"; do
     "$(tail -c +4 "$dir/README-ru.txt" | tr -d '\r' | grep -c 'Нет ответа от кассы')" \
     "$(grep -c 'Нет ответа от кассы' "$source_dir/docs/guide.ru.md")"
   check "the example of $name" cmp -s "$dir/examples/goods.txt" "$source_dir/examples/goods.txt"
-  check "TALLY.EXE of $name: exports, resources and version $version" \
-    python3 "$source_dir/tests/check_windows_exe.py" --version "$version" "$dir/TALLY.EXE"
+  check "TALLY.EXE of $name: exports, resources and version $version" exe_ok "$dir/TALLY.EXE"
   wine_checks+=("$dir/TALLY.EXE")
 done
 
