@@ -3,7 +3,7 @@
 #include <array>
 #include <vector>
 
-#include "goods/cp1251.h"
+#include "text/cp1251.h"
 
 namespace {
 

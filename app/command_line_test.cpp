@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "goods/cp1251.h"
+#include "text/cp1251.h"
 
 TEST(SkipProgramName, AsWindowsWritesIt) {
   const struct {

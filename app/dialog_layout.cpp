@@ -1,6 +1,6 @@
 #include "app/dialog_layout.h"
 
-#include "goods/cp1251.h"
+#include "text/cp1251.h"
 
 namespace {
 

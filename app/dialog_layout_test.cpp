@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "goods/cp1251.h"
+#include "text/cp1251.h"
 
 namespace {
 

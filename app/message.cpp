@@ -1,6 +1,6 @@
 #include "app/message.h"
 
-#include "goods/cp1251.h"
+#include "text/cp1251.h"
 
 std::string FormatTerminalMessage(const std::string& text, uint32_t style) {
   std::string line(kMessageCaption);

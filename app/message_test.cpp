@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "goods/cp1251.h"
+#include "text/cp1251.h"
 
 TEST(FormatTerminalMessage, OneLineWithStyleWord) {
   const std::string text = W1251("Нет ответа от кассы");

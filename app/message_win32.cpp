@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "app/message.h"
-#include "goods/cp1251.h"
+#include "text/cp1251.h"
 
 // The text goes to the wide message box so that it reads right whatever the system's ANSI
 // code page is.

@@ -1,8 +1,8 @@
 #include "app/program_help.h"
 
 #include "app/command_line.h"
-#include "goods/cp1251.h"
 #include "tally_version.h"
+#include "text/cp1251.h"
 
 std::string VersionText() { return "tally " TALLY_VERSION_TEXT "\n"; }
 

@@ -17,13 +17,27 @@ int32_t RunState = NoMessage;
 
 namespace {
 
+// What run control still owes the user after an exchange has returned.
+int32_t RunStateOf(ExchangeOutcome outcome) {
+  switch (outcome) {
+    case ExchangeOutcome::Completed:
+      return NoMessage;
+    case ExchangeOutcome::NoAnswer:
+      return NoAnswer;
+    case ExchangeOutcome::FailureShown:
+      break;
+  }
+  return FailureShown;
+}
+
 int RunWith(std::string_view arguments, SerialLine& port, const MessageSink& show) {
   Goods.create();
   const RunOptions options = ParseCommandLine(arguments);
   const PollHooks hooks = PlatformPollHooks();
 
   if (options.clearDatabase) {
-    ClearGoodsBase(options, port, hooks, show);
+    RunState = RunStateOf(
+        ClearGoodsBase(options.port, static_cast<uint32_t>(options.baudRate), port, hooks, show));
     return RunState == NoMessage ? kExitCompleted : kExitFailure;
   }
   if (options.goodsFileName.empty()) {
@@ -35,8 +49,9 @@ int RunWith(std::string_view arguments, SerialLine& port, const MessageSink& sho
   }
 
   RunState = NoMessage;
-  ProgressWindow::showModal(
-      [&](ProgressView& view) { UploadExchange::run(view, Goods, options, port, hooks, show); });
+  ProgressWindow::showModal([&](ProgressView& view) {
+    RunState = RunStateOf(UploadExchange::run(view, Goods, options.port, port, hooks, show));
+  });
   port.close();
   if (RunState == NoAnswer) show(NoAnswerText(), kIconError);
   return RunState == NoMessage ? kExitCompleted : kExitFailure;

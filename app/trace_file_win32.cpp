@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "app/trace_file.h"
-#include "goods/cp1251.h"
+#include "text/cp1251.h"
 
 bool TraceFile::open(const std::string& path) {
   close();

@@ -7,9 +7,9 @@
 #include <memory>
 
 #include "app/trace_file.h"
-#include "goods/cp1251.h"
 #include "register/serial_port.h"
 #include "tally_version.h"
+#include "text/cp1251.h"
 
 std::string TraceHex(std::string_view bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";

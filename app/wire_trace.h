@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/message.h"
 #include "register/serial_line.h"
+#include "text/message_style.h"
 
 // Bytes as lower-case hex pairs separated by blanks: "17 0b 63 00".
 std::string TraceHex(std::string_view bytes);

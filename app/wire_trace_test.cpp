@@ -5,10 +5,10 @@
 #include <optional>
 #include <vector>
 
-#include "goods/cp1251.h"
 #include "register/frame.h"
 #include "register/serial_port.h"
 #include "tests/scripted_line.h"
+#include "text/cp1251.h"
 
 namespace {
 

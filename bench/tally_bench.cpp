@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "goods/cp1251.h"
+#include "text/cp1251.h"
 #include "goods/goods_file.h"
 #include "goods/goods_table.h"
 #include "register/upload_exchange.h"

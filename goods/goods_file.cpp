@@ -4,7 +4,7 @@
 #include <limits>
 #include <vector>
 
-#include "goods/cp1251.h"
+#include "text/cp1251.h"
 #include "goods/input_file.h"
 
 namespace {

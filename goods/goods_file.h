@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/message.h"
+#include "text/message_style.h"
 #include "goods/goods_table.h"
 
 // Reads the goods lines of the file into the table (created empty beforehand). On failure

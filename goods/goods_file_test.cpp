@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "goods/cp1251.h"
+#include "text/cp1251.h"
 #include "goods/input_file.h"
 
 namespace {

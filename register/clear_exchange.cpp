@@ -2,9 +2,8 @@
 
 #include <string>
 
-#include "app/run_state.h"
-#include "goods/cp1251.h"
 #include "register/exchange_messages.h"
+#include "text/cp1251.h"
 
 namespace {
 
@@ -13,18 +12,16 @@ const std::string kClearPayload("c\0\0\0\0\0", 6);
 
 }  // namespace
 
-void ClearGoodsBase(const RunOptions& options, SerialLine& line, const PollHooks& hooks,
-                    const MessageSink& show) {
-  RunState = NoMessage;
-  const std::string portName = PortName(options.port);
+ExchangeOutcome ClearGoodsBase(int32_t port, uint32_t baudRate, SerialLine& line,
+                               const PollHooks& hooks, const MessageSink& show) {
+  const std::string portName = PortName(port);
   if (!line.open(portName)) {
     show(PortNotOpenedText(portName), kIconError);
-    RunState = FailureShown;
-    return;
+    return ExchangeOutcome::FailureShown;
   }
 
   PortSettings settings;
-  settings.baudRate = static_cast<uint32_t>(options.baudRate);  // the clear run follows "/9600"
+  settings.baudRate = baudRate;  // the clear run follows "/9600"
   line.configure(settings);
   // Whether the write went through is for the register's answer to tell.
   line.send(BuildFrame(kClearPayload));
@@ -32,18 +29,14 @@ void ClearGoodsBase(const RunOptions& options, SerialLine& line, const PollHooks
   const std::optional<std::string> answer = AwaitAnswer(line, hooks);
   if (!answer) {
     show(NoAnswerText(), kIconError);
-    RunState = NoAnswer;
-    return;
+    return ExchangeOutcome::NoAnswer;
   }
   const int32_t result = CheckAnswer(*answer);
+  // The port stays open: the end of the process releases it.
   if (result == 0) {
     show(W1251("База товаров очищена"), kIconWarning);
-  } else if (result < 0) {
-    show(InvalidAnswerText(), kIconWarning);
-    RunState = FailureShown;
-  } else {
-    show(ErrorCodeText(result), kIconWarning);
-    RunState = FailureShown;
+    return ExchangeOutcome::Completed;
   }
-  // The port stays open: the end of the process releases it.
+  show(result < 0 ? InvalidAnswerText() : ErrorCodeText(result), kIconWarning);
+  return ExchangeOutcome::FailureShown;
 }

@@ -1,12 +1,15 @@
 // The clear run: one "c" command that empties the register's goods base.
 #pragma once
 
-#include "app/command_line.h"
-#include "app/message.h"
+#include <cstdint>
+
+#include "register/exchange_outcome.h"
 #include "register/frame.h"
 #include "register/serial_line.h"
+#include "text/message_style.h"
 
-// Opens the port of the options, sends the clear frame at the options' speed, reports the
-// outcome through show and leaves it in RunState. The port is left open.
-void ClearGoodsBase(const RunOptions& options, SerialLine& line, const PollHooks& hooks,
-                    const MessageSink& show);
+// Opens port (1: COM1, else COM2), sends the clear frame at baudRate, tells the user the
+// outcome through show (every outcome, success included) and returns it. The port is left
+// open.
+ExchangeOutcome ClearGoodsBase(int32_t port, uint32_t baudRate, SerialLine& line,
+                               const PollHooks& hooks, const MessageSink& show);

@@ -4,9 +4,8 @@
 
 #include <vector>
 
-#include "app/run_state.h"
-#include "goods/cp1251.h"
 #include "tests/scripted_line.h"
+#include "text/cp1251.h"
 
 namespace {
 
@@ -32,30 +31,24 @@ struct ClearRun {
   std::vector<uint32_t> sleeps;
   int pumps = 0;
 
-  void clear(const RunOptions& options) {
-    RunState = 77;  // the run must set it on every exit
+  ExchangeOutcome outcome = ExchangeOutcome::Completed;
+
+  void clear(int32_t port = 1, uint32_t baudRate = 19200) {
     const PollHooks hooks{[this] {
                             ++pumps;
                             return false;
                           },
                           [this](uint32_t ms) { sleeps.push_back(ms); }};
-    ClearGoodsBase(options, line, hooks, [this](const std::string& text, uint32_t style) {
-      shown.push_back({text, style});
-    });
+    outcome = ClearGoodsBase(port, baudRate, line, hooks,
+                             [this](const std::string& text, uint32_t style) {
+                               shown.push_back({text, style});
+                             });
   }
   // The register answers the clear frame with these bytes, arriving together.
   void answerWith(const std::string& answer) {
     line.onSend = [answer](int, const std::string&, std::string& queue) { queue += answer; };
   }
 };
-
-RunOptions Options(int32_t port = 1, int32_t baudRate = 19200) {
-  RunOptions options;
-  options.port = port;
-  options.baudRate = baudRate;
-  options.clearDatabase = true;
-  return options;
-}
 
 }  // namespace
 
@@ -72,7 +65,7 @@ TEST(ClearGoodsBase, SendsTheFixedFrameAtTheRunsSpeedOnTheRunsPort) {
     SCOPED_TRACE(std::to_string(c.port) + " " + std::to_string(c.baud));
     ClearRun run;
     run.answerWith(kOk);
-    run.clear(Options(c.port, c.baud));
+    run.clear(c.port, static_cast<uint32_t>(c.baud));
     EXPECT_EQ(run.line.opened, 1);
     EXPECT_EQ(run.line.openedName, c.portName);
     ASSERT_EQ(run.line.configured.size(), 1u);
@@ -93,11 +86,11 @@ TEST(ClearGoodsBase, OpenFailureNamesThePortAndSendsNothing) {
   for (const auto& [port, name] : {std::pair{1, "COM1"}, std::pair{2, "COM2"}}) {
     ClearRun run;
     run.line.opens = false;
-    run.clear(Options(port));
+    run.clear(port);
     ASSERT_EQ(run.shown.size(), 1u);
     EXPECT_EQ(run.shown[0].text, W1251("Не открыт порт ") + name);
     EXPECT_EQ(run.shown[0].style, kIconError);
-    EXPECT_EQ(RunState, FailureShown);
+    EXPECT_EQ(run.outcome, ExchangeOutcome::FailureShown);
     EXPECT_TRUE(run.line.configured.empty());
     EXPECT_TRUE(run.line.sent.empty());
     EXPECT_EQ(run.line.polls, 0);
@@ -111,48 +104,63 @@ TEST(ClearGoodsBase, ReportsEachAnswerOnce) {
     std::vector<std::string> arrivals;  // poll by poll, after the frame is sent
     std::string text;                   // UTF-8
     uint32_t style;
-    int32_t runState;
+    ExchangeOutcome outcome;
     int polls;
   } cases[] = {
-      {"done", {kOk}, "База товаров очищена", kIconWarning, NoMessage, 1},
+      {"done", {kOk}, "База товаров очищена", kIconWarning, ExchangeOutcome::Completed, 1},
       {"done, in two pieces",
        {kOk.substr(0, 5), "", kOk.substr(5)},
        "База товаров очищена",
        kIconWarning,
-       NoMessage,
+       ExchangeOutcome::Completed,
        3},
-      {"error code 5", {kCode5}, "Возвращен код ошибки  5", kIconWarning, FailureShown, 1},
+      {"error code 5",
+       {kCode5},
+       "Возвращен код ошибки  5",
+       kIconWarning,
+       ExchangeOutcome::FailureShown,
+       1},
       {"error code 255",
        {Bytes({0x18, 0xFF, 0xFF, 0xFF, 0x19, 0x03, 0x15})},
        "Возвращен код ошибки  255",
        kIconWarning,
-       FailureShown,
+       ExchangeOutcome::FailureShown,
        1},
       {"wrong checksum",
        {Bytes({0x18, 0, 0, 5, 0x19, 0x1D, 0x00})},
        "Неверный ответ от кассы",
        kIconWarning,
-       FailureShown,
+       ExchangeOutcome::FailureShown,
        1},
       {"echoed start byte",
        {Bytes({0x17, 0, 0, 0, 0x19, 0x00, 0x17})},
        "Неверный ответ от кассы",
        kIconWarning,
-       FailureShown,
+       ExchangeOutcome::FailureShown,
        1},
-      {"silence", {}, "Нет ответа от кассы", kIconError, NoAnswer, 100},
-      {"six bytes", {kOk.substr(0, 6)}, "Нет ответа от кассы", kIconError, NoAnswer, 100},
-      {"eight bytes at once", {kOk + "\x18"}, "Нет ответа от кассы", kIconError, NoAnswer, 100},
+      {"silence", {}, "Нет ответа от кассы", kIconError, ExchangeOutcome::NoAnswer, 100},
+      {"six bytes",
+       {kOk.substr(0, 6)},
+       "Нет ответа от кассы",
+       kIconError,
+       ExchangeOutcome::NoAnswer,
+       100},
+      {"eight bytes at once",
+       {kOk + "\x18"},
+       "Нет ответа от кассы",
+       kIconError,
+       ExchangeOutcome::NoAnswer,
+       100},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     ClearRun run;
     run.line.arrivals = c.arrivals;
-    run.clear(Options());
+    run.clear();
     ASSERT_EQ(run.shown.size(), 1u);
     EXPECT_EQ(run.shown[0].text, W1251(c.text));
     EXPECT_EQ(run.shown[0].style, c.style);
-    EXPECT_EQ(RunState, c.runState);
+    EXPECT_EQ(run.outcome, c.outcome);
     EXPECT_EQ(run.line.polls, c.polls);
     // Each poll idles 1 ms (no window to serve) and sleeps 12 ms.
     EXPECT_EQ(run.pumps, c.polls);
@@ -167,19 +175,19 @@ TEST(ClearGoodsBase, BytesAlreadyWaitingCountTowardsTheAnswer) {
   ClearRun run;
   run.line.queue = "\x18";
   run.answerWith(kOk);
-  run.clear(Options());
+  run.clear();
   ASSERT_EQ(run.shown.size(), 1u);
   EXPECT_EQ(run.shown[0].text, W1251("Нет ответа от кассы"));
-  EXPECT_EQ(RunState, NoAnswer);
+  EXPECT_EQ(run.outcome, ExchangeOutcome::NoAnswer);
 }
 
 TEST(ClearGoodsBase, ALineErrorCostsOnePoll) {
   ClearRun run;
   run.line.arrivals = {kOk};
   run.line.lineErrorAt = {true};
-  run.clear(Options());
+  run.clear();
   ASSERT_EQ(run.shown.size(), 1u);
   EXPECT_EQ(run.shown[0].text, W1251("База товаров очищена"));
-  EXPECT_EQ(RunState, NoMessage);
+  EXPECT_EQ(run.outcome, ExchangeOutcome::Completed);
   EXPECT_EQ(run.line.polls, 2);
 }

@@ -1,6 +1,6 @@
 #include "register/exchange_messages.h"
 
-#include "goods/cp1251.h"
+#include "text/cp1251.h"
 
 std::string PortNotOpenedText(const std::string& portName) {
   return W1251("Не открыт порт ") + portName;

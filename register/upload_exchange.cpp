@@ -1,9 +1,8 @@
 #include "register/upload_exchange.h"
 
-#include "app/run_state.h"
 #include "goods/goods_file.h"
-#include "goods/register_charset.h"
 #include "register/exchange_messages.h"
+#include "register/register_charset.h"
 
 namespace {
 
@@ -41,18 +40,18 @@ std::string UploadExchange::buildItemCommand(const GoodsTable& table, int32_t li
   return command;
 }
 
-void UploadExchange::run(ProgressView& view, const GoodsTable& table, const RunOptions& options,
-                         SerialLine& line, const PollHooks& hooks, const MessageSink& show) {
+ExchangeOutcome UploadExchange::run(ProgressView& view, const GoodsTable& table, int32_t port,
+                                    SerialLine& line, const PollHooks& hooks,
+                                    const MessageSink& show) {
   view.repaint();
   view.setRange(table.GoodsCount);
 
-  const std::string portName = PortName(options.port);
+  const std::string portName = PortName(port);
   if (!line.open(portName)) {
     // The message comes while the window is still there; then the window goes.
     show(PortNotOpenedText(portName), kIconError);
     view.end();
-    RunState = FailureShown;
-    return;
+    return ExchangeOutcome::FailureShown;
   }
   // The register takes goods lines at 19200 only, whatever "/9600" asked for.
   PortSettings settings;
@@ -68,21 +67,18 @@ void UploadExchange::run(ProgressView& view, const GoodsTable& table, const RunO
     if (!answer) {
       // Run control says so once the window is gone and the port is closed.
       view.end();
-      RunState = NoAnswer;
-      return;
+      return ExchangeOutcome::NoAnswer;
     }
     const int32_t result = CheckAnswer(*answer);
     if (result < 0) {
       view.end();
-      RunState = FailureShown;
       show(InvalidAnswerText(), kIconWarning);
-      return;
+      return ExchangeOutcome::FailureShown;
     }
     if (result > 0) {
       view.end();
-      RunState = FailureShown;
       show(ErrorCodeText(result), kIconWarning);
-      return;
+      return ExchangeOutcome::FailureShown;
     }
     view.stepIt();
   }
@@ -90,4 +86,5 @@ void UploadExchange::run(ProgressView& view, const GoodsTable& table, const RunO
   // The full bar stays on screen for a second; no window message is handled meanwhile.
   hooks.sleep(kFinalPauseMs);
   view.end();
+  return ExchangeOutcome::Completed;
 }

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <string>
 
-#include "app/command_line.h"
-#include "app/message.h"
 #include "goods/goods_table.h"
+#include "register/exchange_outcome.h"
 #include "register/frame.h"
 #include "register/serial_line.h"
+#include "text/message_style.h"
 
 constexpr size_t kItemCommandLength = 40;
 constexpr uint32_t kUploadLineSpeed = 19200;  // the upload ignores "/9600"
@@ -30,8 +30,10 @@ namespace UploadExchange {
 // The 40-byte payload for line (1..GoodsCount) of the table.
 std::string buildItemCommand(const GoodsTable& table, int32_t line, uint8_t lastLineMarker);
 
-// Sends the table's lines through the view's window; leaves the outcome in RunState.
-void run(ProgressView& view, const GoodsTable& table, const RunOptions& options, SerialLine& line,
-         const PollHooks& hooks, const MessageSink& show);
+// Sends the table's lines to port (1: COM1, else COM2) through the view's window and returns
+// the outcome. A missing answer is left to the caller to tell, once the window has gone;
+// every other failure has been shown through show.
+ExchangeOutcome run(ProgressView& view, const GoodsTable& table, int32_t port, SerialLine& line,
+                    const PollHooks& hooks, const MessageSink& show);
 
 }  // namespace UploadExchange

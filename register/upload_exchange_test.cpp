@@ -6,9 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/run_state.h"
-#include "goods/cp1251.h"
 #include "tests/scripted_line.h"
+#include "text/cp1251.h"
 
 namespace {
 
@@ -111,7 +110,8 @@ struct Upload {
   ScriptedLine port;
   Events events;
   std::vector<Shown> shown;
-  RunOptions options;
+  int32_t portNumber = 1;
+  ExchangeOutcome outcome = ExchangeOutcome::Completed;
 
   void run(const GoodsTable& table) {
     RecordingLine line(port, events);
@@ -126,8 +126,7 @@ struct Upload {
       events.push_back("message");
       shown.push_back({text, style});
     };
-    RunState = NoMessage;
-    UploadExchange::run(view, table, options, line, hooks, show);
+    outcome = UploadExchange::run(view, table, portNumber, line, hooks, show);
   }
 
   // The register answers frame n (from 0) with answers(n), in the poll after the send.
@@ -246,7 +245,7 @@ TEST(UploadRun, EveryLineAcknowledged) {
   ASSERT_GE(upload.events.size(), 3u);
   EXPECT_EQ(Events(upload.events.end() - 3, upload.events.end()),
             (Events{"stepIt", "sleep 1000", "end"}));
-  EXPECT_EQ(RunState, NoMessage);
+  EXPECT_EQ(upload.outcome, ExchangeOutcome::Completed);
   EXPECT_TRUE(upload.shown.empty());
   ASSERT_EQ(upload.port.sent.size(), 3u);
   for (int32_t i = 1; i <= 3; ++i) {
@@ -291,7 +290,7 @@ TEST(UploadRun, ErrorCodeStopsAtItsLine) {
     EXPECT_EQ(upload.port.sent.size(), 3u) << "lines 4 to 10 are never sent";
     EXPECT_EQ(upload.count("stepIt"), 2);
     EXPECT_EQ(upload.count("sleep 1000"), 0);
-    EXPECT_EQ(RunState, FailureShown);
+    EXPECT_EQ(upload.outcome, ExchangeOutcome::FailureShown);
     ASSERT_EQ(upload.shown.size(), 1u);
     EXPECT_EQ(upload.shown[0].text, W1251(c.text));
     EXPECT_EQ(upload.shown[0].style, kIconWarning);
@@ -313,7 +312,7 @@ TEST(UploadRun, BadAnswersEndTheWindowThenWarn) {
     EXPECT_EQ(upload.effects(), (Events{"repaint", "setRange 4", "open COM1", "configure 19200",
                                         "send 1", "stepIt", "send 2", "end", "message"}))
         << Hex(bad);
-    EXPECT_EQ(RunState, FailureShown);
+    EXPECT_EQ(upload.outcome, ExchangeOutcome::FailureShown);
     ASSERT_EQ(upload.shown.size(), 1u);
     EXPECT_EQ(upload.shown[0].text, W1251("Неверный ответ от кассы"));
     EXPECT_EQ(upload.shown[0].style, kIconWarning);
@@ -327,7 +326,7 @@ TEST(UploadRun, SilenceEndsTheWindowWithoutMessage) {
 
   EXPECT_EQ(upload.effects(), (Events{"repaint", "setRange 5", "open COM1", "configure 19200",
                                       "send 1", "stepIt", "send 2", "end"}));
-  EXPECT_EQ(RunState, NoAnswer);
+  EXPECT_EQ(upload.outcome, ExchangeOutcome::NoAnswer);
   EXPECT_TRUE(upload.shown.empty()) << "run control reports the silence";
   EXPECT_EQ(upload.port.polls, 1 + kAnswerPolls);
 }
@@ -336,11 +335,11 @@ TEST(UploadRun, StrayByteAfterAnAnswerFailsTheNextLine) {
   const struct {
     const char* what;
     std::string second;  // what the register sends after frame 2
-    int32_t state;
+    ExchangeOutcome state;
     size_t messages;
   } cases[] = {
-      {"8 bytes gathered never complete", kAck, NoAnswer, 0},
-      {"7 bytes gathered are checked", kAck.substr(0, 6), FailureShown, 1},
+      {"8 bytes gathered never complete", kAck, ExchangeOutcome::NoAnswer, 0},
+      {"7 bytes gathered are checked", kAck.substr(0, 6), ExchangeOutcome::FailureShown, 1},
   };
   for (const auto& c : cases) {
     Upload upload;
@@ -353,7 +352,7 @@ TEST(UploadRun, StrayByteAfterAnAnswerFailsTheNextLine) {
 
     EXPECT_EQ(upload.port.sent.size(), 2u) << c.what;
     EXPECT_EQ(upload.count("stepIt"), 1) << c.what;
-    EXPECT_EQ(RunState, c.state) << c.what;
+    EXPECT_EQ(upload.outcome, c.state) << c.what;
     EXPECT_EQ(upload.shown.size(), c.messages) << c.what;
     EXPECT_EQ(upload.count("end"), 1) << c.what;
   }
@@ -363,7 +362,7 @@ TEST(UploadRun, AnswerSpreadOverPollsCompletes) {
   Upload upload;
   upload.port.arrivals = {"", kAck.substr(0, 5), "", kAck.substr(5)};
   upload.run(MakeTable(1));
-  EXPECT_EQ(RunState, NoMessage);
+  EXPECT_EQ(upload.outcome, ExchangeOutcome::Completed);
   EXPECT_EQ(upload.port.polls, 4);
   EXPECT_EQ(upload.count("stepIt"), 1);
 }
@@ -373,7 +372,7 @@ TEST(UploadRun, NoLinesStillOpensConfiguresAndPauses) {
   upload.run(MakeTable(0));
   EXPECT_EQ(upload.events,
             (Events{"repaint", "setRange 0", "open COM1", "configure 19200", "sleep 1000", "end"}));
-  EXPECT_EQ(RunState, NoMessage);
+  EXPECT_EQ(upload.outcome, ExchangeOutcome::Completed);
   EXPECT_TRUE(upload.port.sent.empty());
   EXPECT_TRUE(upload.shown.empty());
 }
@@ -386,12 +385,12 @@ TEST(UploadRun, PortThatDoesNotOpenIsReportedBeforeTheWindowEnds) {
   for (const auto& c : cases) {
     Upload upload;
     upload.port.opens = false;
-    upload.options.port = c.port;
+    upload.portNumber = c.port;
     upload.run(MakeTable(3));
 
     EXPECT_EQ(upload.events,
               (Events{"repaint", "setRange 3", std::string("open ") + c.name, "message", "end"}));
-    EXPECT_EQ(RunState, FailureShown);
+    EXPECT_EQ(upload.outcome, ExchangeOutcome::FailureShown);
     EXPECT_TRUE(upload.port.sent.empty());
     EXPECT_TRUE(upload.port.configured.empty());
     ASSERT_EQ(upload.shown.size(), 1u);
@@ -400,23 +399,21 @@ TEST(UploadRun, PortThatDoesNotOpenIsReportedBeforeTheWindowEnds) {
   }
 }
 
-TEST(UploadRun, LineSettingsAre19200WhateverTheSwitchSays) {
-  for (const int32_t asked : {19200, 9600}) {
-    Upload upload;
-    upload.options.baudRate = asked;
-    upload.options.port = 2;
-    upload.answerWith([](int) { return kAck; });
-    upload.run(MakeTable(2));
+TEST(UploadRun, LineSettingsAreAlways19200) {
+  // The upload has no speed to be given: "/9600" is for the clear run only.
+  Upload upload;
+  upload.portNumber = 2;
+  upload.answerWith([](int) { return kAck; });
+  upload.run(MakeTable(2));
 
-    EXPECT_EQ(upload.port.openedName, "COM2");
-    ASSERT_EQ(upload.port.configured.size(), 1u);
-    const PortSettings& s = upload.port.configured[0];
-    EXPECT_EQ(s.baudRate, 19200u) << asked;
-    EXPECT_EQ(s.dataBits, 8);
-    EXPECT_FALSE(s.parityChecking);
-    EXPECT_EQ(s.stopBits, 1);
-    EXPECT_EQ(RunState, NoMessage);
-  }
+  EXPECT_EQ(upload.port.openedName, "COM2");
+  ASSERT_EQ(upload.port.configured.size(), 1u);
+  const PortSettings& s = upload.port.configured[0];
+  EXPECT_EQ(s.baudRate, 19200u);
+  EXPECT_EQ(s.dataBits, 8);
+  EXPECT_FALSE(s.parityChecking);
+  EXPECT_EQ(s.stopBits, 1);
+  EXPECT_EQ(upload.outcome, ExchangeOutcome::Completed);
 }
 
 }  // namespace

@@ -7,6 +7,9 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
+# The folders depend downward only; a wrong include fails before anything is built.
+scripts/check-layers.sh
+
 presets=(linux linux-sanitize windows-x64 windows-x86)
 for preset in "${presets[@]}"; do
   echo "=== build: $preset"

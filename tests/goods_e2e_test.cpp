@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "goods/cp1251.h"
+#include "text/cp1251.h"
 #include "tests/program_runner.h"
 
 namespace {

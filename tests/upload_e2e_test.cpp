@@ -11,7 +11,7 @@
 #include <sstream>
 #include <thread>
 
-#include "goods/cp1251.h"
+#include "text/cp1251.h"
 #include "tests/program_runner.h"
 #include "tests/simulator_process.h"
 

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
-#include "goods/cp1251.h"
 #include "tally_version.h"
 #include "tests/program_runner.h"
+#include "text/cp1251.h"
 
 TEST(TallyProgram, UsageOnStandardErrorWithStatus2) {
   const std::string expected = "OKA PF: " + Cp1251ToUtf8(BuildUsageText());

@@ -1,8 +1,8 @@
-#include "goods/register_charset.h"
+#include "register/register_charset.h"
 
 #include <gtest/gtest.h>
 
-#include "goods/cp1251.h"
+#include "text/cp1251.h"
 
 TEST(RegisterCharset, SampleNames) {
   const struct {

@@ -1,4 +1,4 @@
-#include "goods/cp1251.h"
+#include "text/cp1251.h"
 
 #include <gtest/gtest.h>
 

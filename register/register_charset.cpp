@@ -1,4 +1,4 @@
-#include "goods/register_charset.h"
+#include "register/register_charset.h"
 
 #include <array>
 #include <string_view>
