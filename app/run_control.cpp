@@ -30,14 +30,15 @@ int32_t RunStateOf(ExchangeOutcome outcome) {
   return FailureShown;
 }
 
-int RunWith(std::string_view arguments, SerialLine& port, const MessageSink& show) {
+// The run itself, on the serial line and through the message sink it is handed.
+int RunWith(std::string_view arguments, SerialLine& line, const MessageSink& show) {
   Goods.create();
   const RunOptions options = ParseCommandLine(arguments);
   const PollHooks hooks = PlatformPollHooks();
 
   if (options.clearDatabase) {
     RunState = RunStateOf(
-        ClearGoodsBase(options.port, static_cast<uint32_t>(options.baudRate), port, hooks, show));
+        ClearGoodsBase(options.port, static_cast<uint32_t>(options.baudRate), line, hooks, show));
     return RunState == NoMessage ? kExitCompleted : kExitFailure;
   }
   if (options.goodsFileName.empty()) {
@@ -50,9 +51,9 @@ int RunWith(std::string_view arguments, SerialLine& port, const MessageSink& sho
 
   RunState = NoMessage;
   ProgressWindow::showModal([&](ProgressView& view) {
-    RunState = RunStateOf(UploadExchange::run(view, Goods, options.port, port, hooks, show));
+    RunState = RunStateOf(UploadExchange::run(view, Goods, options.port, line, hooks, show));
   });
-  port.close();
+  line.close();
   if (RunState == NoAnswer) show(NoAnswerText(), kIconError);
   return RunState == NoMessage ? kExitCompleted : kExitFailure;
 }
