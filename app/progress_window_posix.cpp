@@ -8,6 +8,7 @@
 #include "app/message.h"
 #include "app/progress_line_posix.h"
 #include "app/progress_window.h"
+#include "app/ui_pump.h"
 
 bool ProgressLineShown = false;
 
@@ -102,9 +103,9 @@ void ClearProgressLine() {
   WriteToTerminal("\r\033[K");
 }
 
-void ProgressWindow::showModal(const std::function<void(ProgressView&)>& upload) {
+void ProgressWindow::showModal(const Upload& upload) {
   TerminalProgress view;
-  upload(view);
+  upload(view, PlatformPollHooks());
   // The upload ends its window on every road; should it not have, the line goes now.
   if (!view.gone()) view.end();
 }

@@ -4,14 +4,9 @@
 
 #include "app/comctl.h"
 #include "app/dialog_layout.h"
-#include "app/ui_pump.h"
-
-HWND ProgressWindow::handle = nullptr;
+#include "app/ui_pump_win32.h"
 
 namespace {
-
-// The upload of the current modal run, called when WM_START_UPLOAD arrives.
-const std::function<void(ProgressView&)>* currentUpload = nullptr;
 
 // What the upload does to the window. The user may close the window with Alt+F4 while the
 // upload goes on, so every call first checks that the window still exists.
@@ -43,13 +38,71 @@ class WindowView final : public ProgressView {
   HWND window_;
 };
 
-// The dialog procedure attached to the window: the handler first, then the window's own
-// default processing for what it left alone. The system close command (Alt+F4) ends the
-// window; everything else goes to the standard dialog processing, in which Esc does nothing
-// since there is no cancel button.
+// The upload of one modal run. The window carries it in its DWLP_USER field until
+// WM_START_UPLOAD takes it out; it runs once, in the window or, when the window never
+// delivered WM_START_UPLOAD, on no window after it.
+class PendingUpload {
+ public:
+  explicit PendingUpload(const ProgressWindow::Upload& upload) : upload_(upload) {}
+  PendingUpload(const PendingUpload&) = delete;
+  PendingUpload& operator=(const PendingUpload&) = delete;
+
+  // Runs the upload in the window (nullptr: on no window) with the answer waits handling
+  // that window's messages; does nothing once the upload has started.
+  void run(HWND window) {
+    if (started_) return;
+    started_ = true;
+    WindowView view(window);
+    upload_(view, PlatformPollHooks(window));
+  }
+
+ private:
+  const ProgressWindow::Upload& upload_;
+  bool started_ = false;
+};
+
+// Takes the window's pending upload out of its DWLP_USER field; nullptr when there is none.
+PendingUpload* TakePendingUpload(HWND window) {
+  auto* pending = reinterpret_cast<PendingUpload*>(GetWindowLongPtrA(window, DWLP_USER));
+  SetWindowLongPtrA(window, DWLP_USER, 0);
+  return pending;
+}
+
+// A handle the holder releases with Release when it goes; nullptr holds nothing.
+template <typename Handle, auto Release>
+class Held {
+ public:
+  explicit Held(Handle handle) : handle_(handle) {}
+  ~Held() {
+    if (handle_ != nullptr) Release(handle_);
+  }
+  Held(const Held&) = delete;
+  Held& operator=(const Held&) = delete;
+
+ private:
+  Handle handle_;
+};
+
+// A reference to a loaded library.
+using LibraryReference = Held<HMODULE, FreeLibrary>;
+// A bitmap the program loaded. A picture control shows a bitmap given to it but does not
+// own it.
+using OwnedBitmap = Held<HANDLE, DeleteObject>;
+
+// The procedure a window is created with. It keeps the creation parameter, the run's
+// pending upload, in the window's DWLP_USER field and leaves every message to the default
+// processing, as a dialog created without a procedure would.
+INT_PTR CALLBACK KeepCreationParameter(HWND window, UINT message, WPARAM, LPARAM lParam) {
+  if (message == WM_INITDIALOG) SetWindowLongPtrA(window, DWLP_USER, lParam);
+  return FALSE;
+}
+
+// The procedure attached once the window is built: the handler first (it returns 0 for
+// every message), then the window's own default processing. The system close command
+// (Alt+F4) ends the window; everything else goes to the standard dialog processing, in which
+// Esc does nothing since there is no cancel button.
 INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  const INT_PTR result = ProgressWindow::handleMessage(window, message, wParam, lParam);
-  if (result != 0) return result;
+  ProgressWindow::handleMessage(window, message, wParam, lParam);
   if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE) {
     ProgressWindow::end(window, 0);
     return TRUE;
@@ -57,8 +110,9 @@ INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARA
   return FALSE;
 }
 
-// Creates a hidden dialog of the progress window's kind from a template in memory.
-HWND CreateFromTemplate(int32_t widthUnits, int32_t heightUnits) {
+// Creates a hidden dialog of the progress window's kind from a template in memory, carrying
+// the pending upload (or nullptr) in its DWLP_USER field.
+HWND CreateFromTemplate(int32_t widthUnits, int32_t heightUnits, PendingUpload* pending) {
   DialogTemplateFields fields;
   fields.style = kProgressWindowStyle;
   fields.x = -1;  // centred by DS_CENTER
@@ -71,7 +125,18 @@ HWND CreateFromTemplate(int32_t widthUnits, int32_t heightUnits) {
   const std::vector<uint16_t> words = BuildDialogTemplate(fields);
   return CreateDialogIndirectParamA(GetModuleHandleA(nullptr),
                                     reinterpret_cast<LPCDLGTEMPLATEA>(words.data()), nullptr,
-                                    nullptr, 0);
+                                    &KeepCreationParameter, reinterpret_cast<LPARAM>(pending));
+}
+
+// The progress window's layout for this display: the dialog units per 1000 pixels are
+// measured on a hidden window with the same font, which is then ended.
+ProgressLayout MeasureLayout() {
+  HWND measuring = CreateFromTemplate(kMeasuringWidthUnits, kMeasuringHeightUnits, nullptr);
+  RECT measured{0, 0, kMeasuredUnits, kMeasuredUnits};
+  MapDialogRect(measuring, &measured);
+  ProgressWindow::end(measuring, 0);
+  return LayOutProgressWindow(DialogUnitsPer1000Pixels(measured.right),
+                              DialogUnitsPer1000Pixels(measured.bottom));
 }
 
 // Creates a child control at a rectangle given in dialog units and gives it the window's
@@ -91,62 +156,49 @@ HWND AddControl(HWND window, const char* className, DWORD style, int32_t id,
   return control;
 }
 
-}  // namespace
-
-void ProgressWindow::showModal(const std::function<void(ProgressView&)>& upload) {
-  // INITCOMCTL32 releases the library it loaded. The progress bar's window class lives in
-  // that library, so the window holds a reference of its own for as long as it runs: the
-  // program does not import the library, and its last release would unload the class.
-  HMODULE commonControls = LoadLibraryA("COMCTL32.DLL");
-  INITCOMCTL32(0);
-
-  // Dialog units per 1000 pixels, measured on a window with the same font.
-  HWND measuring = CreateFromTemplate(kMeasuringWidthUnits, kMeasuringHeightUnits);
-  RECT measured{0, 0, kMeasuredUnits, kMeasuredUnits};
-  MapDialogRect(measuring, &measured);
-  const int32_t ux = DialogUnitsPer1000Pixels(measured.right);
-  const int32_t uy = DialogUnitsPer1000Pixels(measured.bottom);
-  end(measuring, 0);
-
-  const ProgressLayout layout = LayOutProgressWindow(ux, uy);
-  HWND window = CreateFromTemplate(layout.windowWidth, layout.windowHeight);
-  handle = window;
-  if (window == nullptr) {
-    // No window: the goods still go to the register, and every outcome is still reported.
-    WindowView none(nullptr);
-    upload(none);
-    if (commonControls != nullptr) FreeLibrary(commonControls);
-    return;
-  }
-
+// Adds the picture, showing bitmap 2, and then the progress bar. The bitmap stays the
+// program's.
+OwnedBitmap AddControls(HWND window, const ProgressLayout& layout) {
   HWND picture = AddControl(window, "STATIC", kPictureStyle, kPictureId, layout.picture);
   HANDLE bitmap =
       LoadImageA(GetModuleHandleA(nullptr), "#2", IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS);
   SendMessageA(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
   AddControl(window, PROGRESS_CLASSA, kProgressBarStyle, kProgressBarId, layout.bar);
+  return OwnedBitmap(bitmap);
+}
 
-  // The window was created without a dialog procedure: its one WM_INITDIALOG is this call.
-  const std::function<void(ProgressView&)>* outerUpload = currentUpload;
-  currentUpload = &upload;
+// Attaches the handler, gives it its one WM_INITDIALOG (the window's creation went to
+// KeepCreationParameter), shows the window and handles messages until the window is gone.
+void RunModalLoop(HWND window) {
   SetWindowLongPtrA(window, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(&DialogProcedure));
-  handleMessage(window, WM_INITDIALOG, reinterpret_cast<WPARAM>(window), 0);
+  ProgressWindow::handleMessage(window, WM_INITDIALOG, reinterpret_cast<WPARAM>(window), 0);
   ShowWindow(window, SW_SHOW);
-
   while (IsWindow(window)) {
-    if (!PumpOneMessage()) SleepMilliseconds(1);
+    if (!PumpOneMessage(window)) SleepMilliseconds(1);
+  }
+}
+
+}  // namespace
+
+void ProgressWindow::showModal(const Upload& upload) {
+  // INITCOMCTL32 releases the library it loaded. The progress bar's window class lives in
+  // that library, so the window holds a reference of its own for as long as it runs: the
+  // program does not import the library, and its last release would unload the class.
+  const LibraryReference commonControls(LoadLibraryA("COMCTL32.DLL"));
+  INITCOMCTL32(0);
+
+  const ProgressLayout layout = MeasureLayout();
+  PendingUpload pending(upload);
+  HWND window = CreateFromTemplate(layout.windowWidth, layout.windowHeight, &pending);
+  if (window != nullptr) {
+    const OwnedBitmap picture = AddControls(window, layout);
+    RunModalLoop(window);
   }
 
-  // A window closed (Alt+F4) before its loop delivered WM_START_UPLOAD never started the
-  // upload; ending without it would pass for a completed upload.
-  if (currentUpload == &upload) {
-    WindowView none(nullptr);
-    upload(none);
-  }
-  currentUpload = outerUpload;
-  if (handle == window) handle = nullptr;
-  // The picture's bitmap belongs to the program, not to the control.
-  if (bitmap != nullptr) DeleteObject(bitmap);
-  if (commonControls != nullptr) FreeLibrary(commonControls);
+  // No window at all, or one closed (Alt+F4) before its loop delivered WM_START_UPLOAD: the
+  // goods still go to the register and every outcome is still reported, since ending
+  // without the upload would pass for a completed one.
+  pending.run(nullptr);
 }
 
 INT_PTR CALLBACK ProgressWindow::handleMessage(HWND window, UINT message, WPARAM wParam,
@@ -160,11 +212,9 @@ INT_PTR CALLBACK ProgressWindow::handleMessage(HWND window, UINT message, WPARAM
       PostMessageA(window, WM_START_UPLOAD, 0, 0);
       break;
     case WM_START_UPLOAD:
-      if (currentUpload != nullptr && *currentUpload) {
-        const std::function<void(ProgressView&)>* run = currentUpload;
-        currentUpload = nullptr;  // started: it runs once
-        WindowView view(window);
-        (*run)(view);
+      // Taken out of the window before it starts: a second WM_START_UPLOAD finds nothing.
+      if (PendingUpload* pending = TakePendingUpload(window)) {
+        pending->run(window);
       } else {
         end(window, 0);  // nothing to upload: nothing to wait for
       }

@@ -11,12 +11,11 @@ constexpr UINT WM_START_UPLOAD = WM_USER + 999;
 
 namespace ProgressWindow {
 
-// The progress window, from its creation on; nullptr when there is none.
-extern HWND handle;
-
 // The window's handler: starts the upload, lets the window be dragged and forwards colour
 // changes to the progress bar. Returns 0 for every message, so that the window's default
-// processing follows.
+// processing follows. The upload of the window's run waits in the window's DWLP_USER field
+// until WM_START_UPLOAD takes it out and runs it; a WM_START_UPLOAD that finds none there
+// ends the window.
 INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Sends WM_CLOSE to the window, then destroys it. Does nothing for a window that no longer

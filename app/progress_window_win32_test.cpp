@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/dialog_layout.h"
-#include "app/ui_pump.h"
+#include "app/ui_pump_win32.h"
 
 namespace {
 
@@ -24,21 +24,22 @@ bool HaveDisplay() {
   GTEST_SKIP() << "no DISPLAY: the progress window needs one " \
                   "(tests/run-under-xvfb.sh provides it)"
 
-// Handles pending window messages as the upload does while it waits, until the condition
-// holds or about two seconds have passed. Returns whether the condition held.
+// Handles pending window messages through the hooks, as the upload does while it waits,
+// until the condition holds or about two seconds have passed. Returns whether the condition
+// held.
 template <typename Condition>
-bool PumpUntil(Condition condition) {
+bool PumpUntil(const PollHooks& hooks, Condition condition) {
   for (int i = 0; i < 2000 && !condition(); ++i) {
-    if (!PumpOneMessage()) SleepMilliseconds(1);
+    if (!hooks.pumpOneMessage()) hooks.sleep(1);
   }
   return condition();
 }
 
 // Handles pending messages for a while (for things that must NOT happen).
-void PumpFor(int milliseconds) {
+void PumpFor(const PollHooks& hooks, int milliseconds) {
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < static_cast<DWORD>(milliseconds)) {
-    if (!PumpOneMessage()) SleepMilliseconds(1);
+    if (!hooks.pumpOneMessage()) hooks.sleep(1);
   }
 }
 
@@ -55,27 +56,47 @@ RECT ChildRect(HWND parent, HWND child) {
   return rect;
 }
 
+// The progress window as the user finds it: a top-level dialog of this thread captioned
+// "OKA PF" with the progress bar among its children (a message box has the same class and
+// caption, but no bar). nullptr when there is none.
+BOOL CALLBACK KeepProgressWindow(HWND window, LPARAM found) {
+  char caption[32] = {};
+  GetWindowTextA(window, caption, sizeof caption);
+  if (ClassOf(window) != "#32770" || std::string(caption) != "OKA PF" ||
+      GetDlgItem(window, kProgressBarId) == nullptr) {
+    return TRUE;
+  }
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+HWND FindProgressWindow() {
+  HWND found = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), KeepProgressWindow, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
 // Runs showModal with body as the upload and checks that it ran once and that showModal
-// returned only after it.
+// returned only after it, with the window gone.
 template <typename Body>
 void RunUpload(Body body) {
   int calls = 0;
   bool uploadReturned = false;
-  ProgressWindow::showModal([&](ProgressView& view) {
+  ProgressWindow::showModal([&](ProgressView& view, const PollHooks& hooks) {
     ++calls;
-    body(view);
+    body(view, hooks);
     uploadReturned = true;
     view.end();  // also after a failed check, so that the window never stays open
   });
   EXPECT_EQ(calls, 1);
   EXPECT_TRUE(uploadReturned);
-  EXPECT_EQ(ProgressWindow::handle, nullptr);
+  EXPECT_EQ(FindProgressWindow(), nullptr);
 }
 
 TEST(ProgressWindow, BuiltAsTheRegistersPictureWithABarAlongItsBottom) {
   REQUIRE_DISPLAY();
-  RunUpload([](ProgressView& view) {
-    HWND window = ProgressWindow::handle;
+  RunUpload([](ProgressView& view, const PollHooks&) {
+    HWND window = FindProgressWindow();
     ASSERT_TRUE(IsWindow(window));
     EXPECT_TRUE(IsWindowVisible(window));
 
@@ -153,14 +174,14 @@ TEST(ProgressWindow, BuiltAsTheRegistersPictureWithABarAlongItsBottom) {
 
 TEST(ProgressWindow, FullBarShowsAlongTheBottomOverThePicture) {
   REQUIRE_DISPLAY();
-  RunUpload([](ProgressView& view) {
-    HWND window = ProgressWindow::handle;
+  RunUpload([](ProgressView& view, const PollHooks& hooks) {
+    HWND window = FindProgressWindow();
     view.repaint();
     view.setRange(2);
     view.stepIt();
     view.stepIt();
     view.repaint();
-    PumpFor(200);
+    PumpFor(hooks, 200);
     RECT client;
     GetClientRect(window, &client);
     HDC dc = GetDC(window);
@@ -179,8 +200,8 @@ TEST(ProgressWindow, FullBarShowsAlongTheBottomOverThePicture) {
 
 TEST(ProgressWindow, EndingTwiceAndCallsAfterTheEndAreHarmless) {
   REQUIRE_DISPLAY();
-  RunUpload([](ProgressView& view) {
-    HWND window = ProgressWindow::handle;
+  RunUpload([](ProgressView& view, const PollHooks&) {
+    HWND window = FindProgressWindow();
     view.end();
     EXPECT_FALSE(IsWindow(window));
     view.end();
@@ -208,14 +229,14 @@ TEST(ProgressWindow, SystemCloseDuringTheUploadDestroysTheWindowAtOnce) {
   };
   for (const auto& close : closes) {
     SCOPED_TRACE(close.how);
-    RunUpload([&](ProgressView& view) {
-      HWND window = ProgressWindow::handle;
+    RunUpload([&](ProgressView& view, const PollHooks& hooks) {
+      HWND window = FindProgressWindow();
       view.setRange(3);
       view.stepIt();
       HWND target = close.message == WM_SYSKEYDOWN ? GetFocus() : window;
       if (target == nullptr) target = window;
       PostMessageA(target, close.message, close.wParam, close.lParam);
-      EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window); })) << "window still open";
+      EXPECT_TRUE(PumpUntil(hooks, [&] { return !IsWindow(window); })) << "window still open";
       // The upload does not notice and carries on: nothing touches the dead window.
       view.stepIt();
       view.repaint();
@@ -253,9 +274,9 @@ TEST(ProgressWindow, ClosedBeforeTheUploadStartsStillUploads) {
   ASSERT_NE(hook, nullptr);
   int runs = 0;
   bool hadWindow = true;
-  ProgressWindow::showModal([&](ProgressView& view) {
+  ProgressWindow::showModal([&](ProgressView& view, const PollHooks&) {
     ++runs;
-    hadWindow = IsWindow(ProgressWindow::handle) != FALSE;
+    hadWindow = FindProgressWindow() != nullptr;
     view.setRange(2);  // harmless without a window
     view.stepIt();
     view.end();
@@ -269,16 +290,85 @@ TEST(ProgressWindow, ClosedBeforeTheUploadStartsStillUploads) {
 
 TEST(ProgressWindow, EscapeDoesNotCloseIt) {
   REQUIRE_DISPLAY();
-  RunUpload([](ProgressView& view) {
-    HWND window = ProgressWindow::handle;
+  RunUpload([](ProgressView& view, const PollHooks& hooks) {
+    HWND window = FindProgressWindow();
     HWND target = GetFocus() != nullptr ? GetFocus() : window;
     PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
     PostMessageA(target, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0010001));
     PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-    PumpFor(300);
+    PumpFor(hooks, 300);
     EXPECT_TRUE(IsWindow(window));
     view.end();
   });
+}
+
+// The upload is taken out of the window when it starts: a WM_START_UPLOAD arriving while it
+// runs finds none, ends the window and does not start the upload again (RunUpload counts
+// the runs).
+TEST(ProgressWindow, AnotherStartWhileTheUploadRunsEndsTheWindowOnly) {
+  REQUIRE_DISPLAY();
+  RunUpload([](ProgressView& view, const PollHooks& hooks) {
+    HWND window = FindProgressWindow();
+    ASSERT_TRUE(IsWindow(window));
+    PostMessageA(window, WM_START_UPLOAD, 0, 0);
+    EXPECT_TRUE(PumpUntil(hooks, [&] { return !IsWindow(window); })) << "window still open";
+    view.stepIt();
+  });
+}
+
+// What a dialog's procedure saw of an Esc key posted to the dialog: the dialog manager
+// turns the key into IDCANCEL; plain dispatching delivers the key itself.
+std::vector<UINT> seenByDialog;
+
+INT_PTR CALLBACK RecordingDialogProcedure(HWND, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_KEYDOWN && wParam == VK_ESCAPE) seenByDialog.push_back(WM_KEYDOWN);
+  if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) seenByDialog.push_back(WM_COMMAND);
+  return FALSE;
+}
+
+HWND CreateRecordingDialog() {
+  DialogTemplateFields fields;
+  fields.style = WS_POPUP;
+  fields.width = 50;
+  fields.height = 20;
+  const std::vector<uint16_t> words = BuildDialogTemplate(fields);
+  return CreateDialogIndirectParamA(GetModuleHandleA(nullptr),
+                                    reinterpret_cast<LPCDLGTEMPLATEA>(words.data()), nullptr,
+                                    RecordingDialogProcedure, 0);
+}
+
+TEST(PollHooks, OnlyTheirOwnDialogsMessagesGoThroughTheDialogManager) {
+  REQUIRE_DISPLAY();
+  HWND dialog = CreateRecordingDialog();
+  HWND other = CreateRecordingDialog();
+  HWND gone = CreateRecordingDialog();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_NE(other, nullptr);
+  ASSERT_NE(gone, nullptr);
+  DestroyWindow(gone);
+
+  const struct {
+    const char* whose;
+    PollHooks hooks;
+    std::vector<UINT> dialogSees;
+  } cases[] = {
+      {"the dialog's own", PlatformPollHooks(dialog), {WM_COMMAND}},
+      {"another dialog's", PlatformPollHooks(other), {WM_KEYDOWN}},
+      {"a dialog already gone", PlatformPollHooks(gone), {WM_KEYDOWN}},
+      {"no dialog's", PlatformPollHooks(), {WM_KEYDOWN}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.whose);
+    PumpFor(PlatformPollHooks(), 20);  // nothing left over from before
+    seenByDialog.clear();
+    PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    EXPECT_TRUE(c.hooks.pumpOneMessage());  // the key
+    EXPECT_EQ(seenByDialog, c.dialogSees);
+  }
+  PumpFor(PlatformPollHooks(), 20);
+  EXPECT_FALSE(PlatformPollHooks(dialog).pumpOneMessage());  // nothing pending
+  DestroyWindow(other);
+  DestroyWindow(dialog);
 }
 
 // A plain window that records what the handler sends and posts to it, with a child standing
@@ -333,7 +423,7 @@ TEST(ProgressWindowHandler, ReactsToItsFourMessagesAndReturnsZero) {
     recordedByParent.clear();
     recordedByChild.clear();
     EXPECT_EQ(ProgressWindow::handleMessage(window, c.message, c.wParam, c.lParam), 0);
-    PumpFor(20);  // delivers what was posted
+    PumpFor(PlatformPollHooks(), 20);  // delivers what was posted
     std::vector<UINT> parentGot, childGot;
     for (const auto& r : recordedByParent) parentGot.push_back(r.message);
     for (const auto& r : recordedByChild) childGot.push_back(r.message);
@@ -358,11 +448,11 @@ TEST(ProgressWindow, DISABLED_HoldForScreenshot) {
   char value[32] = {};
   GetEnvironmentVariableA("TALLY_HOLD_MS", value, sizeof value);
   const int hold = value[0] != '\0' ? std::atoi(value) : 5000;
-  RunUpload([&](ProgressView& view) {
+  RunUpload([&](ProgressView& view, const PollHooks& hooks) {
     view.repaint();
     view.setRange(10);
     for (int i = 0; i < 4; ++i) view.stepIt();
-    PumpFor(hold);
+    PumpFor(hooks, hold);
     view.end();
   });
 }

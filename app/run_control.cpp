@@ -34,11 +34,10 @@ int32_t RunStateOf(ExchangeOutcome outcome) {
 int RunWith(std::string_view arguments, SerialLine& line, const MessageSink& show) {
   Goods.create();
   const RunOptions options = ParseCommandLine(arguments);
-  const PollHooks hooks = PlatformPollHooks();
 
   if (options.clearDatabase) {
-    RunState = RunStateOf(
-        ClearGoodsBase(options.port, static_cast<uint32_t>(options.baudRate), line, hooks, show));
+    RunState = RunStateOf(ClearGoodsBase(options.port, static_cast<uint32_t>(options.baudRate),
+                                         line, PlatformPollHooks(), show));
     return RunState == NoMessage ? kExitCompleted : kExitFailure;
   }
   if (options.goodsFileName.empty()) {
@@ -50,7 +49,7 @@ int RunWith(std::string_view arguments, SerialLine& line, const MessageSink& sho
   }
 
   RunState = NoMessage;
-  ProgressWindow::showModal([&](ProgressView& view) {
+  ProgressWindow::showModal([&](ProgressView& view, const PollHooks& hooks) {
     RunState = RunStateOf(UploadExchange::run(view, Goods, options.port, line, hooks, show));
   });
   line.close();

@@ -5,13 +5,11 @@
 
 #include "register/frame.h"
 
-// Handles one pending window message of this thread, if there is one, through the dialog
-// manager for the progress window. Returns whether a message was handled. On Linux there
-// are no windows and it returns false at once.
-bool PumpOneMessage();
-
 // Sleeps for the given number of milliseconds.
 void SleepMilliseconds(uint32_t milliseconds);
 
-// The hooks AwaitAnswer uses in the running program: PumpOneMessage and SleepMilliseconds.
+// The hooks AwaitAnswer uses when no window of the program is on screen (the clear run):
+// each poll handles one pending window message of this thread, if there is one, and sleeps
+// with SleepMilliseconds. On Linux there are no windows and the message step returns false
+// at once. The upload gets its hooks from the progress window (ProgressWindow::showModal).
 PollHooks PlatformPollHooks();

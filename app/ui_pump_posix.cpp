@@ -3,11 +3,13 @@
 
 #include "app/ui_pump.h"
 
-bool PumpOneMessage() { return false; }
-
 void SleepMilliseconds(uint32_t milliseconds) {
   timespec rest{static_cast<time_t>(milliseconds / 1000),
                 static_cast<long>(milliseconds % 1000) * 1000000L};
   while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
   }
+}
+
+PollHooks PlatformPollHooks() {
+  return PollHooks{[] { return false; }, SleepMilliseconds};
 }

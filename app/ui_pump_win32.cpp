@@ -1,18 +1,19 @@
-#include <windows.h>
+#include "app/ui_pump_win32.h"
 
-#include "app/progress_window_win32.h"
-#include "app/ui_pump.h"
-
-bool PumpOneMessage() {
+bool PumpOneMessage(HWND dialog) {
   MSG msg;
   if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
-  // The dialog manager takes what belongs to the progress window (keyboard navigation, Esc);
-  // it looks only at messages for that window and its controls.
-  HWND window = ProgressWindow::handle;
-  if (window != nullptr && IsWindow(window) && IsDialogMessageA(window, &msg)) return true;
+  // IsDialogMessageA looks only at messages for the dialog and its controls.
+  if (dialog != nullptr && IsWindow(dialog) && IsDialogMessageA(dialog, &msg)) return true;
   TranslateMessage(&msg);
   DispatchMessageA(&msg);
   return true;
 }
 
 void SleepMilliseconds(uint32_t milliseconds) { Sleep(milliseconds); }
+
+PollHooks PlatformPollHooks(HWND dialog) {
+  return PollHooks{[dialog] { return PumpOneMessage(dialog); }, SleepMilliseconds};
+}
+
+PollHooks PlatformPollHooks() { return PlatformPollHooks(nullptr); }

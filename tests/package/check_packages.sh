@@ -8,6 +8,7 @@
 # Usage: check_packages.sh DIST ui_robot.exe
 # Exit status 0 passed, 1 failed.
 set -uo pipefail
+# shellcheck disable=SC2034  # robot_exe and register_sim are read by wine_session.sh
 
 dist=$(cd "${1:?the dist folder}" && pwd)
 robot_exe=${2:?ui_robot.exe of the windows-x64 build}
@@ -44,7 +45,7 @@ deb=$dist/tally_${version}_amd64.deb
 tgz=$dist/tally-$version-linux-x86_64.tar.gz
 zip64=$dist/tally-$version-windows-x64.zip
 zip32=$dist/tally-$version-windows-x86.zip
-check "dist holds exactly the four packages" same "$(cd "$dist" && ls | sort)" \
+check "dist holds exactly the four packages" same "$(find "$dist" -mindepth 1 -maxdepth 1 -printf '%f\n' | sort)" \
   "$(printf '%s\n' "$(basename "$tgz")" "$(basename "$zip64")" "$(basename "$zip32")" \
     "$(basename "$deb")" | sort)"
 
@@ -197,7 +198,7 @@ echo "--- each TALLY.EXE under Wine"
 register_sim=$unpacked/deb/usr/bin/register-sim
 tally_exe=${wine_checks[0]}
 (
-  # shellcheck source=../wine/wine_session.sh
+  # shellcheck source=tests/wine/wine_session.sh disable=SC2154  # status: set by run_tally
   source "$source_dir/tests/wine/wine_session.sh"
   wine_session_start
   for tally_exe in "${wine_checks[@]}"; do
@@ -212,9 +213,11 @@ tally_exe=${wine_checks[0]}
   wine_session_report
 )
 wine_status=$?
+# shellcheck disable=SC2031  # the subshell above kept counts of its own
 checks=$((checks + 1))
 if [[ $wine_status != 0 ]]; then
   echo "FAILED: the clear runs under Wine (status $wine_status)"
+  # shellcheck disable=SC2031
   failures=$((failures + 1))
 fi
 

@@ -1,17 +1,12 @@
 #include "tools/register_sim/frame_splitter.h"
 
-#include "register/frame.h"
-
 namespace {
 
-constexpr size_t kShortestFrame = 5;
+uint8_t At(std::string_view bytes, size_t i) { return static_cast<unsigned char>(bytes[i]); }
 
-// Whether the L bytes at the front of bytes form a well-formed frame: the frame codec
-// rebuilds the frame from its payload and must arrive at the very same bytes.
-bool IsWellFormedFrame(std::string_view candidate) {
-  if (candidate.size() < kShortestFrame) return false;
-  const std::string_view payload = candidate.substr(2, candidate.size() - kShortestFrame);
-  return BuildFrame(payload) == candidate;
+// The two bytes of a sum as they go on the line, high byte first.
+std::string SumBytes(uint16_t sum) {
+  return {static_cast<char>(sum >> 8), static_cast<char>(sum & 0xFF)};
 }
 
 void AddJunk(std::vector<StreamPiece>& pieces, std::string& junk) {
@@ -29,7 +24,7 @@ std::vector<StreamPiece> Split(FrameSplitter& splitter, bool final) {
   while (at < pending.size()) {
     const auto byte = [&](size_t i) { return static_cast<unsigned char>(pending[at + i]); };
     const size_t left = pending.size() - at;
-    if (byte(0) != kFrameStart) {
+    if (byte(0) != kCommandStart) {
       junk += pending[at++];
       continue;
     }
@@ -39,7 +34,7 @@ std::vector<StreamPiece> Split(FrameSplitter& splitter, bool final) {
       continue;
     }
     const size_t length = byte(1);
-    if (length < kShortestFrame) {
+    if (length < kFrameOverhead) {
       junk += pending[at++];
       continue;
     }
@@ -49,7 +44,7 @@ std::vector<StreamPiece> Split(FrameSplitter& splitter, bool final) {
       continue;
     }
     const std::string_view candidate = std::string_view(pending).substr(at, length);
-    if (!IsWellFormedFrame(candidate)) {
+    if (!IsCommandFrame(candidate)) {
       junk += pending[at++];
       continue;
     }
@@ -63,6 +58,26 @@ std::vector<StreamPiece> Split(FrameSplitter& splitter, bool final) {
 }
 
 }  // namespace
+
+uint16_t LineSum(std::string_view bytes) {
+  unsigned sum = 0;
+  for (char c : bytes) sum += static_cast<unsigned char>(c);
+  return static_cast<uint16_t>(sum & 0xFFFF);
+}
+
+bool IsCommandFrame(std::string_view bytes) {
+  const size_t length = bytes.size();
+  if (length < kFrameOverhead || At(bytes, 0) != kCommandStart || At(bytes, 1) != length) {
+    return false;
+  }
+  const size_t end = length - 3;
+  return At(bytes, end) == kBlockEnd &&
+         bytes.substr(end + 1) == SumBytes(LineSum(bytes.substr(0, end)));
+}
+
+std::string_view FramePayload(std::string_view frame) {
+  return frame.substr(2, frame.size() - kFrameOverhead);
+}
 
 std::vector<StreamPiece> FeedBytes(FrameSplitter& splitter, std::string_view bytes, uint32_t baud) {
   // A frame's speed is the one in force when its first byte came; the speed is taken again
@@ -92,11 +107,10 @@ std::string HexBytes(std::string_view bytes) {
   return hex;
 }
 
-std::string BuildAnswer(uint8_t code) {
-  std::string answer{static_cast<char>(kAnswerStart), 0, 0, static_cast<char>(code),
-                     static_cast<char>(kFrameEnd)};
-  const unsigned sum = kAnswerStart + code;
-  answer += static_cast<char>(sum >> 8);
-  answer += static_cast<char>(sum & 0xFF);
-  return answer;
+std::string BuildAnswer(uint8_t code, unsigned char start) {
+  // The two bytes after the start carry nothing; the register sends them as zeros.
+  std::string answer{static_cast<char>(start), 0, 0, static_cast<char>(code)};
+  const uint16_t sum = LineSum(answer);
+  answer += static_cast<char>(kBlockEnd);
+  return answer + SumBytes(sum);
 }

@@ -2,12 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include "register/frame.h"
 #include "tools/register_sim/sim_test_bytes.h"
 
 namespace {
 
 const std::string kClear = FromHex("17 0B 63 00 00 00 00 00 19 00 85");
+
+// A "j" frame whose name holds the start and end bytes 17 19 17 19.
+const std::string kItem = FromHex(
+    "17 2D"                                // start, length 45
+    "6A 01 00"                             // 'j', last line, flag
+    "17 19 17 19 20 20 20 20 20 20 20 20"  // name, 24 bytes
+    "20 20 20 20 20 20 20 20 20 20 20 20"
+    "39 30 00 00 05 70 11"  // price 12345, group 5, code 4464
+    "01 B0 5D 05 2F 04"     // bar code 4600000000001
+    "19 05 C4");            // end, sum
 
 // Pieces as text, "F:<hex>" for a frame and "J:<hex>" for junk, for compact comparisons.
 std::vector<std::string> Describe(const std::vector<StreamPiece>& pieces) {
@@ -27,9 +36,7 @@ struct SplitCase {
 
 TEST(FrameSplitter, CutsTheStreamIntoFramesAndJunk) {
   const std::string clearHex = "F:" + HexBytes(kClear);
-  const std::string item = BuildFrame(FromHex(
-      "6A 01 00 17 19 17 19 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 39 30"
-      "00 00 05 70 11 01 B0 5D 05 2F 04"));
+  const std::string& item = kItem;
   ASSERT_EQ(item.size(), 45u);
   std::string badSum = kClear;
   badSum.back() = static_cast<char>(0x86);
@@ -109,16 +116,61 @@ TEST(FrameSplitter, FrameKeepsTheSpeedOfItsFirstByte) {
   EXPECT_EQ(pieces[0].baud, 19200u);
 }
 
-TEST(FrameSplitter, AnswersCarryTheirCodeAndPassTheAnswerCheck) {
+TEST(FrameSplitter, TellsWholeCommandFramesFromOthers) {
+  const std::string longest = FromHex("17 FF") + std::string(250, '\xFF') + FromHex("19 FA 1C");
+  const struct {
+    const char* what;
+    std::string bytes;
+    bool frame;
+    std::string payload;
+  } cases[] = {
+      {"clear", kClear, true, FromHex("63 00 00 00 00 00")},
+      {"item", kItem, true, kItem.substr(2, 40)},
+      {"empty payload", FromHex("17 05 19 00 1C"), true, ""},
+      {"the longest: 250 payload bytes of FF", longest, true, std::string(250, '\xFF')},
+      {"one-byte payload", FromHex("17 06 71 19 00 8E"), true, "q"},
+      {"sum bytes swapped", FromHex("17 0B 63 00 00 00 00 00 19 85 00"), false, ""},
+      {"sum one too high", FromHex("17 0B 63 00 00 00 00 00 19 00 86"), false, ""},
+      {"sum over the end byte too", FromHex("17 0B 63 00 00 00 00 00 19 00 9E"), false, ""},
+      {"answer start byte", FromHex("18 0B 63 00 00 00 00 00 19 00 86"), false, ""},
+      {"end byte missing", FromHex("17 0B 63 00 00 00 00 00 18 00 85"), false, ""},
+      {"length one more than the bytes", FromHex("17 0C 63 00 00 00 00 00 19 00 86"), false, ""},
+      {"length below 5", FromHex("17 04 19 00 1B"), false, ""},
+      {"four bytes", FromHex("17 04 19 00"), false, ""},
+      {"nothing", "", false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(IsCommandFrame(c.bytes), c.frame);
+    if (c.frame) {
+      EXPECT_EQ(FramePayload(c.bytes), c.payload);
+    }
+  }
+}
+
+TEST(FrameSplitter, LineSumIsTheByteSumModulo65536) {
+  EXPECT_EQ(LineSum(""), 0u);
+  EXPECT_EQ(LineSum(FromHex("17 0B 63 00 00 00 00 00")), 0x0085u);
+  EXPECT_EQ(LineSum(FromHex("18 FF FF FF")), 0x0315u);
+  EXPECT_EQ(LineSum(std::string(257, '\xFF')), 0xFFFFu);  // 257 * 255 = 65535
+  EXPECT_EQ(LineSum(std::string(258, '\xFF')), 0x00FEu);  // 65790 wraps to 254
+}
+
+TEST(FrameSplitter, AnswersCarryTheirCodeAndTheirSum) {
   const struct {
     uint8_t code;
+    unsigned char start;
     const char* hex;
   } cases[] = {
-      {0, "18 00 00 00 19 00 18"}, {5, "18 00 00 05 19 00 1D"}, {255, "18 00 00 FF 19 01 17"}};
+      {0, 0x18, "18 00 00 00 19 00 18"},   {5, 0x18, "18 00 00 05 19 00 1D"},
+      {200, 0x18, "18 00 00 C8 19 00 E0"}, {255, 0x18, "18 00 00 FF 19 01 17"},
+      {0, 0x17, "17 00 00 00 19 00 17"},   {9, 0x17, "17 00 00 09 19 00 20"},
+  };
   for (const auto& c : cases) {
-    const std::string answer = BuildAnswer(c.code);
-    EXPECT_EQ(HexBytes(answer), c.hex);
-    EXPECT_EQ(CheckAnswer(answer), c.code);
+    EXPECT_EQ(HexBytes(BuildAnswer(c.code, c.start)), c.hex);
+    if (c.start == 0x18) {
+      EXPECT_EQ(HexBytes(BuildAnswer(c.code)), c.hex);  // the usual start
+    }
   }
 }
 

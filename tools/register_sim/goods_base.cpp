@@ -20,15 +20,17 @@ uint8_t Byte(std::string_view bytes, size_t at) { return static_cast<unsigned ch
 
 SimItem DecodeItem(std::string_view payload) {
   SimItem item;
-  item.lastLine = Byte(payload, 1);
-  item.flag = Byte(payload, 2);
-  item.name = std::string(payload.substr(3, kItemNameLength));
-  item.price = static_cast<int32_t>(static_cast<uint32_t>(LittleEndian(payload.substr(27, 4))));
-  item.group = Byte(payload, 31);
-  item.code = static_cast<uint16_t>(LittleEndian(payload.substr(32, 2)));
+  item.lastLine = Byte(payload, kItemLastLineAt);
+  item.flag = Byte(payload, kItemFlagAt);
+  // The name stays in the register's 7-bit character set, byte for byte.
+  item.name = std::string(payload.substr(kItemNameAt, kItemNameLength));
+  item.price =
+      static_cast<int32_t>(static_cast<uint32_t>(LittleEndian(payload.substr(kItemPriceAt, 4))));
+  item.group = Byte(payload, kItemGroupAt);
+  item.code = static_cast<uint16_t>(LittleEndian(payload.substr(kItemCodeAt, 2)));
   // Six bytes of a 64-bit two's complement number: bit 47 stands for the sign.
-  const uint64_t barcode = LittleEndian(payload.substr(34, 6));
-  constexpr uint64_t kSignBit = uint64_t{1} << 47;
+  const uint64_t barcode = LittleEndian(payload.substr(kItemBarcodeAt, kItemBarcodeLength));
+  constexpr uint64_t kSignBit = uint64_t{1} << (8 * kItemBarcodeLength - 1);
   item.barcode = static_cast<int64_t>(barcode ^ kSignBit) - static_cast<int64_t>(kSignBit);
   return item;
 }
@@ -50,7 +52,7 @@ uint8_t ApplyCommand(GoodsBase& base, std::string_view payload, bool& changed) {
     changed = true;
     return kDone;
   }
-  if (payload.size() == kItemPayloadLength && payload[0] == kItemLetter) {
+  if (payload.size() == kItemPayloadLength && payload[kItemLetterAt] == kItemLetter) {
     StoreItem(base, DecodeItem(payload));
     changed = true;
     return kDone;

@@ -6,9 +6,22 @@
 #include <string_view>
 #include <vector>
 
-constexpr size_t kItemPayloadLength = 40;
-constexpr size_t kClearPayloadLength = 6;
+// The "j" payload, 40 bytes; numbers little-endian.
+constexpr size_t kItemLetterAt = 0;    // 'j'
+constexpr size_t kItemLastLineAt = 1;  // 1 on the last item of an upload
+constexpr size_t kItemFlagAt = 2;
+constexpr size_t kItemNameAt = 3;
 constexpr size_t kItemNameLength = 24;
+constexpr size_t kItemPriceAt = kItemNameAt + kItemNameLength;  // 4 bytes, signed
+constexpr size_t kItemGroupAt = kItemPriceAt + 4;               // 1 byte
+constexpr size_t kItemCodeAt = kItemGroupAt + 1;                // 2 bytes
+constexpr size_t kItemBarcodeAt = kItemCodeAt + 2;              // 6 bytes, signed
+constexpr size_t kItemBarcodeLength = 6;
+constexpr size_t kItemPayloadLength = kItemBarcodeAt + kItemBarcodeLength;
+static_assert(kItemPayloadLength == 40);
+
+// The "c" payload: the letter and five 0x00 bytes.
+constexpr size_t kClearPayloadLength = 6;
 
 // Answer codes of the simulated register.
 constexpr uint8_t kDone = 0;

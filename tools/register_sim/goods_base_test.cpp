@@ -36,7 +36,7 @@ TEST(GoodsBase, DecodesEveryFieldOfAnItem) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    ASSERT_EQ(c.payload.size(), kItemPayloadLength);
+    ASSERT_EQ(c.payload.size(), 40u);
     const SimItem item = DecodeItem(c.payload);
     EXPECT_EQ(item.code, c.expected.code);
     EXPECT_EQ(item.name, c.expected.name);
@@ -93,6 +93,23 @@ TEST(GoodsBase, CommandsClearStoreAndReplaceInPlace) {
   EXPECT_EQ(ApplyCommand(base, FromHex("63 00 00 00 00 00"), changed), kDone);
   EXPECT_TRUE(changed);
   EXPECT_TRUE(base.empty());
+}
+
+TEST(GoodsBase, HasNoCapacityAndTheLastLineMarkerEndsNothing) {
+  GoodsBase base;
+  bool changed = false;
+  // More items than any upload carries, every code from 0 up; the 1000th says "last line".
+  for (uint32_t code = 0; code < 5000; ++code) {
+    std::string payload = Item(0, "N");
+    payload[1] = code == 999 ? '\1' : '\0';
+    payload[32] = static_cast<char>(code & 0xFF);
+    payload[33] = static_cast<char>(code >> 8);
+    ASSERT_EQ(ApplyCommand(base, payload, changed), kDone) << code;
+  }
+  ASSERT_EQ(base.size(), 5000u);
+  EXPECT_EQ(base[999].lastLine, 1);
+  EXPECT_EQ(base[1000].lastLine, 0);
+  EXPECT_EQ(base[4999].code, 4999);
 }
 
 TEST(GoodsBase, NamesAreEscapedForTsvCells) {

@@ -172,15 +172,10 @@ std::string WriteBytes(Simulator& sim, const std::string& bytes) {
 void Answer(Simulator& sim, uint32_t n, uint8_t code) {
   const SimOptions& o = sim.options;
   if (o.errorCode.count(n) != 0) code = o.errorCode.at(n);
-  std::string answer = BuildAnswer(code);
-  if (o.badStart.count(n) != 0) {
-    answer[0] = static_cast<char>(0x17);
-    const unsigned sum = 0x17u + code;
-    answer[5] = static_cast<char>(sum >> 8);
-    answer[6] = static_cast<char>(sum & 0xFF);
-  }
+  // A bad start is the command's start byte, as an echo of the frame would begin.
+  std::string answer = BuildAnswer(code, o.badStart.count(n) != 0 ? kCommandStart : kAnswerStart);
   if (o.badChecksum.count(n) != 0) answer[6] = static_cast<char>(answer[6] + 1);
-  if (o.shortAnswer.count(n) != 0) answer.resize(6);
+  if (o.shortAnswer.count(n) != 0) answer.resize(kAnswerSize - 1);
   if (o.extraByte.count(n) != 0) answer += kExtraByte;
 
   if (o.delayMs > 0) SleepMs(o.delayMs);
@@ -204,8 +199,7 @@ void HandleFrame(Simulator& sim, const StreamPiece& frame) {
   Event(sim, "frame " + std::to_string(n) + " " + std::to_string(frame.baud) + " " +
                  HexBytes(frame.bytes));
   bool changed = false;
-  const uint8_t code = ApplyCommand(
-      sim.base, std::string_view(frame.bytes).substr(2, frame.bytes.size() - 5), changed);
+  const uint8_t code = ApplyCommand(sim.base, FramePayload(frame.bytes), changed);
   if (changed) WriteGoodsFile(sim);
   if (sim.options.silent.count(n) == 0) Answer(sim, n, code);
   ++sim.handled;

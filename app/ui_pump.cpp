@@ -1,3 +1,0 @@
-#include "app/ui_pump.h"
-
-PollHooks PlatformPollHooks() { return PollHooks{PumpOneMessage, SleepMilliseconds}; }
