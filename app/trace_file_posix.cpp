@@ -9,6 +9,9 @@
 
 bool TraceFile::open(const std::string& path) {
   close();
+  // A device is not even opened: opening a serial port or a terminal can change its lines.
+  struct stat named {};
+  if (stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode)) return false;
   // O_NONBLOCK: a FIFO without a reader must not stop the program in the open.
   const int fd =
       ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
