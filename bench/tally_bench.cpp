@@ -1,9 +1,10 @@
 // tally-bench: how fast the goods file is read and turned into item commands, how much
-// memory a huge line costs, and how long the upload takes per line against the register
-// simulator. Prints figures; it judges nothing.
+// memory a huge line or a huge field costs, and how long the upload takes per line against
+// the register simulator. Prints figures; it judges nothing.
 //
 //   tally-bench [--lines N] [--skip-upload] [--tally PATH] [--register-sim PATH]
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "text/cp1251.h"
 #include "goods/goods_file.h"
 #include "goods/goods_table.h"
 #include "register/upload_exchange.h"
 #include "tests/program_runner.h"
 #include "tests/simulator_process.h"
+#include "text/cp1251.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ using Clock = std::chrono::steady_clock;
 constexpr double kMinimumPollSeconds = 0.013;  // 1 ms idle step plus the 12 ms sleep
 constexpr double kFinalPauseSeconds = kFinalPauseMs / 1000.0;
 constexpr size_t kHugeLineBytes = 100u * 1024 * 1024;
+constexpr size_t kHugeFieldBytes = 200u * 1024 * 1024;
 constexpr int kRepeats = 5;
 
 double SecondsSince(Clock::time_point start) {
@@ -76,7 +78,8 @@ Conversion ReadAndConvert(const std::string& path) {
   const MessageSink show = [&](const std::string& text, uint32_t) { failure = text; };
   result.ok = ReadGoodsFile(path, false, table, show);
   if (!result.ok) {
-    std::printf("  reading failed: %s\n", Cp1251ToUtf8(failure).c_str());
+    std::printf("  refused (%zu-byte message): %s\n", failure.size(),
+                Cp1251ToUtf8(failure).c_str());
     return result;
   }
   result.lines = table.GoodsCount;
@@ -106,21 +109,72 @@ void BenchmarkFile(const std::string& label, const std::string& path, size_t byt
   std::printf("  peak RSS so far:      %.1f MiB\n", PeakRssMiB());
 }
 
-// The huge line is written piece by piece, so that writing it costs no memory either.
-size_t WriteHugeLineFile(const std::string& path) {
+// A goods file of one line whose field after `before` is `fieldBytes` bytes of the chunk's
+// pattern, then `after`. Written piece by piece, so that writing it costs no memory either.
+size_t WriteHugeFieldFile(const std::string& path, const std::string& before,
+                          const std::string& chunk, size_t fieldBytes, const std::string& after) {
   std::ofstream out(path, std::ios::binary);
+  const std::string head = "<start>\r\n" + before;
+  const std::string tail = after + "\r\n<end>\r\n";
+  out << head;
+  for (size_t written = 0; written < fieldBytes; written += chunk.size()) {
+    out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+  }
+  out << tail;
+  return head.size() + fieldBytes + tail.size();
+}
+
+size_t WriteHugeLineFile(const std::string& path) {
   std::string chunk(1024 * 1024, 'x');
   for (size_t i = 0; i < chunk.size(); i += 64)
     chunk[i] = '\xEC';  // a Cyrillic letter now and then
-  out << "<start>\r\n1\t";
-  size_t written = 11;
-  while (written < kHugeLineBytes) {
-    out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-    written += chunk.size();
+  return WriteHugeFieldFile(path, "1\t", chunk, kHugeLineBytes, "\t4600000000001\t12.50\t1\t0\t");
+}
+
+// One reading in a child process of its own, so that the peak memory is that reading's (and
+// what the bench itself held when the child was made).
+void BenchmarkHugeField(const std::string& label, const std::string& path, size_t bytes) {
+  std::printf("%s\n", label.c_str());
+  std::printf("  file size:            %.2f MiB\n", MiB(bytes));
+  std::fflush(stdout);
+  const pid_t child = fork();
+  if (child == 0) {
+    const auto start = Clock::now();
+    const Conversion result = ReadAndConvert(path);
+    const double seconds = SecondsSince(start);
+    if (result.ok) std::printf("  goods lines:          %d\n", result.lines);
+    std::printf("  read + convert:       %.3f s, one run (%.1f MiB/s)\n", seconds,
+                MiB(bytes) / seconds);
+    std::fflush(stdout);
+    _exit(0);
   }
-  const std::string tail = "\t4600000000001\t12.50\t1\t0\t\r\n<end>\r\n";
-  out << tail;
-  return written + tail.size();
+  int status = 0;
+  rusage usage{};
+  if (child < 0 || wait4(child, &status, 0, &usage) != child) {
+    std::printf("  could not run the reading in a child process\n");
+    return;
+  }
+  std::printf("  peak RSS (child):     %.1f MiB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
+}
+
+void BenchmarkHugeFields(const TempDir& dir) {
+  const std::string path = dir.path() + "/field.txt";
+  const std::string zeros(1024 * 1024, '0');
+  const std::string blanks(1024 * 1024, ' ');
+  size_t bytes = WriteHugeFieldFile(path, "", zeros, kHugeFieldBytes,
+                                    "17\tName\t4600000000001\t12.50\t1\t0\t");
+  BenchmarkHugeField("Goods file of one 200 MiB code field (leading zeros, code 17)", path, bytes);
+  std::printf("\n");
+  bytes = WriteHugeFieldFile(path, "17\tName\t4600000000001\t", zeros, kHugeFieldBytes,
+                             "12.50\t1\t0\t");
+  BenchmarkHugeField("Goods file of one 200 MiB price field (leading zeros, 12.50)", path, bytes);
+  std::printf("\n");
+  bytes =
+      WriteHugeFieldFile(path, "17\tName\t4600000000001\t1", blanks, kHugeFieldBytes, "x\t1\t0\t");
+  BenchmarkHugeField("Goods file of one 200 MiB bad price field (refused at its last byte)", path,
+                     bytes);
+  std::printf("\n");
+  std::remove(path.c_str());
 }
 
 // Seconds for one upload of `lines` lines through the real program, or a negative value.
@@ -204,6 +258,9 @@ int main(int argc, char** argv) {
   const size_t hugeBytes = WriteHugeLineFile(hugePath);
   BenchmarkFile("Goods file of one 100 MiB line", hugePath, hugeBytes);
   std::printf("\n");
+  std::remove(hugePath.c_str());
+
+  BenchmarkHugeFields(dir);
 
   if (upload) BenchmarkUpload(tally, sim, lines);
   return 0;

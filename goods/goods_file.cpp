@@ -4,8 +4,8 @@
 #include <limits>
 #include <vector>
 
-#include "text/cp1251.h"
 #include "goods/input_file.h"
+#include "text/cp1251.h"
 
 namespace {
 
@@ -18,6 +18,7 @@ constexpr size_t kChunkSize = 64 * 1024;  // bytes read from the file at a time
 constexpr std::string_view kStartMarker = "<start>";
 constexpr std::string_view kEndMarker = "<end>";
 constexpr size_t kMarkerPrefix = 7;  // the longest marker; later bytes of the line never count
+constexpr size_t kQuoteLimit = 100;  // bytes of a field that a message quotes at most
 
 // What the register can take: Code goes as 16 bits, Group as 8 bits.
 constexpr int64_t kMaxCode = 65535;
@@ -27,11 +28,31 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 int DigitValue(char c) { return c - '0'; }
 
+bool IsSign(char c) { return c == '+' || c == '-'; }
+
 char LowerLatin(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// The numeric value of a field, read a piece at a time so that a field of any length costs
-// no memory: only the integer part, the first digit after the point and whether any later
-// fraction digit is non-zero matter for rounding half to even.
+// The integer part of a number as its digits come, as long as it fits a signed 64-bit value.
+struct Magnitude {
+  static constexpr uint64_t kLimit = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+
+  uint64_t value = 0;
+  bool overflow = false;  // value is then meaningless
+
+  void addDigit(char c) {
+    if (overflow) return;
+    const auto d = static_cast<uint64_t>(DigitValue(c));
+    if (value > (kLimit - d) / 10) {
+      overflow = true;
+      return;
+    }
+    value = value * 10 + d;
+  }
+};
+
+// The numeric value of the flag field (the first number in it, rounded), read a piece at a
+// time so that a field of any length costs no memory: only the integer part, the first digit after
+// the point and whether any later fraction digit is non-zero matter for rounding half to even.
 class NumberReader {
  public:
   void feed(std::string_view text) {
@@ -42,12 +63,12 @@ class NumberReader {
   }
 
   NumberValue result() const {
-    if (overflow_) return {0, true};
-    uint64_t magnitude = magnitude_;
+    if (whole_.overflow) return {0, true};
+    uint64_t magnitude = whole_.value;
     const bool roundUp = firstFraction_ > 5 ||
                          (firstFraction_ == 5 && (laterFractionNonZero_ || (magnitude & 1U) != 0));
     if (roundUp) {
-      if (magnitude == kLimit) return {0, true};
+      if (magnitude == Magnitude::kLimit) return {0, true};
       ++magnitude;
     }
     const auto value = static_cast<int64_t>(magnitude);
@@ -56,13 +77,12 @@ class NumberReader {
 
  private:
   enum class Stage { Blanks, Sign, Whole, Fraction, Done };
-  static constexpr uint64_t kLimit = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
 
   void take(char c) {
     switch (stage_) {
       case Stage::Blanks:
         if (c == ' ' || c == kTab || c == kLineFeed) return;
-        if (c == '+' || c == '-') {
+        if (IsSign(c)) {
           negative_ = c == '-';
           stage_ = Stage::Sign;
           return;
@@ -71,7 +91,7 @@ class NumberReader {
       case Stage::Sign:
       case Stage::Whole:
         if (IsDigit(c)) {
-          addWholeDigit(DigitValue(c));
+          whole_.addDigit(c);
           stage_ = Stage::Whole;
         } else if (c == '.') {
           stage_ = Stage::Fraction;
@@ -93,22 +113,150 @@ class NumberReader {
     }
   }
 
-  void addWholeDigit(int digit) {
-    if (overflow_) return;
-    const auto d = static_cast<uint64_t>(digit);
-    if (magnitude_ > (kLimit - d) / 10) {
-      overflow_ = true;
-      return;
-    }
-    magnitude_ = magnitude_ * 10 + d;
-  }
-
   Stage stage_ = Stage::Blanks;
   bool negative_ = false;
-  uint64_t magnitude_ = 0;
-  bool overflow_ = false;
+  Magnitude whole_;
   int firstFraction_ = -1;  // the first digit after the point; -1 when there is none
   bool laterFractionNonZero_ = false;
+};
+
+// What a code, group or bar code field says, read a piece at a time. A field with a digit in
+// it must hold one number and nothing else: blanks and TABs around it, an optional sign,
+// digits, and at most a "." or "," followed by zeros only; so the register can only get the
+// number the file shows. A field without any digit is 0.
+class OneNumberReader {
+ public:
+  struct Result {
+    bool valid = false;
+    NumberValue number;
+  };
+
+  void feed(std::string_view text) {
+    for (const char c : text) {
+      if (stage_ == kDone) return;
+      take(c);
+    }
+  }
+
+  Result result() const {
+    if (stage_ == kDone) return {};
+    if (whole_.overflow) return {true, {0, true}};
+    const auto value = static_cast<int64_t>(whole_.value);
+    return {true, {negative_ ? -value : value, false}};
+  }
+
+ private:
+  // Where the field stands in "blanks, sign, digits, point, zeros, blanks". kOther: text that
+  // is no part of a number, harmless while the field has no digit; kDone: a digit and such
+  // text were both seen.
+  enum Stage { kBlanks, kSign, kWhole, kPoint, kZeros, kTrailing, kOther, kDone };
+  enum Kind { kBlank, kSignChar, kZero, kNonZero, kPointChar, kOtherChar };
+
+  static Kind KindOf(char c) {
+    if (c == ' ' || c == kTab) return kBlank;
+    if (c == '+' || c == '-') return kSignChar;
+    if (c == '0') return kZero;
+    if (IsDigit(c)) return kNonZero;
+    if (c == '.' || c == ',') return kPointChar;
+    return kOtherChar;
+  }
+
+  // The stage after a byte of each kind, for the stages of the number itself.
+  // clang-format off
+  static constexpr Stage kNext[kOther][kOtherChar + 1] = {
+      // blank     sign    zero    non-zero  point   other
+      {kBlanks,   kSign,  kWhole, kWhole,   kPoint, kOther},  // kBlanks
+      {kOther,    kOther, kWhole, kWhole,   kPoint, kOther},  // kSign
+      {kTrailing, kOther, kWhole, kWhole,   kPoint, kOther},  // kWhole
+      {kTrailing, kOther, kZeros, kOther,   kOther, kOther},  // kPoint
+      {kTrailing, kOther, kZeros, kOther,   kOther, kOther},  // kZeros
+      {kTrailing, kOther, kOther, kOther,   kOther, kOther},  // kTrailing
+  };
+  // clang-format on
+
+  void take(char c) {
+    const Kind kind = KindOf(c);
+    if (kind == kZero || kind == kNonZero) sawDigit_ = true;
+    const Stage next = stage_ == kOther ? kOther : kNext[stage_][kind];
+    if (next == kOther) {
+      stage_ = sawDigit_ ? kDone : kOther;
+      return;
+    }
+    if (next == kSign) negative_ = c == '-';
+    if (next == kWhole) whole_.addDigit(c);
+    stage_ = next;
+  }
+
+  Stage stage_ = kBlanks;
+  bool sawDigit_ = false;
+  bool negative_ = false;
+  Magnitude whole_;
+};
+
+// The price rule, read a piece at a time: the digits joined in their order, blanks and TABs
+// ignored wherever they stand, and the separators and decimals counted.
+class PriceReader {
+ public:
+  void feed(std::string_view text) {
+    for (const char c : text) {
+      if (IsDigit(c)) {
+        if (!tooLarge_) {
+          value_ = value_ * 10 + static_cast<uint64_t>(DigitValue(c));
+          tooLarge_ = value_ > kMaxPrice;
+        }
+        if (decimals_ > 0 && decimals_ < 4) ++decimals_;
+      } else if (c == kTab || c == ' ') {
+        continue;
+      } else if (c == '.' || c == ',') {
+        decimals_ = 1;
+        if (separators_ < 2) ++separators_;
+      } else {
+        separators_ = 2;
+      }
+      if (separators_ == 2 || tooLarge_) return;  // invalid in both modes, whatever follows
+    }
+  }
+
+  PriceResult result(bool wholeUnitPrices) const {
+    const bool formOk =
+        wholeUnitPrices ? separators_ == 0 && decimals_ == 0 : separators_ <= 1 && decimals_ == 3;
+    if (!formOk || tooLarge_) return {};
+    return {true, static_cast<int32_t>(value_)};
+  }
+
+ private:
+  static constexpr uint64_t kMaxPrice = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
+
+  uint64_t value_ = 0;
+  bool tooLarge_ = false;
+  int separators_ = 0;  // more than 1 can never become valid again, so it stops at 2
+  int decimals_ = 0;    // 1 right after a separator, then one more per digit; stops at 4
+};
+
+// The first bytes of a field, as many as its column or a message can use, and whether the
+// field went on beyond them.
+class FieldStart {
+ public:
+  explicit FieldStart(size_t limit = kQuoteLimit) : limit_(limit) { text_.reserve(limit); }
+
+  void clear() {
+    text_.clear();
+    longer_ = false;
+  }
+
+  void add(std::string_view piece) {
+    const size_t room = limit_ - text_.size();
+    if (piece.size() > room) longer_ = true;
+    text_.append(piece.substr(0, room));
+  }
+
+  const std::string& text() const { return text_; }
+  bool longer() const { return longer_; }
+
+ private:
+  size_t limit_;
+  std::string text_;
+  bool longer_ = false;
 };
 
 // A field fitted to a fixed-width column: cut to width, or padded with blanks.
@@ -118,19 +266,22 @@ std::string Fit(std::string_view field, size_t width) {
   return column;
 }
 
-std::string Quoted(std::string_view utf8Lead, std::string_view field) {
-  return W1251(utf8Lead) + std::string(field) + "'";
+// A message naming a field: its first bytes in quotes, "..." marking the rest of a long one.
+std::string Quoted(std::string_view utf8Lead, const FieldStart& field) {
+  return W1251(utf8Lead) + field.text() + (field.longer() ? "..." : "") + "'";
 }
 
 enum class Outcome { Reading, Finished, Refused };
 
 // Splits the file into lines and goods lines into fields as the bytes come, and stores each
 // goods line as the next item of the table. A line may be of any length: every byte is
-// looked at once, and only what a column or a message can need is kept.
+// looked at once, numbers and prices are read as they go by, and only what a column or a
+// message can need is kept.
 class GoodsReader {
  public:
-  GoodsReader(bool wholeUnitPrices, GoodsTable& table, const MessageSink& show)
-      : wholeUnitPrices_(wholeUnitPrices), table_(table), show_(show) {}
+  GoodsReader(const std::string& fileName, bool wholeUnitPrices, GoodsTable& table,
+              const MessageSink& show)
+      : fileName_(fileName), wholeUnitPrices_(wholeUnitPrices), table_(table), show_(show) {}
 
   Outcome feed(const char* data, size_t size) {
     const char* p = data;
@@ -151,16 +302,21 @@ class GoodsReader {
         if (!endLine()) return Outcome::Refused;
         continue;
       }
-      if (line_ == Line::Fresh && !beginLine(c)) return Outcome::Refused;
+      if (line_ == Line::Fresh) beginLine(c);
       p = line_ == Line::Goods ? takeGoodsBytes(p, end) : takeOtherBytes(p, end);
     }
     return Outcome::Reading;
   }
 
   // The end of the file (its physical end or a 0x1A byte): the text of an unfinished line
-  // is the last line; nothing after a line end is a line of its own.
+  // is the last line; nothing after a line end is a line of its own. A file without a
+  // "<start>" line is not a goods file: sending nothing would look like a finished upload.
   Outcome finish() {
     if (line_ != Line::Fresh && !endLine()) return Outcome::Refused;
+    if (!sawStart_) {
+      show_(W1251("Не найдена строка <start> в файле: ") + fileName_, kIconError);
+      return Outcome::Refused;
+    }
     return Outcome::Finished;
   }
 
@@ -172,37 +328,29 @@ class GoodsReader {
     return c == kCarriageReturn || c == kLineFeed || c == kEndOfFile;
   }
 
-  // Decides what the line is from its first byte.
-  bool beginLine(char first) {
-    if (first == '<') {
-      line_ = Line::Marker;
-      return true;
-    }
-    if (!reading_) {
-      line_ = Line::Skipped;
-      return true;
-    }
-    return beginGoodsLine();
+  static bool OnlyBlanks(std::string_view piece) {
+    return piece.find_first_not_of(" \t") == std::string_view::npos;
   }
 
-  bool beginGoodsLine() {
-    if (table_.GoodsCount >= kGoodsCapacity) {
-      show_(W1251("Слишком много товаров в файле (больше 3000)"), kIconError);
-      return false;
+  // Decides what the line is from its first byte.
+  void beginLine(char first) {
+    if (first == '<') {
+      line_ = Line::Marker;
+    } else if (!reading_) {
+      line_ = Line::Skipped;
+    } else {
+      beginGoodsLine();
     }
-    ++table_.GoodsCount;
+  }
+
+  void beginGoodsLine() {
     line_ = Line::Goods;
     field_ = kCode;
-    for (std::string& text : texts_) {
-      // A field of a huge earlier line gives its memory back instead of keeping it.
-      if (text.capacity() > kChunkSize) {
-        std::string().swap(text);
-      } else {
-        text.clear();
-      }
-    }
+    blank_ = true;
+    for (FieldStart& start : starts_) start.clear();
+    for (OneNumberReader& number : numbers_) number = OneNumberReader();
+    price_ = PriceReader();
     flag_ = NumberReader();
-    return true;
   }
 
   // Bytes of a marker line or of a line that is not read: only a marker's first bytes count.
@@ -215,26 +363,30 @@ class GoodsReader {
     return stop;
   }
 
-  // Bytes of a goods line up to the next TAB or line end; a TAB completes the field.
+  // Bytes of a goods line up to the next TAB or line end; a TAB completes the field, and the
+  // line end completes the field it falls in.
   const char* takeGoodsBytes(const char* p, const char* end) {
     const char* stop = p;
     while (stop < end && *stop != kTab && !IsLineBreak(*stop)) ++stop;
     const bool tab = stop < end && *stop == kTab;
     if (tab) ++stop;  // the TAB belongs to its field
     const std::string_view piece(p, static_cast<size_t>(stop - p));
+    if (blank_) blank_ = OnlyBlanks(piece);
+    if (field_ < kFieldCount) starts_[field_].add(piece);
     switch (field_) {
-      case kName:  // only what fits the column is kept
-        if (texts_[kName].size() < kNameWidth) {
-          texts_[kName].append(piece.substr(0, kNameWidth - texts_[kName].size()));
-        }
+      case kCode:
+      case kBarcode:
+      case kGroup:
+        numbers_[field_].feed(piece);
+        break;
+      case kPrice:
+        price_.feed(piece);
         break;
       case kFlag:
         flag_.feed(piece);
         break;
+      case kName:        // only what fits the column is kept
       case kFieldCount:  // text after the sixth TAB is ignored
-        break;
-      default:  // a field a message may quote whole
-        texts_[field_].append(piece);
         break;
     }
     if (tab && field_ < kFieldCount) field_ = static_cast<Field>(field_ + 1);
@@ -245,82 +397,88 @@ class GoodsReader {
     const Line line = line_;
     line_ = Line::Fresh;
     switch (line) {
-      case Line::Fresh:  // an empty line
-        if (!reading_) return true;
-        if (!beginGoodsLine()) return false;
-        line_ = Line::Fresh;
-        return storeItem();
       case Line::Marker: {
         const std::string_view marker = marker_;
-        if (marker.starts_with(kStartMarker)) reading_ = true;
+        if (marker.starts_with(kStartMarker)) reading_ = sawStart_ = true;
         if (marker.starts_with(kEndMarker)) reading_ = false;
         marker_.clear();
         return true;
       }
       case Line::Goods:
-        return storeItem();
+        // A row of nothing but blanks and TABs is no item.
+        return blank_ || storeItem();
+      case Line::Fresh:  // an empty line
       case Line::Skipped:
         return true;
     }
     return true;
   }
 
-  // A field whose TAB never came is empty.
-  std::string_view field(Field f) const {
-    return f < field_ ? std::string_view(texts_[f]) : std::string_view();
-  }
-
-  bool refuse(std::string_view utf8Lead, std::string_view text) {
-    show_(Quoted(utf8Lead, text), kIconError);
+  bool refuse(std::string_view utf8Lead, Field field) {
+    show_(Quoted(utf8Lead, starts_[field]), kIconError);
     return false;
   }
 
-  // Stores the finished goods line as item GoodsCount, checking its fields in the order the
+  // Stores the finished goods line as the next item, checking its fields in the order the
   // columns are filled; the first field the register would not receive as written refuses
   // the whole file.
   bool storeItem() {
-    const int32_t item = table_.GoodsCount;
-
-    const NumberValue code = ParseNumber(field(kCode));
-    if (code.overflow || code.value < 0 || code.value > kMaxCode) {
-      return refuse("Недопустимый код товара: '", field(kCode));
+    if (table_.GoodsCount >= kGoodsCapacity) {
+      show_(W1251("Слишком много товаров в файле (больше 3000)"), kIconError);
+      return false;
     }
-    table_.Code[item] = static_cast<int32_t>(code.value);
+    const int32_t item = ++table_.GoodsCount;
 
-    table_.Name[item] = Fit(field(kName), kNameWidth);
-    table_.Barcode[item] = Fit(field(kBarcode), kBarcodeWidth);
+    const OneNumberReader::Result code = numbers_[kCode].result();
+    if (!code.valid || code.number.overflow || code.number.value < 0 ||
+        code.number.value > kMaxCode) {
+      return refuse("Недопустимый код товара: '", kCode);
+    }
+    table_.Code[item] = static_cast<int32_t>(code.number.value);
+
+    table_.Name[item] = Fit(starts_[kName].text(), kNameWidth);
+    table_.Barcode[item] = Fit(starts_[kBarcode].text(), kBarcodeWidth);
     // The register gets the number of the 14 stored bytes; it must be the file's number.
-    const NumberValue written = ParseNumber(field(kBarcode));
+    const OneNumberReader::Result written = numbers_[kBarcode].result();
     const NumberValue stored = ParseNumber(table_.Barcode[item]);
-    if (written.overflow || written.value < 0 || stored.overflow || stored.value != written.value) {
-      return refuse("Недопустимый штрих-код: '", field(kBarcode));
+    if (!written.valid || written.number.overflow || written.number.value < 0 || stored.overflow ||
+        stored.value != written.number.value) {
+      return refuse("Недопустимый штрих-код: '", kBarcode);
     }
 
-    const PriceResult price = ParsePrice(field(kPrice), wholeUnitPrices_);
-    if (!price.valid) return refuse("Недопустимая цена: '", field(kPrice));
+    const PriceResult price = price_.result(wholeUnitPrices_);
+    if (!price.valid) return refuse("Недопустимая цена: '", kPrice);
     table_.Price[item] = price.value;
 
-    const NumberValue group = ParseNumber(field(kGroup));
-    if (group.overflow || group.value < 0 || group.value > kMaxGroup) {
-      return refuse("Недопустимый номер группы: '", field(kGroup));
+    const OneNumberReader::Result group = numbers_[kGroup].result();
+    if (!group.valid || group.number.overflow || group.number.value < 0 ||
+        group.number.value > kMaxGroup) {
+      return refuse("Недопустимый номер группы: '", kGroup);
     }
-    table_.Group[item] = static_cast<int32_t>(group.value);
+    table_.Group[item] = static_cast<int32_t>(group.number.value);
 
-    const NumberValue flag = field_ > kFlag ? flag_.result() : NumberValue{};
+    const NumberValue flag = flag_.result();
     table_.Flag[item] = flag.overflow || flag.value != 0 ? 1 : 0;
     return true;
   }
 
+  const std::string& fileName_;
   const bool wholeUnitPrices_;
   GoodsTable& table_;
   const MessageSink& show_;
 
-  bool reading_ = false;  // between a "<start>" line and an "<end>" line
+  bool reading_ = false;   // between a "<start>" line and an "<end>" line
+  bool sawStart_ = false;  // a "<start>" line came
   Line line_ = Line::Fresh;
   bool afterCarriageReturn_ = false;
   std::string marker_;   // the first bytes of a marker line, Latin letters lowered
   Field field_ = kCode;  // the field being read; fields before it have their TAB
-  std::string texts_[kFieldCount];
+  bool blank_ = true;    // the goods line has had nothing but blanks and TABs so far
+  // What a column or a message can use of each field; the name keeps what fits its column.
+  FieldStart starts_[kFieldCount] = {FieldStart(), FieldStart(kNameWidth), FieldStart(),
+                                     FieldStart(), FieldStart(),           FieldStart()};
+  OneNumberReader numbers_[kFieldCount];  // of the code, bar code and group fields
+  PriceReader price_;
   NumberReader flag_;
 };
 
@@ -335,7 +493,7 @@ bool ReadGoodsFile(const std::string& fileName, bool wholeUnitPrices, GoodsTable
     cannotRead();
     return false;
   }
-  GoodsReader reader(wholeUnitPrices, table, show);
+  GoodsReader reader(fileName, wholeUnitPrices, table, show);
   std::vector<char> chunk(kChunkSize);
   Outcome outcome = Outcome::Reading;
   while (outcome == Outcome::Reading) {
@@ -358,31 +516,9 @@ bool ReadGoodsFile(const std::string& fileName, bool wholeUnitPrices, GoodsTable
 }
 
 PriceResult ParsePrice(std::string_view field, bool wholeUnitPrices) {
-  constexpr uint64_t kMaxPrice = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
-  uint64_t value = 0;
-  bool tooLarge = false;
-  int separators = 0;  // more than 1 can never become valid again, so it stops at 2
-  int decimals = 0;    // 1 right after a separator, then one more per digit; stops at 4
-  for (const char c : field) {
-    if (IsDigit(c)) {
-      if (!tooLarge) {
-        value = value * 10 + static_cast<uint64_t>(DigitValue(c));
-        tooLarge = value > kMaxPrice;
-      }
-      if (decimals > 0 && decimals < 4) ++decimals;
-    } else if (c == kTab || c == ' ') {
-      continue;
-    } else if (c == '.' || c == ',') {
-      decimals = 1;
-      if (separators < 2) ++separators;
-    } else {
-      separators = 2;
-    }
-  }
-  const bool formOk =
-      wholeUnitPrices ? separators == 0 && decimals == 0 : separators <= 1 && decimals == 3;
-  if (!formOk || tooLarge) return {};
-  return {true, static_cast<int32_t>(value)};
+  PriceReader reader;
+  reader.feed(field);
+  return reader.result(wholeUnitPrices);
 }
 
 NumberValue ParseNumber(std::string_view field) {

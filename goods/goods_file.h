@@ -5,11 +5,12 @@
 #include <string>
 #include <string_view>
 
-#include "text/message_style.h"
 #include "goods/goods_table.h"
+#include "text/message_style.h"
 
-// Reads the goods lines of the file into the table (created empty beforehand). On failure
-// it has told the user through show and returns false; nothing may then be sent.
+// Reads the goods lines of the file into the table (created empty beforehand). A file
+// without a "<start>" line is refused. On failure it has told the user through show and
+// returns false; nothing may then be sent.
 bool ReadGoodsFile(const std::string& fileName, bool wholeUnitPrices, GoodsTable& table,
                    const MessageSink& show);
 
@@ -27,7 +28,9 @@ struct NumberValue {
   bool overflow = false;  // the magnitude does not fit 63 bits; value is then meaningless
 };
 
-// Numeric value of a code, group, flag or bar code field: leading blanks, TABs and line
-// feeds skipped, then an optional sign, digits and an optional decimal point with digits;
-// the first other character ends the number; no number gives 0.
+// Numeric value of a flag field, or of a stored bar code column as the register gets it:
+// leading blanks, TABs and line feeds skipped, then an optional sign, digits and an optional
+// decimal point with digits; the first other character ends the number; no number gives 0.
+// (The code, group and bar code fields of the file must hold one number and nothing else;
+// ReadGoodsFile checks that.)
 NumberValue ParseNumber(std::string_view field);

@@ -9,8 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "text/cp1251.h"
 #include "goods/input_file.h"
+#include "text/cp1251.h"
 
 namespace {
 
@@ -279,7 +279,7 @@ TEST_F(GoodsFileTest, NameAndBarcodeFitTheirColumns) {
   EXPECT_EQ(table.Barcode[4], "46\t" + std::string(11, ' '));
 }
 
-TEST_F(GoodsFileTest, MissingTabsLeaveFieldsEmpty) {
+TEST_F(GoodsFileTest, LastFieldEndsAtTheLineEnd) {
   struct Case {
     std::string line;
     int32_t code;
@@ -290,20 +290,25 @@ TEST_F(GoodsFileTest, MissingTabsLeaveFieldsEmpty) {
     int32_t flag;
   };
   const Case cases[] = {
-      // The sixth field without its TAB is empty: Flag 0 although it says 1.
-      {"5\tA\t46\t7\t2\t1", 5, Name("A\t"), Barcode("46\t"), 7, 2, 0},
+      // A spreadsheet row: no TAB after the last field, which is read all the same.
+      {"5\tA\t46\t7\t2\t1", 5, Name("A\t"), Barcode("46\t"), 7, 2, 1},
       {"5\tA\t46\t7\t2\t1\t", 5, Name("A\t"), Barcode("46\t"), 7, 2, 1},
-      // Extra fields are ignored.
+      {"5\tA\t46\t7\t2\t1 ", 5, Name("A\t"), Barcode("46\t"), 7, 2, 1},
+      {"5\tA\t46\t7\t2", 5, Name("A\t"), Barcode("46\t"), 7, 2, 0},
+      {"5\tA\t46\t7\t2\t", 5, Name("A\t"), Barcode("46\t"), 7, 2, 0},
+      {"5\tA\t46\t7", 5, Name("A\t"), Barcode("46\t"), 7, 0, 0},
+      {"5\tA\t46", 5, Name("A\t"), Barcode("46"), 0, 0, 0},
+      {"5\tMilk", 5, Name("Milk"), Barcode(""), 0, 0, 0},
+      {"5", 5, Name(""), Barcode(""), 0, 0, 0},
+      // Text after the sixth TAB is ignored.
       {"5\tA\t46\t7\t2\t1\t99\tjunk\t-1.5\t", 5, Name("A\t"), Barcode("46\t"), 7, 2, 1},
-      // Text after the last TAB is no field: the name and later fields are empty.
-      {"5\tMilk", 5, Name(""), Barcode(""), 0, 0, 0},
-      {"5", 0, Name(""), Barcode(""), 0, 0, 0},
-      {"5\tA\t46", 5, Name("A\t"), Barcode(""), 0, 0, 0},
-      {"\t\t\t\t\t\t", 0, Name("\t"), Barcode("\t"), 0, 0, 0},
-      {"\t\t\t\t\t0.51\t", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
-      {"\t\t\t\t\t0.5\t", 0, Name("\t"), Barcode("\t"), 0, 0, 0},
-      {"\t\t\t\t\t-3\t", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
-      {"\t\t\t\t\tyes\t", 0, Name("\t"), Barcode("\t"), 0, 0, 0},
+      {"5\tA\t46\t7\t2\t0\t1", 5, Name("A\t"), Barcode("46\t"), 7, 2, 0},
+      // The flag keeps its rule: the first number, rounded, zero or not.
+      {"\t\t\t\t\t0.51", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
+      {"\t\t\t\t\t0.5", 0, Name("\t"), Barcode("\t"), 0, 0, 0},
+      {"\t\t\t\t\t-3", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
+      {"\t\t\t\t\tyes", 0, Name("\t"), Barcode("\t"), 0, 0, 0},
+      {"\t\t\t\t\t1 234", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
       {"\t\t\t\t\t99999999999999999999999\t", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
       {"\t\t\t\t\t                         1\t", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
   };
@@ -317,24 +322,57 @@ TEST_F(GoodsFileTest, MissingTabsLeaveFieldsEmpty) {
     EXPECT_EQ(table.Group[1], c.group) << c.line;
     EXPECT_EQ(table.Flag[1], c.flag) << c.line;
   }
-  // In the default mode the empty price of a short line is invalid.
-  EXPECT_FALSE(read(Block({"5\tA\t46\t7.00"})));
-  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "")));
+  // In the default mode a price at the line end is read too; a missing one is empty.
+  ASSERT_TRUE(read(Block({"5\tA\t46\t7.00"})));
+  EXPECT_EQ(table.Price[1], 700);
+  const struct {
+    std::string line;
+    Shown message;
+  } refused[] = {
+      {"5\tA\t46", {W1251("Недопустимая цена: ''"), kIconError}},
+      {"5\tA\t46\t7.5", {W1251("Недопустимая цена: '7.5'"), kIconError}},
+      {"5\tA\t46\t7.00\t1 5", {W1251("Недопустимый номер группы: '1 5'"), kIconError}},
+      {"5\tA\t4 6", {W1251("Недопустимый штрих-код: '4 6'"), kIconError}},
+      {"5 5", {W1251("Недопустимый код товара: '5 5'"), kIconError}},
+  };
+  for (const auto& r : refused) {
+    EXPECT_FALSE(read(Block({r.line}))) << r.line;
+    EXPECT_EQ(shown, Only(r.message)) << r.line;
+  }
 }
 
-TEST_F(GoodsFileTest, EmptyLineInsideBlock) {
-  EXPECT_FALSE(read("<start>\r\n\r\n<end>\r\n"));
-  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "")));
-
-  ASSERT_TRUE(read("<start>\r\n\r\n<end>\r\n", true));
-  EXPECT_TRUE(shown.empty());
-  ASSERT_EQ(table.GoodsCount, 1);
-  EXPECT_EQ(table.Code[1], 0);
-  EXPECT_EQ(table.Name[1], std::string(24, ' '));
-  EXPECT_EQ(table.Barcode[1], std::string(14, ' '));
-  EXPECT_EQ(table.Price[1], 0);
-  EXPECT_EQ(table.Group[1], 0);
-  EXPECT_EQ(table.Flag[1], 0);
+TEST_F(GoodsFileTest, EmptyRowsAreNotGoods) {
+  const std::string a = Line("1", "A", "", "1.00", "", "");
+  const std::string b = Line("2", "B", "", "2.00", "", "");
+  for (const std::string& row :
+       {std::string(), std::string(" "), std::string("\t"), std::string("\t\t\t\t\t\t"),
+        std::string(" \t \t  \t"), std::string(12, '\t'), std::string(300, ' ')}) {
+    for (const bool wholeUnits : {false, true}) {
+      const std::string price = wholeUnits ? "5" : "5.00";
+      const std::string one = Line("1", "A", "", price, "", "");
+      const std::string two = Line("2", "B", "", price, "", "");
+      ASSERT_TRUE(read(Block({one, row, row, two, row}), wholeUnits)) << "'" << row << "'";
+      EXPECT_TRUE(shown.empty());
+      ASSERT_EQ(table.GoodsCount, 2) << "'" << row << "'";
+      EXPECT_EQ(table.Code[1], 1);
+      EXPECT_EQ(table.Code[2], 2);
+    }
+  }
+  // Every CR CR LF line end holds an empty line; it adds nothing.
+  ASSERT_TRUE(read("<start>\r\r\n" + a + "\r\r\n" + b + "\r\r\n<end>\r\r\n"));
+  ASSERT_EQ(table.GoodsCount, 2);
+  EXPECT_EQ(table.Price[2], 200);
+  // Any other byte makes the row an item, even one after the sixth TAB or a no-break space.
+  for (const std::string& row : {std::string("\t\t\t\t\t\tx"), std::string("\xA0"),
+                                 std::string("\t\t\t\t\t1"), std::string("\t-")}) {
+    ASSERT_TRUE(read(Block({Line("1", "A", "", "1", "", ""), row}), true)) << row;
+    ASSERT_EQ(table.GoodsCount, 2) << row;
+    EXPECT_EQ(table.Code[2], 0);
+    EXPECT_EQ(table.Price[2], 0);
+  }
+  // In the default mode such a row's empty price is invalid, and the message says so.
+  EXPECT_FALSE(read(Block({a, "\t\t\t\t\t\tx"})));
+  EXPECT_EQ(shown, Only({W1251("Недопустимая цена: '\t'"), kIconError}));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -349,22 +387,17 @@ TEST_F(GoodsFileTest, MarkersAndBlocks) {
     std::vector<int32_t> codes;  // read in whole-units mode: a line without TABs is code 0
   };
   const Case cases[] = {
-      {a + "\r\n" + b + "\r\n", {}},  // no "<start>": nothing is read
-      {"<start>\r\n<end>\r\n", {}},
-      {"", {}},
+      {"<start>\r\n<end>\r\n", {}},  // an empty block
+      {"<start>", {}},
+      {"<start>\r\n\r\n\t\t\r\n<end>\r\n" + a + "\r\n", {}},  // only empty rows
       {"header\r\n<start>\r\n" + a + "\r\n<end>\r\n" + b + "\r\n", {1}},
       {"<START>\r\n" + a + "\r\n", {1}},  // no "<end>": read to the end of the file
       {"<Start> goods\r\n" + a + "\r\n<END>\r\n", {1}},
       {"<start>ed\r\n" + a + "\r\n<end>ing\r\n" + b, {1}},
       {"<start><end>\r\n" + a, {1}},
       // The whole marker, its closing ">" included, must begin the line.
-      {"<started>\r\n" + a + "\r\n", {}},
+      {"<started>\r\n" + a + "\r\n<start>\r\n" + b, {2}},
       {"<start>\r\n" + a + "\r\n<ending>\r\n" + b, {1, 2}},
-      {"<start\r\n" + a + "\r\n", {}},
-      {" <start>\r\n" + a + "\r\n", {}},             // not in the first column
-      {"\xEF\xBB\xBF<start>\r\n" + a + "\r\n", {}},  // a byte-order mark
-      {"<sta\r\n" + a + "\r\n", {}},
-      {"<st\xC0rt>\r\n" + a + "\r\n", {}},  // only Latin letters are lowered
       {"<start>\r\n" + a + "\r\n <end>\r\n" + b + "\r\n", {1, 0, 2}},  // " <end>" is goods
       // Lines beginning with "<" inside a block are skipped and not counted.
       {"<start>\r\n" + a + "\r\n<comment>\r\n<\r\n" + b + "\r\n<end>\r\n", {1, 2}},
@@ -379,6 +412,41 @@ TEST_F(GoodsFileTest, MarkersAndBlocks) {
     ASSERT_EQ(table.GoodsCount, static_cast<int32_t>(k.codes.size())) << k.file;
     for (size_t i = 0; i < k.codes.size(); ++i) EXPECT_EQ(table.Code[i + 1], k.codes[i]) << k.file;
   }
+}
+
+TEST_F(GoodsFileTest, NoStartLineIsNoGoodsFile) {
+  const std::string a = Line("1", "A", "", "1.00", "", "");
+  for (const std::string& file : {
+           a + "\r\n" + a + "\r\n",  // a plain TAB-separated export
+           std::string(),
+           std::string("\r\n\r\n"),
+           "<end>\r\n" + a + "\r\n",
+           "<started>\r\n" + a + "\r\n",
+           "<start\r\n" + a + "\r\n",
+           std::string("<sta"),
+           " <start>\r\n" + a + "\r\n",             // not in the first column
+           "\xEF\xBB\xBF<start>\r\n" + a + "\r\n",  // a byte-order mark before it
+           "<st\xC0rt>\r\n" + a + "\r\n",           // only Latin letters are lowered
+           "x<start>\r\n" + a + "\r\n",
+           "\x1A<start>\r\n" + a + "\r\n",  // nothing after 0x1A is read
+           a + "\r\n<end>\x1A\r\n<start>\r\n",
+       }) {
+    const std::string name = write(file);
+    EXPECT_FALSE(readFile(name)) << file;
+    EXPECT_EQ(shown, Only({W1251("Не найдена строка <start> в файле: ") + name, kIconError}))
+        << file;
+    EXPECT_EQ(table.GoodsCount, 0);
+    EXPECT_FALSE(readFile(name, true)) << file;
+  }
+  // The message in the bytes the user sees.
+  const std::string name = write(a, "export.txt");
+  EXPECT_FALSE(readFile(name));
+  ASSERT_EQ(shown.size(), 1U);
+  EXPECT_EQ(shown[0].text,
+            "\xCD\xE5 \xED\xE0\xE9\xE4\xE5\xED\xE0 \xF1\xF2\xF0\xEE\xEA\xE0 <start> \xE2 "
+            "\xF4\xE0\xE9\xEB\xE5: " +
+                name);
+  EXPECT_EQ(shown[0].style, 0x10U);
 }
 
 TEST_F(GoodsFileTest, EndOfFileByte) {
@@ -399,7 +467,6 @@ TEST_F(GoodsFileTest, EndOfFileByte) {
        {1}},
       {"<start>\r\n" + a + "\r\n\x1A", {1}},  // no empty line before the 0x1A
       {"<start>\r\n" + a + "\r\n<end>\x1A<start>\r\n" + b + "\r\n", {1}},
-      {"\x1A<start>\r\n" + a + "\r\n", {}},
   };
   for (const Case& k : cases) {
     ASSERT_TRUE(read(k.file)) << k.file;
@@ -414,7 +481,7 @@ TEST_F(GoodsFileTest, LineEnds) {
   const std::string b = Line("2", "B", "", "2", "", "");
   struct Case {
     std::string file;
-    std::vector<int32_t> codes;  // read in whole-units mode, where an empty line is code 0
+    std::vector<int32_t> codes;  // read in whole-units mode
   };
   const Case cases[] = {
       {"<start>\r\n" + a + "\r\n" + b + "\r\n<end>\r\n", {1, 2}},
@@ -422,11 +489,15 @@ TEST_F(GoodsFileTest, LineEnds) {
       {"<start>\n" + a + "\n" + b + "\n<end>\n", {1, 2}},  // a file saved with LF alone
       {"<start>\n" + a + "\r\n" + b + "\r<end>", {1, 2}},
       {"<start>\r\n" + a + "\r\n" + b, {1, 2}},  // the last line needs no line end
-      // CR LF is one line end; LF CR and CR CR are two, with an empty line between.
-      {"<start>\r\n" + a + "\n\r" + b + "\r\n", {1, 0, 2}},
-      {"<start>\r\n" + a + "\r\r" + b + "\r\n", {1, 0, 2}},
-      {"<start>\r\n" + a + "\r\n\r\n" + b + "\r\n", {1, 0, 2}},
-      {"<start>\r\n" + a + "\n\n" + b + "\r\n", {1, 0, 2}},
+      // CR LF is one line end; LF CR and CR CR are two, with an empty line between that is
+      // no item.
+      {"<start>\r\n" + a + "\n\r" + b + "\r\n", {1, 2}},
+      {"<start>\r\n" + a + "\r\r" + b + "\r\n", {1, 2}},
+      {"<start>\r\n" + a + "\r\r\n" + b + "\r\r\n", {1, 2}},
+      {"<start>\r\n" + a + "\r\n\r\n" + b + "\r\n", {1, 2}},
+      {"<start>\r\n" + a + "\n\n" + b + "\r\n", {1, 2}},
+      // A line break inside a row ends it there: the rest is a row of its own.
+      {"<start>\n1\tA\t\t1\n\t\t0\t\n" + b, {1, 0, 2}},
   };
   for (const Case& k : cases) {
     ASSERT_TRUE(read(k.file, true)) << k.file;
@@ -440,10 +511,12 @@ TEST_F(GoodsFileTest, LineEnds) {
 // read as if it were whole.
 TEST_F(GoodsFileTest, PieceBoundariesAnywhere) {
   const std::string line = Line("12", "Name", "4600000000001", "1.50", "7", "1");
-  const std::string tail = "\r\n" + line + "\r\n<end>\r\n" + line + "\r\n";
+  // An empty row between, and the second line without the TAB after its flag.
+  const std::string tail =
+      "\r\n \t \t\t\r\n" + line.substr(0, line.size() - 1) + "\r\n<end>\r\n" + line + "\r\n";
   const std::string body = "\r\n<start>\r\n" + line + tail;
   const size_t boundary = 64 * 1024;
-  for (size_t cut = 0; cut < 60; ++cut) {
+  for (size_t cut = 0; cut < 80; ++cut) {
     // A header line that puts the boundary (64 KiB) cut bytes into what follows it.
     ASSERT_TRUE(read(std::string(boundary - cut, 'h') + body)) << cut;
     ASSERT_EQ(table.GoodsCount, 2) << cut;
@@ -455,6 +528,12 @@ TEST_F(GoodsFileTest, PieceBoundariesAnywhere) {
       EXPECT_EQ(table.Group[i], 7) << cut;
       EXPECT_EQ(table.Flag[i], 1) << cut;
     }
+  }
+  // A number broken by a blank is found wherever the boundary falls.
+  const std::string bad = "\r\n<start>\r\n" + Line("12 3", "Name", "", "1.50", "", "") + "\r\n";
+  for (size_t cut = 0; cut < 20; ++cut) {
+    ASSERT_FALSE(read(std::string(boundary - cut, 'h') + bad)) << cut;
+    EXPECT_EQ(shown, Only({W1251("Недопустимый код товара: '12 3\t'"), kIconError})) << cut;
   }
 }
 
@@ -526,12 +605,98 @@ TEST_F(GoodsFileTest, FieldsTheRegisterCannotTake) {
   }
 }
 
+// A code, group or bar code field with a digit in it holds one number and nothing else.
+TEST_F(GoodsFileTest, OneNumberPerNumericField) {
+  enum Which { kCode, kBarcode, kGroup };
+  struct Case {
+    Which which;
+    std::string field;
+    int64_t value;          // when accepted
+    std::string utf8Error;  // the whole message when refused
+  };
+  const Case cases[] = {
+      {kCode, "17", 17, ""},
+      {kCode, "  17  ", 17, ""},
+      {kCode, "+17", 17, ""},
+      {kCode, "-0", 0, ""},
+      {kCode, "17.0", 17, ""},
+      {kCode, "17,00", 17, ""},
+      {kCode, "17.", 17, ""},
+      {kCode, ".0", 0, ""},
+      {kCode, "-,000", 0, ""},
+      {kCode, "00017.000000000000000000000000", 17, ""},
+      {kCode, "65535.0", 65535, ""},
+      // No digit at all: 0, whatever else the field holds.
+      {kCode, "abc", 0, ""},
+      {kCode, "-", 0, ""},
+      {kCode, "N/A", 0, ""},
+      {kCode, "1 234", 0, "Недопустимый код товара: '1 234\t'"},
+      {kCode, "1.5", 0, "Недопустимый код товара: '1.5\t'"},
+      {kCode, "1,5", 0, "Недопустимый код товара: '1,5\t'"},
+      {kCode, "1.01", 0, "Недопустимый код товара: '1.01\t'"},
+      {kCode, "12abc", 0, "Недопустимый код товара: '12abc\t'"},
+      {kCode, "abc12", 0, "Недопустимый код товара: 'abc12\t'"},
+      {kCode, "No 12", 0, "Недопустимый код товара: 'No 12\t'"},
+      {kCode, "1e5", 0, "Недопустимый код товара: '1e5\t'"},
+      {kCode, "0x1F", 0, "Недопустимый код товара: '0x1F\t'"},
+      {kCode, "- 5", 0, "Недопустимый код товара: '- 5\t'"},
+      {kCode, "+-5", 0, "Недопустимый код товара: '+-5\t'"},
+      {kCode, "5-", 0, "Недопустимый код товара: '5-\t'"},
+      {kCode, "1..0", 0, "Недопустимый код товара: '1..0\t'"},
+      {kCode, "1.0.0", 0, "Недопустимый код товара: '1.0.0\t'"},
+      {kCode, "1.0,0", 0, "Недопустимый код товара: '1.0,0\t'"},
+      {kCode, "1 .0", 0, "Недопустимый код товара: '1 .0\t'"},
+      {kCode, "17 x", 0, "Недопустимый код товара: '17 x\t'"},
+      {kCode, "2.5e3", 0, "Недопустимый код товара: '2.5e3\t'"},
+      {kGroup, "7", 7, ""},
+      {kGroup, " 255,000 ", 255, ""},
+      {kGroup, "x", 0, ""},
+      {kGroup, "2 5", 0, "Недопустимый номер группы: '2 5\t'"},
+      {kGroup, "1.5", 0, "Недопустимый номер группы: '1.5\t'"},
+      {kGroup, "254,5", 0, "Недопустимый номер группы: '254,5\t'"},
+      {kGroup, "7 (milk)", 0, "Недопустимый номер группы: '7 (milk)\t'"},
+      {kBarcode, "4600000000017", 4600000000017, ""},
+      {kBarcode, "4600000000017,0", 4600000000017, ""},  // 14 bytes stored: same number
+      {kBarcode, "no code", 0, ""},
+      // As printed under the bars: the register would get the first group only.
+      {kBarcode, "4 600000 000017", 0, "Недопустимый штрих-код: '4 600000 000017\t'"},
+      {kBarcode, "460-0000", 0, "Недопустимый штрих-код: '460-0000\t'"},
+      {kBarcode, "46000000000x", 0, "Недопустимый штрих-код: '46000000000x\t'"},
+      {kBarcode, "EAN 4600000000017", 0, "Недопустимый штрих-код: 'EAN 4600000000017\t'"},
+      {kBarcode, "4600000000017.5", 0, "Недопустимый штрих-код: '4600000000017.5\t'"},
+      // One number, but not all of it fits the 14 stored bytes.
+      {kBarcode, "1.00000000000000", 1, ""},
+      {kBarcode, "460000000000123", 0, "Недопустимый штрих-код: '460000000000123\t'"},
+  };
+  for (const Case& c : cases) {
+    const std::string line = c.which == kCode      ? Line(c.field, "A", "", "1.00", "", "")
+                             : c.which == kBarcode ? Line("1", "A", c.field, "1.00", "", "")
+                                                   : Line("1", "A", "", "1.00", c.field, "");
+    if (c.utf8Error.empty()) {
+      ASSERT_TRUE(read(Block({line}))) << c.field;
+      EXPECT_TRUE(shown.empty()) << c.field;
+      ASSERT_EQ(table.GoodsCount, 1);
+      const int64_t got = c.which == kCode      ? table.Code[1]
+                          : c.which == kBarcode ? ParseNumber(table.Barcode[1]).value
+                                                : table.Group[1];
+      EXPECT_EQ(got, c.value) << c.field;
+    } else {
+      EXPECT_FALSE(read(Block({line}))) << c.field;
+      EXPECT_EQ(shown, Only({W1251(c.utf8Error), kIconError})) << c.field;
+      EXPECT_EQ(table.GoodsCount, 0);
+    }
+  }
+  // A no-break space is no blank.
+  EXPECT_FALSE(read(Block({Line("17\xA0", "A", "", "1.00", "", "")})));
+  EXPECT_EQ(shown, Only({W1251("Недопустимый код товара: '") + "17\xA0\t'", kIconError}));
+}
+
 TEST_F(GoodsFileTest, FieldsAtTheRegistersLimits) {
   ASSERT_TRUE(read(Block({Line("65535", "A", "99999999999999", "1.00", "255", "1"),
-                          Line("-0", "A", "-0", "1.00", "-0.4", ""),
+                          Line("-0", "A", "-0", "1.00", "-0.0", ""),
                           Line("abc", "A", "no code", "1.00", "x", ""),
-                          Line("", "A", "00000000000007", "1.00", "1.5", ""),
-                          Line("65534.5", "A", "4600000000001.4", "1.00", "254.5", "")})));
+                          Line("", "A", "00000000000007", "1.00", "2,0", ""),
+                          Line("65534.0", "A", "4600000000001.0", "1.00", "254.", "")})));
   EXPECT_TRUE(shown.empty());
   ASSERT_EQ(table.GoodsCount, 5);
   EXPECT_EQ(table.Code[1], 65535);
@@ -556,15 +721,16 @@ TEST_F(GoodsFileTest, AtMost3000Goods) {
   EXPECT_EQ(table.GoodsCount, 3000);
   EXPECT_EQ(table.Code[3000], 3000);
 
-  // One more goods line anywhere refuses the whole file, even an empty or bad one.
-  for (const std::string& extra :
-       {Line("3001", "A", "", "1.00", "", ""), std::string(), Line("1", "A", "", "bad", "", "")}) {
+  // One more goods line anywhere refuses the whole file, even a bad one.
+  for (const std::string& extra : {Line("3001", "A", "", "1.00", "", ""),
+                                   Line("1", "A", "", "bad", "", ""), std::string("\t\tx")}) {
     ASSERT_FALSE(read("<start>\r\n" + lines + extra + "\r\n<end>\r\n"));
     EXPECT_EQ(shown, Only({W1251("Слишком много товаров в файле (больше 3000)"), kIconError}));
     EXPECT_EQ(table.GoodsCount, 0);
   }
-  // Marker and skipped lines do not count.
-  ASSERT_TRUE(read("<start>\r\n" + lines + "<end>\r\nnote\r\n<comment>\r\n"));
+  // Marker lines, skipped lines and empty rows do not count.
+  ASSERT_TRUE(
+      read("<start>\r\n\r\n" + lines + "\r\n\t\t\t\t\t\t\r\n \r\n<comment>\r\n<end>\r\nnote\r\n"));
   EXPECT_EQ(table.GoodsCount, 3000);
 }
 
@@ -636,10 +802,48 @@ TEST_F(GoodsFileTest, LongLinesReadOnce) {
   EXPECT_EQ(table.GoodsCount, 1);
 }
 
-TEST_F(GoodsFileTest, LongBadFieldIsQuotedWhole) {
-  const std::string field = std::string(2 * 1024 * 1024, ' ') + "1.0\t";
-  ASSERT_FALSE(read(Block({Line("1", "A", "", field.substr(0, field.size() - 1), "", "")})));
-  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", field)));
+// A message quotes at most the first 100 bytes of its field (the TAB counts), then "...".
+TEST_F(GoodsFileTest, MessageQuotesAtMost100Bytes) {
+  const struct {
+    int field;  // 0 code, 2 bar code, 3 price, 4 group
+    const char* utf8Lead;
+  } kinds[] = {{0, "Недопустимый код товара: '"},
+               {2, "Недопустимый штрих-код: '"},
+               {3, "Недопустимая цена: '"},
+               {4, "Недопустимый номер группы: '"}};
+  // A field that no rule takes: a digit, blanks, and a letter at its end.
+  const auto bad = [](size_t length) { return "1" + std::string(length - 2, ' ') + "x"; };
+  const std::string x100 = "1" + std::string(99, ' ');
+  const struct {
+    std::string field;  // as written, without a TAB after it
+    bool tab;           // the TAB follows
+    std::string quote;  // what the message quotes
+  } cases[] = {
+      {bad(99), true, bad(99) + "\t"},  // 100 bytes with the TAB: whole
+      {bad(100), true, bad(100) + "..."},
+      {bad(100), false, bad(100)},  // at the line end: 100 bytes, whole
+      {bad(101), false, bad(101).substr(0, 100) + "..."},
+      {bad(2 * 1024 * 1024), true, x100 + "..."},
+  };
+  for (const auto& k : kinds) {
+    for (const auto& c : cases) {
+      std::vector<std::string> fields = {"1", "A", "", "1.00", "", ""};
+      fields[static_cast<size_t>(k.field)] = c.field;
+      std::string line;
+      for (size_t i = 0; i <= static_cast<size_t>(k.field); ++i) {
+        line += fields[i];
+        if (i < static_cast<size_t>(k.field) || c.tab) line += '\t';
+      }
+      ASSERT_FALSE(read(Block({line}))) << k.utf8Lead << c.field.size();
+      EXPECT_EQ(shown, Only({W1251(k.utf8Lead) + c.quote + "'", kIconError}))
+          << k.utf8Lead << c.field.size();
+    }
+  }
+  // Blanks are kept in the quote as they were: the price rule ignores them, the quote not.
+  const std::string price = std::string(2 * 1024 * 1024, ' ') + "1.0";
+  ASSERT_FALSE(read(Block({Line("1", "A", "", price, "", "")})));
+  EXPECT_EQ(shown,
+            Only({W1251("Недопустимая цена: '") + std::string(100, ' ') + "...'", kIconError}));
 }
 
 // ---------------------------------------------------------------------------------------

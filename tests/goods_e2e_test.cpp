@@ -1,13 +1,16 @@
-// The Linux program refusing goods files: one error line on standard error, status 1.
+// The Linux program reading goods files: what it refuses (one error line on standard error,
+// status 1, nothing sent) and how spreadsheet rows land in the register.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 
-#include "text/cp1251.h"
 #include "tests/program_runner.h"
+#include "tests/simulator_process.h"
+#include "text/cp1251.h"
 
 namespace {
 
@@ -109,6 +112,97 @@ TEST(TallyGoodsFile, FieldsTheRegisterCannotTake) {
   for (const Case& c : cases) {
     ExpectRefused({dir.write("goods.txt", Block(c.line))}, c.message);
   }
+}
+
+// What the register's goods base holds after the run: the simulator's TSV file.
+struct Landed {
+  int exitStatus = -1;
+  std::string err;
+  std::string base;
+  std::string simLog;
+};
+
+Landed UploadTo(const LowerCaseDir& dir, const std::string& goods) {
+  Landed landed;
+  const std::string db = dir.path() + "/base.tsv";
+  const std::string log = dir.path() + "/sim.log";
+  SimulatorProcess sim(REGISTER_SIM_BINARY, {"--db", db, "--log", log});
+  if (sim.slave().empty()) return landed;
+  const ProgramResult r =
+      RunProgram(TALLY_BINARY, {dir.write("goods.txt", goods)}, {{"TALLY_COM1", sim.slave()}}, 30);
+  sim.stop();
+  landed.exitStatus = r.exitStatus;
+  landed.err = r.err;
+  landed.base = ReadFileBytes(db);
+  landed.simLog = ReadFileBytes(log);
+  return landed;
+}
+
+const std::string kBaseHeader = "code\tname\tbarcode\tprice\tgroup\tflag\tlast\n";
+
+TEST(TallyGoodsFile, SpreadsheetRowsLandWhole) {
+  const LowerCaseDir dir;
+  // As a spreadsheet saves TAB-separated text: no TAB after the last cell of a row. Empty
+  // rows, a row of TABs and a CR CR LF line end add nothing.
+  const std::string goods = "<start>\r\n" + W1251("5\tХлеб\t\t45.50\t1\t1") + "\r\n\r\n" +
+                            W1251("6\tМолоко\t4600000000017\t79.90\t3") + "\r\r\n\t\t\t\t\t\r\n" +
+                            W1251("7\tЧай\t\t120,00\t\t0") + "\r\n<end>\r\n";
+  const Landed landed = UploadTo(dir, goods);
+  EXPECT_EQ(landed.exitStatus, 0) << landed.err;
+  EXPECT_EQ(landed.err, "");
+  EXPECT_EQ(landed.base, kBaseHeader +                                                       //
+                             "5\thleb\\t" + std::string(19, ' ') + "\t0\t4550\t1\t1\t0\n" +  //
+                             "6\tmoloko\\t" + std::string(17, ' ') +
+                             "\t4600000000017\t7990\t3\t0\t0\n" +  //
+                             "7\t~aj\\t" + std::string(20, ' ') + "\t0\t12000\t0\t0\t1\n");
+}
+
+TEST(TallyGoodsFile, NoStartLineSendsNothing) {
+  const LowerCaseDir dir;
+  // A TAB-separated export that was never given its "<start>" line.
+  const Landed landed =
+      UploadTo(dir, W1251("5\tХлеб\t\t45.50\t1\t1\t\r\n6\tЧай\t\t9.90\t1\t0\t\r\n"));
+  EXPECT_EQ(landed.exitStatus, 1);
+  EXPECT_EQ(landed.err,
+            "OKA PF: ошибка: Не найдена строка <start> в файле: " + dir.path() + "/goods.txt\n");
+  EXPECT_EQ(landed.base, kBaseHeader);
+  EXPECT_EQ(landed.simLog, "") << "nothing reached the line";
+}
+
+// A file of a 200 MiB field, written a piece at a time so that the test itself stays small
+// (a child's peak memory counts what its parent had when it was started).
+std::string WriteHugeField(const LowerCaseDir& dir, const std::string& before, char filler,
+                           const std::string& after) {
+  const std::string path = dir.path() + "/huge.txt";
+  std::ofstream out(path, std::ios::binary);
+  out << "<start>\r\n" << before;
+  const std::string piece(1024 * 1024, filler);
+  for (int i = 0; i < 200; ++i) out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+  out << after << "\r\n<end>\r\n";
+  return path;
+}
+
+TEST(TallyGoodsFile, HugeFieldCostsLittleMemoryAndAShortMessage) {
+  const LowerCaseDir dir;
+  const struct {
+    std::string before;  // the line up to the field and its first byte
+    std::string lead;    // the message before the quote
+  } cases[] = {
+      {"1", "Недопустимый код товара: '"},
+      {"1\tA\t\t1", "Недопустимая цена: '"},
+  };
+  for (const auto& c : cases) {
+    // A digit, 200 MiB of blanks, and a letter at the very end that spoils the field.
+    const std::string path = WriteHugeField(dir, c.before, ' ', "x\t1.00\t\t\t");
+    ExpectRefused({path}, c.lead + "1" + std::string(99, ' ') + "...'");
+    std::filesystem::remove(path);
+  }
+  // Peak resident memory of the largest child waited for so far: every program run above.
+  rusage usage{};
+  ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+  const double peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  RecordProperty("peak_rss_kib", static_cast<int>(usage.ru_maxrss));
+  EXPECT_LT(peakMiB, 64.0) << "the field must not be kept whole";
 }
 
 }  // namespace
