@@ -24,4 +24,9 @@ int64_t __stdcall INITCOMCTL32(uint32_t classes);
 // information. Exported from TALLY.EXE under this name.
 int64_t __stdcall GETSYSFILEVER(const char* fileName);
 }
+
+// The version of the named file in folder, as GETSYSFILEVER gives it for the system
+// directory: the folder, a backslash unless it ends in one, and the name, in a path of at
+// most 259 characters (a folder that does not fit is left out, and the name is cut to fit).
+int64_t FileVersionInFolder(const char* folder, const char* fileName);
 #endif

@@ -46,9 +46,18 @@ extern "C" int64_t __stdcall INITCOMCTL32(uint32_t classes) {
 }
 
 extern "C" int64_t __stdcall GETSYSFILEVER(const char* fileName) {
-  char path[kPathBufferSize] = {};
-  UINT length = GetSystemDirectoryA(path, kPathBufferSize);
+  char folder[kPathBufferSize] = {};
+  UINT length = GetSystemDirectoryA(folder, kPathBufferSize);
   if (length >= kPathBufferSize) length = 0;  // no room: the name alone is looked for
+  folder[length] = '\0';
+  return FileVersionInFolder(folder, fileName);
+}
+
+int64_t FileVersionInFolder(const char* folder, const char* fileName) {
+  char path[kPathBufferSize] = {};
+  size_t length = folder != nullptr ? std::strlen(folder) : 0;
+  if (length >= kPathBufferSize) length = 0;  // no room: the name alone is looked for
+  if (length > 0) std::memcpy(path, folder, length);
   path[length] = '\0';
   if (length == 0 || path[length - 1] != '\\') {
     if (length + 1 < kPathBufferSize) path[length++] = '\\';

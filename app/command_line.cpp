@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -12,7 +13,8 @@ struct Switch {
   void (*apply)(RunOptions&);
 };
 
-// Looked for in this order; none is a prefix of another.
+// None is a prefix of another, so a chain of them reads one way only.
+constexpr size_t kClearSwitch = 1;
 const std::array<Switch, 4> kSwitches = {{
     {"/r", [](RunOptions& o) { o.wholeUnitPrices = true; }},
     {"/e", [](RunOptions& o) { o.clearDatabase = true; }},
@@ -20,14 +22,56 @@ const std::array<Switch, 4> kSwitches = {{
     {"/9600", [](RunOptions& o) { o.baudRate = 9600; }},
 }};
 
-char LowerLatin(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 0x20) : c; }
-
 bool MatchesAt(std::string_view text, size_t pos, std::string_view word) {
   if (text.size() - pos < word.size()) return false;
   for (size_t i = 0; i < word.size(); ++i) {
     if (LowerLatin(text[pos + i]) != word[i]) return false;
   }
   return true;
+}
+
+// Which switches a chain may hold.
+constexpr unsigned kAllSwitches = 0xF;
+constexpr unsigned kGluedSwitches = kAllSwitches & ~(1u << kClearSwitch);
+
+// The switch that starts at pos among those allowed, as an index into kSwitches, or -1.
+// At most one can: no switch is a prefix of another.
+int SwitchAt(std::string_view text, size_t pos, unsigned allowed) {
+  for (size_t s = 0; s < kSwitches.size(); ++s) {
+    if ((allowed & (1u << s)) != 0 && MatchesAt(text, pos, kSwitches[s].text)) {
+      return static_cast<int>(s);
+    }
+  }
+  return -1;
+}
+
+// The first position at or after from where text[pos, end) is a chain of allowed
+// switches written together ("/2/9600"), or npos when there is none. Worked out from the
+// right, so that a long word costs one pass.
+size_t ChainStart(std::string_view text, size_t from, size_t end, unsigned allowed) {
+  size_t first = std::string_view::npos;
+  if (from >= end) return first;
+  const std::string_view word = text.substr(0, end);
+  std::vector<bool> chainFrom(end - from + 1, false);  // indexed by pos - from
+  chainFrom[end - from] = true;
+  for (size_t pos = end; pos-- > from;) {
+    const int s = SwitchAt(word, pos, allowed);
+    if (s >= 0 && chainFrom[pos + kSwitches[static_cast<size_t>(s)].text.size() - from]) {
+      chainFrom[pos - from] = true;
+      first = pos;
+    }
+  }
+  return first;
+}
+
+// Marks each switch of the chain text[start, end) in switchAt.
+void MarkChain(std::string_view text, size_t start, size_t end, std::vector<uint8_t>& switchAt) {
+  const std::string_view word = text.substr(0, end);
+  for (size_t pos = start; pos < end;) {
+    const auto s = static_cast<size_t>(SwitchAt(word, pos, kAllSwitches));
+    switchAt[pos] = static_cast<uint8_t>(s + 1);
+    pos += kSwitches[s].text.size();
+  }
 }
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -55,17 +99,30 @@ RunOptions ParseCommandLine(std::string_view arguments) {
   RunOptions options;
   const std::string_view text = TrimBlanks(arguments);
 
-  // A switch counts where it is followed by a blank, the end of the text, or another switch
-  // that counts, so "c:/rates/goods.txt" keeps its "/r" while "goods.txt/2" gives port 2.
-  // Decided from the right, so that a chain like "/2/9600" is seen whole.
-  std::vector<size_t> switchAt(text.size() + 1, 0);  // 1 + index of a counting switch, or 0
-  for (size_t pos = text.size(); pos-- > 0;) {
-    for (size_t s = 0; s < kSwitches.size(); ++s) {
-      const std::string_view word = kSwitches[s].text;
-      if (!MatchesAt(text, pos, word)) continue;
-      const size_t after = pos + word.size();
-      if (after == text.size() || text[after] == ' ' || switchAt[after] != 0) switchAt[pos] = s + 1;
+  // Which bytes of the text are switches that count: a switch at pos marks pos with
+  // 1 + its index in kSwitches; the other bytes stay 0 and form the file name.
+  std::vector<uint8_t> switchAt(text.size(), 0);
+  size_t lastNameWord = std::string_view::npos;  // start of the last word that is no switch word
+  size_t lastNameWordEnd = 0;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = std::min(text.find(' ', start), text.size());
+    // A word made only of switches (a switch word) counts whole, "/e" among them.
+    if (ChainStart(text, start, end, kAllSwitches) == start) {
+      MarkChain(text, start, end, switchAt);
+    } else {
+      lastNameWord = start;
+      lastNameWordEnd = end;
     }
+    start = text.find_first_not_of(' ', end);
+    if (start == std::string_view::npos) break;
+  }
+  // Switches glued to the end of the last word that is no switch word count too, as in
+  // "goods.txt/2", since nothing but switch words follows them. Never "/e": glued to a name
+  // it would throw the name away. Anywhere else a switch is part of the name, so that
+  // "Exports/e 2025.txt", "data/2 shop.txt" and "/srv/data/e" stay whole.
+  if (lastNameWord != std::string_view::npos) {
+    const size_t glued = ChainStart(text, lastNameWord + 1, lastNameWordEnd, kGluedSwitches);
+    if (glued != std::string_view::npos) MarkChain(text, glued, lastNameWordEnd, switchAt);
   }
 
   std::string rest;

@@ -18,6 +18,9 @@ struct RunOptions {
 std::string_view SkipProgramName(std::string_view commandLine);
 
 // Reads switches and the file name out of the argument text (program name already skipped).
+// Words are separated by blanks. A word made only of switches ("/2", "/2/9600", "/e/2") sets
+// them; switches other than "/e" glued to the end of the last other word ("goods.txt/2") count
+// too; any other switch-like text stays in the file name. Switches match in either case.
 RunOptions ParseCommandLine(std::string_view arguments);
 
 // The usage text shown when there is nothing to do: lines joined by line feeds (Windows-1251).

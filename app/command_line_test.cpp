@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/expected_usage.h"
 #include "text/cp1251.h"
 
 TEST(SkipProgramName, AsWindowsWritesIt) {
@@ -43,7 +44,29 @@ TEST(ParseCommandLine, Switches) {
       // A switch inside a path is part of the path: a path never starts the clear run.
       {"c:/rates/goods.txt", 1, 19200, false, false, "c:/rates/goods.txt"},
       {"/srv/exports/goods.txt", 1, 19200, false, false, "/srv/exports/goods.txt"},
-      {"/home/r/e /2", 2, 19200, true, true, "/home"},  // a chain that ends at a blank counts
+      {"Exports/e 2025.txt", 1, 19200, false, false, "Exports/e 2025.txt"},
+      {"data/2 shop.txt", 1, 19200, false, false, "data/2 shop.txt"},
+      {"/srv/data/e", 1, 19200, false, false, "/srv/data/e"},
+      {"/srv/data/E /2", 2, 19200, false, false, "/srv/data/E"},
+      {"/home/r/e /2", 2, 19200, false, false, "/home/r/e"},
+      {"goods.txt/e", 1, 19200, false, false, "goods.txt/e"},  // "/e" glued is name
+      {"goods.txt/e/2", 2, 19200, false, false, "goods.txt/e"},
+      {"goods.txt/2/e", 1, 19200, false, false, "goods.txt/2/e"},
+      {"a/2 b/9600", 1, 9600, false, false, "a/2 b"},  // glued only to the last name word
+      // Glued to the last name word, with only switch words after it.
+      {"goods.txt/2/9600 /r", 2, 9600, true, false, "goods.txt"},
+      {"goods.txt/R /E", 1, 19200, true, true, "goods.txt"},
+      {"\"my goods.txt\"/2", 2, 19200, false, false, "my goods.txt"},
+      // Switch words anywhere, written together or apart.
+      {"/e/2", 2, 19200, false, true, ""},
+      {"/E/2 goods.txt", 2, 19200, false, true, "goods.txt"},
+      {"/r/e/2/9600", 2, 9600, true, true, ""},
+      {"my /2 goods.txt", 2, 19200, false, false, "my  goods.txt"},  // its blanks stay
+      {"goods.txt/2 /2", 2, 19200, false, false, "goods.txt"},       // given twice, taken once
+      {"/9600/9600 goods.txt", 1, 9600, false, false, "goods.txt"},
+      {"/2/ goods.txt", 1, 19200, false, false, "/2/ goods.txt"},
+      {"goods.txt/", 1, 19200, false, false, "goods.txt/"},
+      {"goods.txt/96000", 1, 19200, false, false, "goods.txt/96000"},
       {"/20 goods.txt", 1, 19200, false, false, "/20 goods.txt"},
       {"/x goods.txt", 1, 19200, false, false, "/x goods.txt"},
       {"/2/x goods.txt", 1, 19200, false, false, "/2/x goods.txt"},      // chain broken by /x
@@ -69,19 +92,7 @@ TEST(ParseCommandLine, CyrillicNameKeptByteForByte) {
 }
 
 TEST(BuildUsageText, ExactBytes) {
-  const std::string expected = W1251(
-      "Пересылка базы товаров на кассу ОКА ПФ\n"
-      "\n"
-      "(c) TALLY contributors, 2026\n"
-      "\n"
-      "TALLY [/2] [/9600] [/r] filename.txt\n"
-      "переслать базу товаров через порт COM1\n"
-      "/2 - использовать порт COM2\n"
-      "/9600 - скорость (по умолчанию 19200)\n"
-      "/r - цена только в рублях (для Казахстана)\n"
-      "\n"
-      "TALLY [/2] [/9600] /e\n"
-      "очистить базу товаров\n");
+  const std::string expected = W1251(kExpectedUsageUtf8);
   const std::string usage = BuildUsageText();
   EXPECT_EQ(usage, expected);
   EXPECT_EQ(usage.find('\r'), std::string::npos);

@@ -2,6 +2,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/process_posix.h"
 #include "app/program_help.h"
 #include "app/run_control.h"
 
@@ -17,6 +18,7 @@ void PrintToStandardOutput(const std::string& text) {
 // The arguments joined with single blanks form the command-line text. "--version" or
 // "--help" alone on the line prints to standard output instead, as Linux programs do.
 int main(int argc, char** argv) {
+  PrepareProcess();
   if (argc == 2 && std::string_view(argv[1]) == "--version") {
     PrintToStandardOutput(VersionText());
     return 0;

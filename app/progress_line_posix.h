@@ -2,8 +2,16 @@
 // place, so a message written meanwhile must first wipe it to start at column 0.
 #pragma once
 
+#include <atomic>
+
 // Whether the progress line currently stands, unfinished, on standard error's terminal.
-extern bool ProgressLineShown;
+// Read by a signal handler, hence atomic.
+extern std::atomic<bool> ProgressLineShown;
 
 // Wipes the progress line if it stands (the cursor returns to column 0); else does nothing.
 void ClearProgressLine();
+
+// Ends the progress line, if it stands, with a line feed: the count of goods lines the
+// register has taken stays on screen and the shell's prompt starts on a line of its own.
+// One write(2): safe in a signal handler.
+void FinishProgressLineOnSignal();

@@ -10,7 +10,7 @@
 #include "app/progress_window.h"
 #include "app/ui_pump.h"
 
-bool ProgressLineShown = false;
+std::atomic<bool> ProgressLineShown = false;
 
 namespace {
 
@@ -83,8 +83,9 @@ class TerminalProgress final : public ProgressView {
     }
     if (!count.empty()) line += " " + count;
     line += "\033[K";
-    WriteToTerminal(line);
+    // Marked first, so that a signal while the line is written still ends it.
     ProgressLineShown = true;
+    WriteToTerminal(line);
   }
 
   const bool terminal_;
@@ -101,6 +102,12 @@ void ClearProgressLine() {
   if (!ProgressLineShown) return;
   ProgressLineShown = false;
   WriteToTerminal("\r\033[K");
+}
+
+void FinishProgressLineOnSignal() {
+  if (!ProgressLineShown.exchange(false)) return;
+  const ssize_t written = write(STDERR_FILENO, "\n", 1);
+  static_cast<void>(written);  // nowhere to report a failure to
 }
 
 void ProgressWindow::showModal(const Upload& upload) {

@@ -56,8 +56,10 @@ void WireTrace::start(const std::string& dateTime, const std::string& version,
   line("command line: " + commandLine);
 }
 
-void WireTrace::opened(const std::string& portName, const std::string& device, bool success) {
-  timed("open " + portName + " (" + device + "): " + (success ? "opened" : "failed"));
+void WireTrace::opened(const std::string& portName, const std::string& device, bool success,
+                       const std::string& detail) {
+  timed("open " + portName + " (" + device + "): " + (success ? "opened" : "failed") +
+        (success || detail.empty() ? "" : " (" + Cp1251ToUtf8(detail) + ")"));
 }
 
 void WireTrace::configured(const PortSettings& s) {
@@ -116,7 +118,10 @@ void WireTrace::finish(int exitStatus) {
 
 bool TracedLine::open(const std::string& portName) {
   const bool opened = line_.open(portName);
-  if (trace_.on()) trace_.opened(portName, SerialDevicePath(portName), opened);
+  if (trace_.on()) {
+    trace_.opened(portName, SerialDevicePath(portName), opened,
+                  opened ? std::string() : line_.openFailureDetail());
+  }
   return opened;
 }
 
@@ -141,6 +146,8 @@ std::string TracedLine::receive(int32_t count) {
   trace_.received(bytes);
   return bytes;
 }
+
+std::string TracedLine::openFailureDetail() const { return line_.openFailureDetail(); }
 
 void TracedLine::close() {
   line_.close();

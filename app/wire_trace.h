@@ -31,7 +31,9 @@ class WireTrace {
   // The record's first lines: date and time, the version and the command line (UTF-8).
   void start(const std::string& dateTime, const std::string& version,
              const std::string& commandLine);
-  void opened(const std::string& portName, const std::string& device, bool success);
+  // detail: why the open failed (Windows-1251), as the line tells it; may be empty.
+  void opened(const std::string& portName, const std::string& device, bool success,
+              const std::string& detail = {});
   void configured(const PortSettings& settings);
   void sent(const std::string& bytes, bool success);
   // One poll of the line: counted, written only when bytes arrive.
@@ -68,6 +70,7 @@ class TracedLine final : public SerialLine {
   int32_t bytesWaiting() override;
   std::string receive(int32_t count) override;
   void close() override;
+  std::string openFailureDetail() const override;
 
  private:
   SerialLine& line_;

@@ -128,12 +128,14 @@ TEST(WireTrace, CountsPollsAfreshForEveryFrame) {
 TEST(WireTrace, FailuresAndTextsAsTheyHappened) {
   TracedRun run;
   run.line.opens = false;
+  run.line.failureDetail = W1251("/dev/ttyUSB0: нет прав доступа");
   EXPECT_FALSE(run.traced.open("COM1"));
   run.trace.sent("\x01", false);
   // A multi-line text (the usage text) stays on one trace line.
   run.trace.message(W1251("Строка 1\n\nСтрока 2\n"), 0x40);
   const std::vector<std::string> expected = {
-      "      0 ms  open COM1 (" + SerialDevicePath("COM1") + "): failed",
+      "      0 ms  open COM1 (" + SerialDevicePath("COM1") +
+          "): failed (/dev/ttyUSB0: нет прав доступа)",
       "      0 ms  sent      01  (not all written)",
       "      0 ms  message (information): Строка 1 |  | Строка 2",
   };
@@ -153,6 +155,11 @@ TEST(TracedLine, PassesEveryCallAndResultThroughUnchanged) {
     line.arrivals = {"abc", "", "de"};
     line.lineErrorAt = {false, true, false};
 
+    line.opens = false;
+    line.failureDetail = "why";
+    EXPECT_FALSE(traced.open("COM2"));
+    EXPECT_EQ(traced.openFailureDetail(), "why");
+    line.opens = true;
     EXPECT_TRUE(traced.open("COM2"));
     EXPECT_EQ(line.openedName, "COM2");
     traced.configure(PortSettings{});

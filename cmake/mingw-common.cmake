@@ -5,6 +5,8 @@ set(CMAKE_FIND_ROOT_PATH /usr/${TALLY_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# CMake packages (GoogleTest among them) only from the MinGW tree, never the host's.
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Every Windows program of the project runs alone: no libgcc or libstdc++ DLL beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # Tests of the Windows build run under Wine, each in the build tree's own Wine prefix.

@@ -17,7 +17,9 @@ constexpr char kEndOfFile = '\x1A';  // everything after it is not part of the f
 constexpr size_t kChunkSize = 64 * 1024;  // bytes read from the file at a time
 constexpr std::string_view kStartMarker = "<start>";
 constexpr std::string_view kEndMarker = "<end>";
-constexpr size_t kMarkerPrefix = 7;  // the longest marker; later bytes of the line never count
+// The longest marker's length; later bytes of the line never count.
+constexpr size_t kMarkerPrefix =
+    kStartMarker.size() > kEndMarker.size() ? kStartMarker.size() : kEndMarker.size();
 constexpr size_t kQuoteLimit = 100;  // bytes of a field that a message quotes at most
 
 // What the register can take: Code goes as 16 bits, Group as 8 bits.
@@ -29,8 +31,6 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 int DigitValue(char c) { return c - '0'; }
 
 bool IsSign(char c) { return c == '+' || c == '-'; }
-
-char LowerLatin(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The integer part of a number as its digits come, as long as it fits a signed 64-bit value.
 struct Magnitude {
@@ -424,7 +424,8 @@ class GoodsReader {
   // the whole file.
   bool storeItem() {
     if (table_.GoodsCount >= kGoodsCapacity) {
-      show_(W1251("Слишком много товаров в файле (больше 3000)"), kIconError);
+      show_(W1251("Слишком много товаров в файле (больше ") + std::to_string(kGoodsCapacity) + ")",
+            kIconError);
       return false;
     }
     const int32_t item = ++table_.GoodsCount;

@@ -16,7 +16,7 @@ ExchangeOutcome ClearGoodsBase(int32_t port, uint32_t baudRate, SerialLine& line
                                const PollHooks& hooks, const MessageSink& show) {
   const std::string portName = PortName(port);
   if (!line.open(portName)) {
-    show(PortNotOpenedText(portName), kIconError);
+    show(PortNotOpenedText(portName, line.openFailureDetail()), kIconError);
     return ExchangeOutcome::FailureShown;
   }
 
@@ -37,6 +37,6 @@ ExchangeOutcome ClearGoodsBase(int32_t port, uint32_t baudRate, SerialLine& line
     show(W1251("База товаров очищена"), kIconWarning);
     return ExchangeOutcome::Completed;
   }
-  show(result < 0 ? InvalidAnswerText() : ErrorCodeText(result), kIconWarning);
+  show(AnswerFailureText(result), kIconWarning);
   return ExchangeOutcome::FailureShown;
 }

@@ -4,16 +4,11 @@
 
 #include <vector>
 
+#include "tests/byte_strings.h"
 #include "tests/scripted_line.h"
 #include "text/cp1251.h"
 
 namespace {
-
-std::string Bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (int v : values) s += static_cast<char>(v);
-  return s;
-}
 
 const std::string kClearFrame = Bytes({0x17, 0x0B, 0x63, 0, 0, 0, 0, 0, 0x19, 0x00, 0x85});
 const std::string kOk = Bytes({0x18, 0, 0, 0, 0x19, 0x00, 0x18});
@@ -83,12 +78,14 @@ TEST(ClearGoodsBase, SendsTheFixedFrameAtTheRunsSpeedOnTheRunsPort) {
 }
 
 TEST(ClearGoodsBase, OpenFailureNamesThePortAndSendsNothing) {
-  for (const auto& [port, name] : {std::pair{1, "COM1"}, std::pair{2, "COM2"}}) {
+  for (const OpenFailureCase& c : OpenFailureCases()) {
+    SCOPED_TRACE(c.text);
     ClearRun run;
     run.line.opens = false;
-    run.clear(port);
+    run.line.failureDetail = c.detail;
+    run.clear(c.port);
     ASSERT_EQ(run.shown.size(), 1u);
-    EXPECT_EQ(run.shown[0].text, W1251("Не открыт порт ") + name);
+    EXPECT_EQ(run.shown[0].text, W1251(c.text));
     EXPECT_EQ(run.shown[0].style, kIconError);
     EXPECT_EQ(run.outcome, ExchangeOutcome::FailureShown);
     EXPECT_TRUE(run.line.configured.empty());

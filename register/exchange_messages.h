@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <string>
 
-// "Не открыт порт COM1": the port did not open.
-std::string PortNotOpenedText(const std::string& portName);
+// "Не открыт порт COM1": the port did not open. A detail from the line, when there is one,
+// follows in brackets: "Не открыт порт COM1 (/dev/ttyUSB0: нет прав доступа)".
+std::string PortNotOpenedText(const std::string& portName, const std::string& detail);
 // "Нет ответа от кассы": no complete answer came.
 std::string NoAnswerText();
-// "Неверный ответ от кассы": a malformed answer or a checksum mismatch.
-std::string InvalidAnswerText();
-// "Возвращен код ошибки  5": the register's error code, written with a sign position (a
-// blank where a minus sign would stand), hence two blanks before the digits.
-std::string ErrorCodeText(int32_t code);
+// What a failed answer is told as, from CheckAnswer's result: "Неверный ответ от кассы" for
+// a malformed answer or a checksum mismatch (negative), and for the register's error code
+// 1..255 "Возвращен код ошибки  5", the number written with a sign position (a blank where a
+// minus sign would stand), hence two blanks before the digits.
+std::string AnswerFailureText(int32_t checkResult);

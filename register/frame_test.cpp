@@ -4,17 +4,8 @@
 
 #include <vector>
 
+#include "tests/byte_strings.h"
 #include "tests/scripted_line.h"
-
-namespace {
-
-std::string Bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (int v : values) s += static_cast<char>(v);
-  return s;
-}
-
-}  // namespace
 
 TEST(BuildFrame, ClearCommand) {
   EXPECT_EQ(BuildFrame(Bytes({0x63, 0, 0, 0, 0, 0})),

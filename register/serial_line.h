@@ -30,6 +30,9 @@ class SerialLine {
   virtual std::string receive(int32_t count) = 0;
   // Closes the line; does nothing when it is not open.
   virtual void close() = 0;
+  // Why the last open failed, as "<device>: <reason>" in Windows-1251, or empty when the
+  // line has nothing to add to the port's name.
+  virtual std::string openFailureDetail() const { return {}; }
 };
 
 // "COM1" for port 1, "COM2" for any other number.

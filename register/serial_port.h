@@ -19,6 +19,7 @@ class SerialPort final : public SerialLine {
   int32_t bytesWaiting() override;
   std::string receive(int32_t count) override;
   void close() override;
+  std::string openFailureDetail() const override { return openFailure_; }
 
   bool isOpen() const { return handle_ != kClosed; }
   const std::string& portName() const { return portName_; }
@@ -27,6 +28,7 @@ class SerialPort final : public SerialLine {
   static constexpr intptr_t kClosed = -1;
   intptr_t handle_ = kClosed;  // HANDLE on Windows, file descriptor on Linux
   std::string portName_;
+  std::string openFailure_;  // Linux: "<device>: <reason>" after a failed open
 };
 
 // Linux: the device that stands for "COM1" or "COM2" (TALLY_COM1 / TALLY_COM2, else

@@ -1,18 +1,43 @@
 // The serial port on Linux: a terminal device in raw mode, held for exclusive use.
+#include "register/serial_port_posix.h"
+
 #include <errno.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
+
 #include "register/serial_port.h"
+#include "text/cp1251.h"
 
 namespace {
 
 int Fd(intptr_t handle) { return static_cast<int>(handle); }
+
+// An open port as a signal handler needs it: its descriptor and the settings it had before
+// it was opened. The settings are written before the descriptor is published, so a handler
+// that sees the descriptor also sees them. The program opens one port; tests may hold a few.
+struct OpenPort {
+  std::atomic<int> fd{-1};
+  termios saved{};
+};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler reads OpenPort::fd");
+std::array<OpenPort, 4> OpenPorts;
+
+OpenPort* OpenPortOf(int fd) {
+  for (OpenPort& port : OpenPorts) {
+    if (port.fd.load() == fd) return &port;
+  }
+  return nullptr;
+}
 
 // One read-modify-write of the line settings. A device that refuses the change keeps its
 // previous settings; the caller goes on with the next step regardless.
@@ -42,31 +67,81 @@ std::string SerialDevicePath(const std::string& portName) {
   return chosen != nullptr && *chosen != '\0' ? chosen : fallback;
 }
 
+std::string PortFailureReason(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+      return W1251("нет прав доступа");
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+      return W1251("нет такого устройства");
+    case EBUSY:
+      return W1251("порт занят другой программой");
+    case ENOTTY:
+      return W1251("это не последовательный порт");
+    default:
+      break;
+  }
+  // The C locale's English text, whatever locale the program runs in: plain ASCII, the same
+  // bytes in Windows-1251.
+  const locale_t plain = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  if (plain == static_cast<locale_t>(nullptr)) return "error " + std::to_string(error);
+  std::string text = strerror_l(error, plain);
+  freelocale(plain);
+  return text;
+}
+
+void ReleasePortsOnSignal() {
+  // tcflush and tcsetattr are async-signal-safe; ioctl and flock are single system calls.
+  for (OpenPort& port : OpenPorts) {
+    const int fd = port.fd.load();
+    if (fd < 0) continue;
+    // A frame cut short is dropped by the register; finished at the old speed it would be
+    // noise.
+    tcflush(fd, TCOFLUSH);
+    tcsetattr(fd, TCSANOW, &port.saved);
+    ioctl(fd, TIOCNXCL);
+    flock(fd, LOCK_UN);
+  }
+}
+
 SerialPort::~SerialPort() { close(); }
 
 bool SerialPort::open(const std::string& portName) {
   close();
   portName_ = portName;
+  openFailure_.clear();
   const std::string path = SerialDevicePath(portName);
-  // Not blocking on the open itself: a modem line without carrier would hold it forever.
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  const auto fail = [fd] {
-    ::close(fd);
+  const auto fail = [this, &path](int error, int fd) {
+    if (fd >= 0) ::close(fd);
+    // Device names are UTF-8 on Linux; the message is Windows-1251.
+    openFailure_ = W1251(path) + ": " + PortFailureReason(error);
     return false;
   };
-  if (!isatty(fd)) return fail();
+  // Not blocking on the open itself: a modem line without carrier would hold it forever.
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return fail(errno, -1);
+  termios saved{};
+  if (!isatty(fd) || tcgetattr(fd, &saved) != 0) return fail(ENOTTY, fd);
+  OpenPort* record = OpenPortOf(-1);
+  if (record == nullptr) return fail(EMFILE, fd);
   // Exclusive use, as a Windows port opened without sharing: a port that another program
-  // holds fails to open. TIOCEXCL keeps out later opens of the device; the lock also
-  // turns away a program that opened it first and holds the lock.
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail();
+  // holds fails to open. TIOCEXCL keeps out later opens of the device (the open fails with
+  // EBUSY); the lock also turns away a program that opened it first and holds the lock.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(errno == EWOULDBLOCK ? EBUSY : errno, fd);
+  // Known to a signal handler before the device is changed in any way.
+  record->saved = saved;
+  record->fd.store(fd);
   ioctl(fd, TIOCEXCL);
   // From here on writes block until the terminal has taken every byte.
   const int flags = fcntl(fd, F_GETFL);
   if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-    flock(fd, LOCK_UN);
+    const int error = errno;
     ioctl(fd, TIOCNXCL);
-    return fail();
+    flock(fd, LOCK_UN);
+    record->fd.store(-1);
+    return fail(error, fd);
   }
   handle_ = fd;
   return true;
@@ -166,8 +241,13 @@ std::string SerialPort::receive(int32_t count) {
 void SerialPort::close() {
   if (!isOpen()) return;
   const int fd = Fd(handle_);
+  // The device gets back the settings it had before it was opened. A signal handler that
+  // runs meanwhile does the same again, which changes nothing.
+  OpenPort* record = OpenPortOf(fd);
+  if (record != nullptr) tcsetattr(fd, TCSANOW, &record->saved);
   ioctl(fd, TIOCNXCL);
   flock(fd, LOCK_UN);
+  if (record != nullptr) record->fd.store(-1);
   ::close(fd);
   handle_ = kClosed;
 }

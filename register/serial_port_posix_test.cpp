@@ -1,10 +1,16 @@
 // The Linux serial port against a real pseudo-terminal: the test holds the master side,
 // the port opens the slave through TALLY_COM1.
+#include "register/serial_port_posix.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <locale.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -14,6 +20,7 @@
 #include <string>
 
 #include "register/serial_port.h"
+#include "text/cp1251.h"
 
 namespace {
 
@@ -70,6 +77,50 @@ int32_t WaitForBytes(SerialPort& port, int32_t count) {
   int32_t waiting = 0;
   for (int i = 0; i < 100 && (waiting = port.bytesWaiting()) < count; ++i) usleep(10000);
   return waiting;
+}
+
+// Whether the terminal at path is in exclusive mode, as another descriptor of it sees it.
+bool Exclusive(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  int exclusive = -1;
+  if (fd >= 0) {
+    ioctl(fd, TIOCGEXCL, &exclusive);
+    ::close(fd);
+  }
+  return exclusive == 1;
+}
+
+// Whether another program could take the lock on the device at path now.
+bool Lockable(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  const bool locked = flock(fd, LOCK_EX | LOCK_NB) == 0;
+  ::close(fd);
+  return locked;
+}
+
+// A line as a user's terminal has it: cooked, echoing, 7 bits with parity, at 38400.
+termios CookedLine(termios t) {
+  t.c_iflag |= ICRNL | IXON | INPCK;
+  t.c_oflag |= OPOST | ONLCR;
+  t.c_lflag |= ICANON | ECHO | ISIG | IEXTEN;
+  t.c_cflag = (t.c_cflag & ~CSIZE) | CS7 | PARENB;
+  t.c_cc[VMIN] = 1;
+  t.c_cc[VTIME] = 3;
+  cfsetispeed(&t, B38400);
+  cfsetospeed(&t, B38400);
+  return t;
+}
+
+void ExpectSameSettings(const termios& got, const termios& want) {
+  EXPECT_EQ(got.c_iflag, want.c_iflag);
+  EXPECT_EQ(got.c_oflag, want.c_oflag);
+  EXPECT_EQ(got.c_cflag, want.c_cflag);
+  EXPECT_EQ(got.c_lflag, want.c_lflag);
+  EXPECT_EQ(cfgetispeed(&got), cfgetispeed(&want));
+  EXPECT_EQ(cfgetospeed(&got), cfgetospeed(&want));
+  EXPECT_EQ(got.c_cc[VMIN], want.c_cc[VMIN]);
+  EXPECT_EQ(got.c_cc[VTIME], want.c_cc[VTIME]);
 }
 
 std::string AllByteValues() {
@@ -192,10 +243,12 @@ TEST(SerialPortPosix, APortHeldByAnotherFailsToOpen) {
   ASSERT_TRUE(pty.ok());
   SerialPort first;
   ASSERT_TRUE(first.open("COM1"));
+  EXPECT_EQ(first.openFailureDetail(), "");
   SerialPort second;
   EXPECT_FALSE(second.open("COM1"));
   EXPECT_FALSE(second.isOpen());
   EXPECT_EQ(second.portName(), "COM1");
+  EXPECT_EQ(second.openFailureDetail(), pty.slave() + W1251(": порт занят другой программой"));
   // The first one still works after the refused open.
   first.configure(PortSettings{});
   EXPECT_TRUE(first.send("\x17"));
@@ -214,8 +267,10 @@ TEST(SerialPortPosix, ALockHeldByAnotherProgramKeepsThePortClosed) {
   ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
   SerialPort port;
   EXPECT_FALSE(port.open("COM1"));
+  EXPECT_EQ(port.openFailureDetail(), pty.slave() + W1251(": порт занят другой программой"));
   ::close(holder);
   EXPECT_TRUE(port.open("COM1"));
+  EXPECT_EQ(port.openFailureDetail(), "");  // a successful open has nothing to tell
 }
 
 TEST(SerialPortPosix, WhatCannotOpen) {
@@ -223,11 +278,30 @@ TEST(SerialPortPosix, WhatCannotOpen) {
   ASSERT_NE(mkdtemp(dir.data()), nullptr);
   const std::string plainFile = dir + "/not-a-terminal";
   std::ofstream(plainFile) << "x";
-  for (const std::string& path : {dir + "/missing", plainFile, dir}) {
+  // A socket's node opens with ENXIO, as a device without its hardware.
+  const std::string socketPath = dir + "/socket";
+  const int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  const struct {
+    std::string path;
+    std::string reason;  // UTF-8
+  } cases[] = {
+      {dir + "/missing", "нет такого устройства"},
+      {socketPath, "нет такого устройства"},
+      {plainFile, "это не последовательный порт"},
+      {"/dev/null", "это не последовательный порт"},
+      {dir, "Is a directory"},  // anything else: the system's own text
+  };
+  for (const auto& c : cases) {
+    const std::string& path = c.path;
     SCOPED_TRACE(path);
     setenv("TALLY_COM1", path.c_str(), 1);
     SerialPort port;
     EXPECT_FALSE(port.open("COM1"));
+    EXPECT_EQ(port.openFailureDetail(), path + ": " + W1251(c.reason));
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(port.bytesWaiting(), 0);
     EXPECT_EQ(port.receive(5), "");
@@ -237,7 +311,92 @@ TEST(SerialPortPosix, WhatCannotOpen) {
   std::string left;
   std::getline(std::ifstream(plainFile), left);
   EXPECT_EQ(left, "x");  // opening it touched nothing
+  ::close(listener);
   std::filesystem::remove_all(dir);
+}
+
+TEST(SerialPortPosix, ADeviceWithoutWriteAccessNamesThePermission) {
+  // A read-only kernel attribute refuses opening for writing even to root, which a file with
+  // mode 000 does not.
+  const std::string readOnly = "/sys/kernel/uevent_seqnum";
+  if (access(readOnly.c_str(), F_OK) != 0) GTEST_SKIP() << readOnly << " is not there";
+  setenv("TALLY_COM1", readOnly.c_str(), 1);
+  SerialPort port;
+  EXPECT_FALSE(port.open("COM1"));
+  EXPECT_EQ(port.openFailureDetail(), readOnly + W1251(": нет прав доступа"));
+  unsetenv("TALLY_COM1");
+}
+
+TEST(SerialPortPosix, FailureReasons) {
+  const struct {
+    int error;
+    const char* reason;  // UTF-8
+  } cases[] = {
+      {EACCES, "нет прав доступа"},
+      {EPERM, "нет прав доступа"},
+      {ENOENT, "нет такого устройства"},
+      {ENXIO, "нет такого устройства"},
+      {ENODEV, "нет такого устройства"},
+      {EBUSY, "порт занят другой программой"},
+      {ENOTTY, "это не последовательный порт"},
+      {EIO, "Input/output error"},
+      {EMFILE, "Too many open files"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PortFailureReason(c.error), W1251(c.reason)) << c.error;
+  // The system's text stays English, and so Windows-1251, under a Russian UTF-8 locale.
+  if (setlocale(LC_ALL, "ru_RU.UTF-8") != nullptr) {
+    EXPECT_EQ(PortFailureReason(EIO), "Input/output error");
+    setlocale(LC_ALL, "C");
+  }
+}
+
+TEST(SerialPortPosix, GivingThePortBackRestoresItsSettingsAndFreesIt) {
+  const struct {
+    const char* what;
+    void (*giveBack)(SerialPort&);
+  } ways[] = {
+      {"close", [](SerialPort& port) { port.close(); }},
+      // What a signal handler does just before the process ends; the port stays open.
+      {"signal", [](SerialPort&) { ReleasePortsOnSignal(); }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.what);
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    ASSERT_TRUE(pty.setSettings(CookedLine(pty.settings())));
+    const termios before = pty.settings();  // as the terminal took them
+    ASSERT_NE(before.c_lflag & ICANON, 0u);
+    SerialPort port;
+    ASSERT_TRUE(port.open("COM1"));
+    port.configure(PortSettings{});
+    const termios raw = pty.settings();
+    EXPECT_EQ(cfgetospeed(&raw), static_cast<speed_t>(B19200));
+    EXPECT_EQ(raw.c_lflag & ICANON, 0u);
+    EXPECT_TRUE(Exclusive(pty.slave()));
+    EXPECT_FALSE(Lockable(pty.slave()));
+
+    way.giveBack(port);
+    ExpectSameSettings(pty.settings(), before);
+    EXPECT_FALSE(Exclusive(pty.slave()));
+    EXPECT_TRUE(Lockable(pty.slave()));
+    // Closing after a signal's release changes nothing more.
+    port.close();
+    ExpectSameSettings(pty.settings(), before);
+  }
+}
+
+TEST(SerialPortPosix, ASignalAfterTheCloseLeavesTheDeviceAlone) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  SerialPort port;
+  ASSERT_TRUE(port.open("COM1"));
+  port.configure(PortSettings{});
+  port.close();
+  // Another program sets the device up its own way; a late signal must not undo that.
+  ASSERT_TRUE(pty.setSettings(CookedLine(pty.settings())));
+  const termios theirs = pty.settings();
+  ReleasePortsOnSignal();
+  ExpectSameSettings(pty.settings(), theirs);
 }
 
 TEST(SerialPortPosix, CloseWithoutOpenDoesNothing) {

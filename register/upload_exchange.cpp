@@ -49,7 +49,7 @@ ExchangeOutcome UploadExchange::run(ProgressView& view, const GoodsTable& table,
   const std::string portName = PortName(port);
   if (!line.open(portName)) {
     // The message comes while the window is still there; then the window goes.
-    show(PortNotOpenedText(portName), kIconError);
+    show(PortNotOpenedText(portName, line.openFailureDetail()), kIconError);
     view.end();
     return ExchangeOutcome::FailureShown;
   }
@@ -70,14 +70,9 @@ ExchangeOutcome UploadExchange::run(ProgressView& view, const GoodsTable& table,
       return ExchangeOutcome::NoAnswer;
     }
     const int32_t result = CheckAnswer(*answer);
-    if (result < 0) {
+    if (result != 0) {
       view.end();
-      show(InvalidAnswerText(), kIconWarning);
-      return ExchangeOutcome::FailureShown;
-    }
-    if (result > 0) {
-      view.end();
-      show(ErrorCodeText(result), kIconWarning);
+      show(AnswerFailureText(result), kIconWarning);
       return ExchangeOutcome::FailureShown;
     }
     view.stepIt();

@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ googletest       # the Linux build and its tests
+  cmake ninja-build g++                   # the Linux build
+  libgtest-dev googletest                 # GoogleTest: the package, and its sources for MinGW
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 # TALLY.EXE for 64- and 32-bit Windows
   wine wine64 xvfb                        # the Windows tests under Wine on a virtual display
   locales python3

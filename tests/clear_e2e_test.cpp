@@ -134,9 +134,9 @@ TEST(ClearRun, SecondPortWithTheSwitch) {
   EXPECT_EQ(r.exitStatus, 0);
   EXPECT_EQ(Received(sim), std::vector<std::string>{"frame 1 19200 " + kClearFrameHex});
 
-  // And the failure names the port it tried.
+  // And the failure names the port it tried, its device and why.
   const ProgramResult missing = RunTallyOn({"/2", "/e"}, sim.slave(), kNoPort);
-  EXPECT_EQ(missing.err, Error("Не открыт порт COM2"));
+  EXPECT_EQ(missing.err, Error("Не открыт порт COM2 (" + kNoPort + ": нет такого устройства)"));
   EXPECT_EQ(missing.exitStatus, 1);
 }
 
@@ -144,7 +144,8 @@ TEST(ClearRun, PortThatDoesNotExist) {
   for (const auto& [args, port] :
        {std::pair{std::vector<std::string>{"/e"}, "COM1"}, {{"/E", "/2"}, "COM2"}}) {
     const ProgramResult r = RunTallyOn(args, kNoPort, kNoPort);
-    EXPECT_EQ(r.err, Error(std::string("Не открыт порт ") + port));
+    EXPECT_EQ(r.err, Error(std::string("Не открыт порт ") + port + " (" + kNoPort +
+                           ": нет такого устройства)"));
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.exitStatus, 1);
   }
@@ -159,7 +160,8 @@ TEST(ClearRun, PortHeldByAnotherProgram) {
   ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
   const ProgramResult r = RunTallyOn({"/e"}, sim.slave());
   ::close(holder);
-  EXPECT_EQ(r.err, Error("Не открыт порт COM1"));
+  EXPECT_EQ(r.err,
+            Error("Не открыт порт COM1 (" + sim.slave() + ": порт занят другой программой)"));
   EXPECT_EQ(r.exitStatus, 1);
   EXPECT_EQ(Received(sim), std::vector<std::string>{});  // nothing was sent
 }
@@ -179,7 +181,8 @@ TEST(ClearRun, SecondProgramOnTheSamePortIsTurnedAway) {
   }
   usleep(50000);
   const ProgramResult second = RunTallyOn({"/e"}, device);
-  EXPECT_EQ(second.err, Error("Не открыт порт COM1"));
+  EXPECT_EQ(second.err,
+            Error("Не открыт порт COM1 (" + device + ": порт занят другой программой)"));
   EXPECT_EQ(second.exitStatus, 1);
   EXPECT_EQ(first.wait(30), 1);  // the first one: no answer
   EXPECT_EQ(Received(sim), std::vector<std::string>{"frame 1 19200 " + kClearFrameHex});

@@ -50,7 +50,8 @@ bool Redirect(posix_spawn_file_actions_t* actions, int fd, Sink sink, const std:
               int pipeEnds[2]) {
   switch (sink) {
     case Sink::kNull:
-      return posix_spawn_file_actions_addopen(actions, fd, "/dev/null", O_WRONLY, 0) == 0;
+      return posix_spawn_file_actions_addopen(actions, fd, "/dev/null",
+                                              fd == 0 ? O_RDONLY : O_WRONLY, 0) == 0;
     case Sink::kPipe:
       return pipe2(pipeEnds, O_CLOEXEC) == 0 &&
              posix_spawn_file_actions_adddup2(actions, pipeEnds[1], fd) == 0;
@@ -58,6 +59,13 @@ bool Redirect(posix_spawn_file_actions_t* actions, int fd, Sink sink, const std:
       return true;
     case Sink::kFile:
       return posix_spawn_file_actions_addopen(actions, fd, file.c_str(), O_RDWR | O_NOCTTY, 0) == 0;
+    case Sink::kClosed:
+      return posix_spawn_file_actions_addclose(actions, fd) == 0;
+    case Sink::kBrokenPipe:
+      if (pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
+      close(pipeEnds[0]);  // the reader is gone before anything is written
+      pipeEnds[0] = -1;
+      return posix_spawn_file_actions_adddup2(actions, pipeEnds[1], fd) == 0;
   }
   return false;
 }
@@ -72,11 +80,12 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   std::vector<std::string> envStore = Environment(setup.environment);
   std::vector<char*> envp = Pointers(envStore);
 
+  int inPipe[2] = {-1, -1};  // never made: input is /dev/null or closed
   int outPipe[2] = {-1, -1};
   int errPipe[2] = {-1, -1};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  const bool ready = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+  const bool ready = Redirect(&actions, 0, setup.in, "", inPipe) &&
                      Redirect(&actions, 1, setup.out, setup.errFile, outPipe) &&
                      Redirect(&actions, 2, setup.err, setup.errFile, errPipe);
   if (ready &&

@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
-// Where a started program's standard output or standard error goes.
+// Where a started program's standard input, output or error goes.
 enum class Sink {
-  kNull,     // /dev/null
-  kPipe,     // a pipe whose read end the ChildProcess holds
-  kInherit,  // the same stream as this process's
-  kFile,     // the file (or terminal) at ChildSetup::errFile, opened read-write
+  kNull,        // /dev/null
+  kPipe,        // a pipe whose read end the ChildProcess holds (output and error only)
+  kInherit,     // the same stream as this process's
+  kFile,        // the file (or terminal) at ChildSetup::errFile, opened read-write
+  kClosed,      // no descriptor at all, as the shell's "2>&-" leaves it
+  kBrokenPipe,  // a pipe nobody reads, as "| true" leaves it once true has ended
 };
 
 struct ChildSetup {
@@ -21,10 +23,11 @@ struct ChildSetup {
   Sink out = Sink::kNull;
   Sink err = Sink::kNull;
   std::string errFile = {};  // for err == Sink::kFile
+  Sink in = Sink::kNull;     // kNull or kClosed
 };
 
-// A program started in the background with its standard input on /dev/null. The destructor
-// kills it (SIGKILL) when it still runs and closes the pipes.
+// A program started in the background, its standard input on /dev/null unless the setup
+// closes it. The destructor kills it (SIGKILL) when it still runs and closes the pipes.
 class ChildProcess {
  public:
   // Starts program with arguments (argv[1..]); running() tells whether that worked.

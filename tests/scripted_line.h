@@ -6,6 +6,25 @@
 #include <vector>
 
 #include "register/serial_line.h"
+#include "text/cp1251.h"
+
+// An open failure as a line reports it, and the message the exchanges must show for it.
+struct OpenFailureCase {
+  int32_t port;
+  std::string detail;  // Windows-1251, as openFailureDetail() gives it
+  std::string text;    // UTF-8
+};
+
+inline std::vector<OpenFailureCase> OpenFailureCases() {
+  return {
+      {1, "", "Не открыт порт COM1"},
+      {2, "", "Не открыт порт COM2"},
+      {1, "/dev/ttyUSB0: " + W1251("нет прав доступа"),
+       "Не открыт порт COM1 (/dev/ttyUSB0: нет прав доступа)"},
+      {2, "/dev/ttyS1: " + W1251("порт занят другой программой"),
+       "Не открыт порт COM2 (/dev/ttyS1: порт занят другой программой)"},
+  };
+}
 
 class ScriptedLine final : public SerialLine {
  public:
@@ -17,6 +36,7 @@ class ScriptedLine final : public SerialLine {
   // register answering would.
   std::function<void(int frame, const std::string& bytes, std::string& queue)> onSend;
   bool opens = true;
+  std::string failureDetail;  // what openFailureDetail() says
 
   int polls = 0;
   bool isOpen = false;
@@ -54,4 +74,5 @@ class ScriptedLine final : public SerialLine {
     ++closed;
     isOpen = false;
   }
+  std::string openFailureDetail() const override { return failureDetail; }
 };

@@ -11,9 +11,10 @@
 #include <sstream>
 #include <thread>
 
-#include "text/cp1251.h"
+#include "tests/byte_strings.h"
 #include "tests/program_runner.h"
 #include "tests/simulator_process.h"
+#include "text/cp1251.h"
 
 namespace {
 
@@ -123,6 +124,39 @@ std::vector<std::string> FrameBauds(const std::string& log) {
   return bauds;
 }
 
+// The frames the simulator saw, in hex: "frame <n> <baud> <hex>".
+std::vector<std::string> FramesSeen(const std::string& log) {
+  std::vector<std::string> frames;
+  for (const std::string& line : Lines(log, "frame ")) {
+    std::istringstream fields(line);
+    std::string word, n, baud, hex;
+    fields >> word >> n >> baud;
+    std::getline(fields >> std::ws, hex);
+    frames.push_back(hex);
+  }
+  return frames;
+}
+
+// The frame the register must receive for an item, put together here from the item's
+// expected fields: 0x17, the length 45, "j", the last-line marker, the flag, the 24 name
+// bytes, then price (4 bytes), group (1), code (2) and the bar code's number (6), each
+// low-order byte first; 0x19 and the 16-bit sum of the bytes before it, high byte first.
+std::string ExpectedFrame(const Item& item, bool last) {
+  std::string name = item.registerName.substr(0, 24);
+  name.resize(24, ' ');
+  std::string frame = Bytes({0x17, 45, 'j', last ? 1 : 0, item.flagByte}) + name;
+  const auto put = [&frame](uint64_t value, int count) {
+    for (int i = 0; i < count; ++i) frame += static_cast<char>(value >> (8 * i) & 0xFF);
+  };
+  put(static_cast<uint32_t>(item.kopecks), 4);
+  put(std::stoul(item.group), 1);
+  put(std::stoul(item.code), 2);
+  put(static_cast<uint64_t>(item.barcodeNumber), 6);
+  unsigned sum = 0;
+  for (const char c : frame) sum += static_cast<unsigned char>(c);
+  return frame + Bytes({0x19, static_cast<int>(sum >> 8 & 0xFF), static_cast<int>(sum & 0xFF)});
+}
+
 struct Upload {
   TempDir dir;
   std::string db = dir.path() + "/base.tsv";
@@ -153,6 +187,20 @@ TEST(UploadProgram, ShopFileLandsInTheGoodsBaseFieldForField) {
   EXPECT_EQ(upload.result.err, "") << "nothing on standard error when it is not a terminal";
   EXPECT_EQ(upload.base, ExpectedBase(kShop));
   EXPECT_EQ(FrameBauds(upload.simLog), std::vector<std::string>(kShop.size(), "19200"));
+
+  // What went over the line, byte for byte. The first and the last frame are written out,
+  // which also checks ExpectedFrame; it gives the rest.
+  const std::vector<std::string> frames = FramesSeen(upload.simLog);
+  ASSERT_EQ(frames.size(), kShop.size()) << upload.simLog;
+  EXPECT_EQ(frames.front(),
+            "17 2D 6A 00 00 6D 6F 6C 6F 6B 6F 20 33 2C 32 25 20 31 6C 09 20 20 20 20 20 20 20 "
+            "20 20 1E 23 00 00 01 01 00 87 0C AC A6 30 04 19 08 57");
+  EXPECT_EQ(frames.back(),
+            "17 2D 6A 01 00 64 40 62 65 6C 78 20 36 5C 38 20 6D 6D 09 20 20 20 20 20 20 20 20 "
+            "20 20 5E 01 00 00 07 5C 00 00 00 00 00 00 00 19 06 ED");
+  for (size_t n = 0; n < kShop.size(); ++n) {
+    EXPECT_EQ(frames[n], Hex(ExpectedFrame(kShop[n], n + 1 == kShop.size()))) << kShop[n].code;
+  }
   EXPECT_EQ(Lines(upload.simLog, "garbled").size(), 0u);
   // Every line acknowledged, then the bar stays full for one second.
   EXPECT_GE(upload.result.seconds, 1.0);
@@ -214,10 +262,11 @@ TEST(UploadProgram, PortThatDoesNotOpen) {
   const std::string missing = dir.path() + "/no-such-port";
   const struct {
     std::vector<std::string> args;
-    const char* err;
+    std::string err;
   } cases[] = {
-      {{goods}, "OKA PF: ошибка: Не открыт порт COM1\n"},
-      {{"/2", goods}, "OKA PF: ошибка: Не открыт порт COM2\n"},
+      {{goods}, "OKA PF: ошибка: Не открыт порт COM1 (" + missing + ": нет такого устройства)\n"},
+      {{"/2", goods},
+       "OKA PF: ошибка: Не открыт порт COM2 (" + missing + ": нет такого устройства)\n"},
   };
   for (const auto& c : cases) {
     const ProgramResult r =
@@ -297,7 +346,8 @@ TEST(UploadProgram, MessagesStartAtColumnZeroOnATerminal) {
     // The port's message comes while the progress line stands: it is wiped first.
     const ProgramResult r = RunOnTerminal({goods}, {{"TALLY_COM1", missing}});
     EXPECT_EQ(r.exitStatus, 1);
-    const std::string tail = "\r\033[KOKA PF: ошибка: Не открыт порт COM1\r\n";
+    const std::string tail =
+        "\r\033[KOKA PF: ошибка: Не открыт порт COM1 (" + missing + ": нет такого устройства)\r\n";
     ASSERT_GE(r.err.size(), tail.size()) << r.err;
     EXPECT_EQ(r.err.substr(r.err.size() - tail.size()), tail) << r.err;
   }

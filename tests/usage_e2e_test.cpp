@@ -1,13 +1,12 @@
 // The Linux program run as a user runs it: usage text and exit status.
 #include <gtest/gtest.h>
 
-#include "app/command_line.h"
 #include "tally_version.h"
+#include "tests/expected_usage.h"
 #include "tests/program_runner.h"
-#include "text/cp1251.h"
 
 TEST(TallyProgram, UsageOnStandardErrorWithStatus2) {
-  const std::string expected = "OKA PF: " + Cp1251ToUtf8(BuildUsageText());
+  const std::string expected = "OKA PF: " + std::string(kExpectedUsageUtf8);
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{}, {"  "}, {"/2", "/9600"}, {"/R"}}) {
     const ProgramResult r = RunProgram(TALLY_BINARY, args);

@@ -10,6 +10,12 @@ char32_t Cp1251ToCodePoint(unsigned char byte);
 std::string Cp1251ToUtf8(std::string_view text);
 std::u16string Cp1251ToUtf16(std::string_view text);
 
+// The lower-case letter of a Latin capital A..Z; every other byte, Cyrillic letters among
+// them, as it is. Switches and the goods file's markers are matched in either case this way.
+constexpr char LowerLatin(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 // Windows-1251 bytes of a UTF-8 text written in the program's sources; characters that
 // Windows-1251 lacks become "?".
 std::string W1251(std::string_view utf8);

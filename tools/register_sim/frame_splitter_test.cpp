@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/register_sim/sim_test_bytes.h"
+#include "tests/byte_strings.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <functional>
 #include <thread>
 
+#include "tests/byte_strings.h"
 #include "tests/program_runner.h"
 #include "tests/simulator_process.h"
 #include "tools/register_sim/frame_splitter.h"
-#include "tools/register_sim/sim_test_bytes.h"
 
 namespace {
 

@@ -1,0 +1,29 @@
+#include "register/exchange_messages.h"
+
+#include <gtest/gtest.h>
+
+#include "register/frame.h"
+#include "text/cp1251.h"
+
+TEST(ExchangeMessages, FailedAnswerToldByItsResult) {
+  const struct {
+    int32_t result;
+    const char* text;
+  } cases[] = {
+      {kMalformedAnswer, "Неверный ответ от кассы"},
+      {kChecksumMismatch, "Неверный ответ от кассы"},
+      {1, "Возвращен код ошибки  1"},
+      {5, "Возвращен код ошибки  5"},
+      {42, "Возвращен код ошибки  42"},
+      {255, "Возвращен код ошибки  255"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(AnswerFailureText(c.result), W1251(c.text)) << c.result;
+}
+
+TEST(ExchangeMessages, LineTexts) {
+  EXPECT_EQ(PortNotOpenedText("COM1", ""), W1251("Не открыт порт COM1"));
+  EXPECT_EQ(PortNotOpenedText("COM2", ""), W1251("Не открыт порт COM2"));
+  EXPECT_EQ(PortNotOpenedText("COM1", W1251("/dev/ttyUSB0: нет прав доступа")),
+            W1251("Не открыт порт COM1 (/dev/ttyUSB0: нет прав доступа)"));
+  EXPECT_EQ(NoAnswerText(), W1251("Нет ответа от кассы"));
+}

@@ -1,0 +1,397 @@
+// The Linux program as a process: its standard descriptors, signals, the port's settings and
+// the port messages, and file names that look like switches, against register-sim on a
+// pseudo-terminal.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/program_runner.h"
+#include "tests/simulator_process.h"
+#include "text/cp1251.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const std::string kClearFrameHex = "17 0B 63 00 00 00 00 00 19 00 85";
+const std::string kNoPort = "/nonexistent/tally-port";
+
+#define REQUIRE_SIMULATOR(sim) ASSERT_FALSE((sim).slave().empty()) << "register-sim did not start"
+
+SimulatorProcess LoggingSimulator(const std::vector<std::string>& options = {}) {
+  return SimulatorProcess(REGISTER_SIM_BINARY, options, {.ownLog = true});
+}
+
+// A goods file of count simple lines (codes 1..count), Windows-1251, CR LF.
+std::string GoodsFile(int count) {
+  std::string text = "<start>\r\n";
+  for (int n = 1; n <= count; ++n) {
+    const std::string s = std::to_string(n);
+    text += s + "\tItem " + s + "\t\t" + s + ".00\t1\t0\t\r\n";
+  }
+  return text + "<end>\r\n";
+}
+
+std::vector<std::string> LogLines(const std::string& log) {
+  std::vector<std::string> lines;
+  std::istringstream in(log);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The first word of every log line: "frame", "answer", "junk", "garbled".
+std::vector<std::string> LogKinds(const std::string& log) {
+  std::vector<std::string> kinds;
+  for (const std::string& line : LogLines(log)) kinds.push_back(line.substr(0, line.find(' ')));
+  return kinds;
+}
+
+// The device's line settings and exclusive mode, read through a descriptor of its own.
+struct DeviceState {
+  bool read = false;
+  termios settings{};
+  int exclusive = -1;
+};
+
+DeviceState ReadDevice(const std::string& path) {
+  DeviceState state;
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return state;
+  state.read = tcgetattr(fd, &state.settings) == 0 && ioctl(fd, TIOCGEXCL, &state.exclusive) == 0;
+  close(fd);
+  return state;
+}
+
+// Gives the device settings no program would pick by itself: 4800 bit/s, 7 bits with even
+// parity, cooked and echoing; returns them as the device took them.
+termios SetUnusualSettings(const std::string& path) {
+  termios t{};
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return t;
+  tcgetattr(fd, &t);
+  t.c_iflag |= ICRNL | IXON;
+  t.c_oflag |= OPOST | ONLCR;
+  t.c_lflag |= ICANON | ECHO | ISIG;
+  t.c_cflag = (t.c_cflag & ~CSIZE) | CS7 | PARENB;
+  cfsetispeed(&t, B4800);
+  cfsetospeed(&t, B4800);
+  tcsetattr(fd, TCSANOW, &t);
+  tcgetattr(fd, &t);
+  close(fd);
+  return t;
+}
+
+void ExpectSettingsGivenBack(const std::string& device, const termios& before) {
+  const DeviceState after = ReadDevice(device);
+  ASSERT_TRUE(after.read);
+  EXPECT_EQ(after.settings.c_iflag, before.c_iflag);
+  EXPECT_EQ(after.settings.c_oflag, before.c_oflag);
+  EXPECT_EQ(after.settings.c_cflag, before.c_cflag);
+  EXPECT_EQ(after.settings.c_lflag, before.c_lflag);
+  EXPECT_EQ(cfgetospeed(&after.settings), static_cast<speed_t>(B4800));
+  EXPECT_EQ(cfgetispeed(&after.settings), static_cast<speed_t>(B4800));
+  // Root opens an exclusive terminal anyway; the mode itself shows what a user would meet.
+  EXPECT_EQ(after.exclusive, 0);
+}
+
+// A pseudo-terminal, 80 columns wide, that stands for the user's terminal.
+class UserTerminal {
+ public:
+  UserTerminal() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+    slave_ = ptsname(master_);
+    winsize size{};
+    size.ws_col = 80;
+    size.ws_row = 24;
+    ioctl(master_, TIOCSWINSZ, &size);
+  }
+  ~UserTerminal() {
+    if (master_ >= 0) close(master_);
+  }
+  const std::string& slave() const { return slave_; }
+  const std::string& screen() const { return screen_; }
+
+  // Reads what arrives until the text holds what, or until seconds have passed.
+  bool readUntil(const std::string& what, int seconds) {
+    const auto deadline = Clock::now() + std::chrono::seconds(seconds);
+    while (screen_.find(what) == std::string::npos && MsLeft(deadline) > 0) readSome(50);
+    return screen_.find(what) != std::string::npos;
+  }
+  // Reads what arrives within milliseconds of quiet.
+  void drain(int milliseconds) {
+    while (readSome(milliseconds)) {
+    }
+  }
+
+ private:
+  bool readSome(int milliseconds) {
+    pollfd p{master_, POLLIN, 0};
+    if (poll(&p, 1, milliseconds) <= 0) return false;
+    char buffer[4096];
+    const ssize_t n = read(master_, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    screen_.append(buffer, static_cast<size_t>(n));
+    return true;
+  }
+
+  int master_ = -1;
+  std::string slave_;
+  std::string screen_;
+};
+
+}  // namespace
+
+TEST(Process, ASignalDuringTheUploadGivesThePortBackAndEndsTheLine) {
+  const struct {
+    int signal;
+    const char* name;
+  } cases[] = {{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string goods = dir.write("goods.txt", GoodsFile(100));
+    // About 50 ms a line: the run is well under way, far from its end, when the signal comes.
+    SimulatorProcess sim = LoggingSimulator({"--delay", "40"});
+    REQUIRE_SIMULATOR(sim);
+    const termios before = SetUnusualSettings(sim.slave());
+    UserTerminal terminal;
+    ASSERT_FALSE(terminal.slave().empty());
+
+    ChildProcess tally(TALLY_BINARY, {goods},
+                       {.environment = {{"TALLY_COM1", sim.slave()}},
+                        .err = Sink::kFile,
+                        .errFile = terminal.slave()});
+    ASSERT_TRUE(tally.running());
+    ASSERT_TRUE(terminal.readUntil("] 5/100", 20)) << terminal.screen();
+    // Under way: the port is raw at 19200 and exclusive.
+    const DeviceState during = ReadDevice(sim.slave());
+    EXPECT_EQ(cfgetospeed(&during.settings), static_cast<speed_t>(B19200));
+    EXPECT_EQ(during.exclusive, 1);
+
+    kill(tally.pid(), c.signal);
+    EXPECT_EQ(tally.wait(10), 128 + c.signal);
+    terminal.drain(100);
+
+    ExpectSettingsGivenBack(sim.slave(), before);
+    // The progress line stays with its count, and its line is ended.
+    const std::string& screen = terminal.screen();
+    const std::string ending = "/100\033[K\r\n";
+    ASSERT_GE(screen.size(), ending.size()) << screen;
+    EXPECT_EQ(screen.substr(screen.size() - ending.size()), ending) << screen;
+    const size_t lastLine = screen.rfind('\r', screen.size() - 3);
+    EXPECT_EQ(screen.substr(lastLine, 9), "\rOKA PF [") << screen;
+
+    // The lock is gone too: another program takes it at once.
+    const int other = open(sim.slave().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    ASSERT_GE(other, 0);
+    EXPECT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+    close(other);
+  }
+}
+
+TEST(Process, EveryRunGivesThePortItsSettingsBack) {
+  const struct {
+    const char* what;
+    std::vector<std::string> simOptions;
+    bool upload;
+    std::vector<std::string> args;
+    int exitStatus;
+  } cases[] = {
+      {"clear run", {}, false, {"/e"}, 0},
+      {"clear run at 9600", {"--baud", "9600"}, false, {"/9600", "/e"}, 0},
+      {"clear run, error code", {"--error", "1:5"}, false, {"/e"}, 1},
+      {"clear run, no answer", {"--silent", "1"}, false, {"/e"}, 1},
+      {"upload", {}, true, {}, 0},
+      {"upload, error code", {"--error", "2:7"}, true, {}, 1},
+      {"upload, no answer", {"--silent", "3"}, true, {}, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    SimulatorProcess sim = LoggingSimulator(c.simOptions);
+    REQUIRE_SIMULATOR(sim);
+    const termios before = SetUnusualSettings(sim.slave());
+    std::vector<std::string> args = c.args;
+    if (c.upload) args.push_back(dir.write("goods.txt", GoodsFile(4)));
+    const ProgramResult r = RunProgram(TALLY_BINARY, args, {{"TALLY_COM1", sim.slave()}});
+    EXPECT_EQ(r.exitStatus, c.exitStatus) << r.err;
+    EXPECT_FALSE(LogLines(sim.log()).empty());  // the run did reach the register
+    ExpectSettingsGivenBack(sim.slave(), before);
+  }
+}
+
+TEST(Process, ClosedStandardDescriptorsNeverReachThePort) {
+  const struct {
+    const char* what;
+    Sink in, out, err;
+  } closings[] = {
+      {"2>&-", Sink::kNull, Sink::kNull, Sink::kClosed},
+      {">&- 2>&-", Sink::kNull, Sink::kClosed, Sink::kClosed},
+      {"<&- >&- 2>&-", Sink::kClosed, Sink::kClosed, Sink::kClosed},
+  };
+  const struct {
+    const char* what;
+    std::vector<std::string> simOptions;
+    bool upload;
+    int exitStatus;
+    std::vector<std::string> kinds;  // what the register's log must show, nothing else
+  } runs[] = {
+      // The clear run's message comes while the port is still open.
+      {"clear run", {}, false, 0, {"frame", "answer"}},
+      {"clear run, error code", {"--error", "1:5"}, false, 1, {"frame", "answer"}},
+      // So does the upload's message about an error code.
+      {"upload, error code", {"--error", "2:7"}, true, 1, {"frame", "answer", "frame", "answer"}},
+  };
+  for (const auto& closing : closings) {
+    for (const auto& run : runs) {
+      SCOPED_TRACE(std::string(closing.what) + ", " + run.what);
+      TempDir dir;
+      SimulatorProcess sim = LoggingSimulator(run.simOptions);
+      REQUIRE_SIMULATOR(sim);
+      std::vector<std::string> args{"/e"};
+      if (run.upload) args = {dir.write("goods.txt", GoodsFile(3))};
+      ChildProcess tally(TALLY_BINARY, args,
+                         {.environment = {{"TALLY_COM1", sim.slave()}},
+                          .out = closing.out,
+                          .err = closing.err,
+                          .in = closing.in});
+      ASSERT_TRUE(tally.running());
+      EXPECT_EQ(tally.wait(30), run.exitStatus);
+      usleep(100000);  // time for stray bytes to reach the simulator's log
+      sim.stop();
+      EXPECT_EQ(LogKinds(sim.log()), run.kinds) << sim.log();
+    }
+  }
+}
+
+TEST(Process, AReaderThatHasGoneDoesNotChangeTheExitStatus) {
+  // tally /e 2>&1 | true, and the same for the other outcomes.
+  const struct {
+    const char* what;
+    std::vector<std::string> simOptions;
+    std::string com1;
+    int exitStatus;
+  } cases[] = {
+      {"cleared", {}, "", 0},
+      {"error code", {"--error", "1:5"}, "", 1},
+      {"no port", {}, kNoPort, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SimulatorProcess sim = LoggingSimulator(c.simOptions);
+    REQUIRE_SIMULATOR(sim);
+    const std::string com1 = c.com1.empty() ? sim.slave() : c.com1;
+    ChildProcess tally(TALLY_BINARY, {"/e"},
+                       {.environment = {{"TALLY_COM1", com1}},
+                        .out = Sink::kBrokenPipe,
+                        .err = Sink::kBrokenPipe});
+    ASSERT_TRUE(tally.running());
+    EXPECT_EQ(tally.wait(30), c.exitStatus);
+  }
+}
+
+TEST(Process, FileNamesThatLookLikeSwitches) {
+  // Each is one argument naming a real goods file: the upload runs on COM1, never the clear
+  // run and never COM2.
+  const char* names[] = {
+      "x/e", "Exports/e 2025.txt", "data/2 shop.txt", "srv/data/E", "a/e/2 b.txt",
+  };
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    const std::filesystem::path file = std::filesystem::path(dir.path()) / name;
+    std::filesystem::create_directories(file.parent_path());
+    dir.write(name, GoodsFile(2));
+    SimulatorProcess sim = LoggingSimulator();
+    REQUIRE_SIMULATOR(sim);
+    const ProgramResult r = RunProgram(TALLY_BINARY, {file.string()},
+                                       {{"TALLY_COM1", sim.slave()}, {"TALLY_COM2", kNoPort}});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    sim.stop();
+    const std::vector<std::string> lines = LogLines(sim.log());
+    ASSERT_EQ(lines.size(), 4u) << sim.log();
+    // Two item commands ("j" is 6A), no clear command.
+    EXPECT_EQ(lines[0].substr(0, 22), "frame 1 19200 17 2D 6A") << lines[0];
+    EXPECT_EQ(lines[2].substr(0, 22), "frame 2 19200 17 2D 6A") << lines[2];
+  }
+}
+
+TEST(Process, SwitchesGluedToTheNameStillCount) {
+  TempDir dir;
+  // Whole-unit prices: with "/r" not taken, "150" would be refused.
+  const std::string goods =
+      dir.write("goods.txt", "<start>\r\n1\tA\t\t150\t1\t0\t\r\n2\tB\t\t20\t1\t0\t\r\n<end>\r\n");
+  SimulatorProcess sim = LoggingSimulator();
+  REQUIRE_SIMULATOR(sim);
+  const ProgramResult r = RunProgram(TALLY_BINARY, {goods + "/2/9600", "/R"},
+                                     {{"TALLY_COM1", kNoPort}, {"TALLY_COM2", sim.slave()}});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  sim.stop();
+  EXPECT_EQ(LogKinds(sim.log()), (std::vector<std::string>{"frame", "answer", "frame", "answer"}));
+}
+
+TEST(Process, PortMessagesNameTheDeviceAndTheReason) {
+  TempDir dir;
+  const std::string plainFile = dir.write("plain", "x");
+  const std::string socketPath = dir.path() + "/socket";
+  const int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  SimulatorProcess sim = LoggingSimulator();
+  REQUIRE_SIMULATOR(sim);
+
+  struct Case {
+    std::string device;
+    std::string reason;
+  };
+  std::vector<Case> cases = {
+      {dir.path() + "/ttyUSB0", "нет такого устройства"},
+      {socketPath, "нет такого устройства"},  // opens with ENXIO
+      {plainFile, "это не последовательный порт"},
+      {"/dev/null", "это не последовательный порт"},
+      {sim.slave(), "порт занят другой программой"},  // locked below
+  };
+  // Opening for writing a read-only kernel attribute fails with EACCES even for root, as a
+  // serial device does for a user outside its group.
+  if (access("/sys/kernel/uevent_seqnum", F_OK) == 0) {
+    cases.push_back({"/sys/kernel/uevent_seqnum", "нет прав доступа"});
+  }
+  const int holder = open(sim.slave().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+  const std::string goods = dir.write("goods.txt", GoodsFile(2));
+  for (const Case& c : cases) {
+    for (const auto& [args, port] :
+         {std::pair{std::vector<std::string>{"/e"}, "COM1"}, {{"/2", goods}, "COM2"}}) {
+      SCOPED_TRACE(c.device + " " + port);
+      const ProgramResult r =
+          RunProgram(TALLY_BINARY, args, {{"TALLY_COM1", c.device}, {"TALLY_COM2", c.device}});
+      EXPECT_EQ(r.exitStatus, 1);
+      EXPECT_EQ(r.err, std::string("OKA PF: ошибка: Не открыт порт ") + port + " (" + c.device +
+                           ": " + c.reason + ")\n");
+    }
+  }
+  close(holder);
+  close(listener);
+  sim.stop();
+  EXPECT_EQ(sim.log(), "");  // nothing reached the register
+  std::string left = ReadFileBytes(plainFile);
+  EXPECT_EQ(left, "x");
+}
