@@ -1,11 +1,32 @@
+#include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "app/process_posix.h"
+#include "app/program_help.h"
 #include "app/run_control.h"
 
-// The arguments joined with single blanks form the command-line text.
+namespace {
+
+void PrintToStandardOutput(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+// The arguments joined with single blanks form the command-line text. "--version" or
+// "--help" alone on the line prints to standard output instead, as Linux programs do.
 int main(int argc, char** argv) {
   PrepareProcess();
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    PrintToStandardOutput(VersionText());
+    return 0;
+  }
+  if (argc == 2 && std::string_view(argv[1]) == "--help") {
+    PrintToStandardOutput(LinuxHelpText());
+    return 0;
+  }
   std::string arguments;
   for (int i = 1; i < argc; ++i) {
     if (i > 1) arguments += ' ';

@@ -6,6 +6,7 @@
 #include "app/run_clock.h"
 #include "app/run_state.h"
 #include "app/ui_pump.h"
+#include "app/wire_trace.h"
 #include "goods/goods_file.h"
 #include "goods/goods_table.h"
 #include "register/clear_exchange.h"
@@ -30,35 +31,31 @@ int32_t RunStateOf(ExchangeOutcome outcome) {
   return FailureShown;
 }
 
-}  // namespace
-
-int RunTally(std::string_view arguments) {
+// The run itself, on the serial line and through the message sink it is handed.
+int RunWith(std::string_view arguments, SerialLine& line, const MessageSink& show) {
   Goods.create();
   const RunOptions options = ParseCommandLine(arguments);
-  // The one serial line of the run. After the clear run it stays open until the process
-  // ends; after the upload run it is closed once the window has gone.
-  static SerialPort port;
 
   // The 1 ms timer for the answer wait runs from before the port opens until after the last
   // answer or the final pause: a message of the exchange comes after its last answer, and
   // the timer is given back before the message waits for the user.
-  const MessageSink showAfterClock = [](const std::string& text, uint32_t style) {
+  const MessageSink showAfterClock = [&show](const std::string& text, uint32_t style) {
     EndFineClock();
-    ShowMessage(text, style);
+    show(text, style);
   };
 
   if (options.clearDatabase) {
     BeginFineClock();
     RunState = RunStateOf(ClearGoodsBase(options.port, static_cast<uint32_t>(options.baudRate),
-                                         port, PlatformPollHooks(), showAfterClock));
+                                         line, PlatformPollHooks(), showAfterClock));
     EndFineClock();
     return RunState == NoMessage ? kExitCompleted : kExitFailure;
   }
   if (options.goodsFileName.empty()) {
-    ShowMessage(BuildUsageText(), kIconInformation);
+    show(BuildUsageText(), kIconInformation);
     return kExitUsage;
   }
-  if (!ReadGoodsFile(options.goodsFileName, options.wholeUnitPrices, Goods, ShowMessage)) {
+  if (!ReadGoodsFile(options.goodsFileName, options.wholeUnitPrices, Goods, show)) {
     return kExitFailure;
   }
 
@@ -66,10 +63,24 @@ int RunTally(std::string_view arguments) {
   ProgressWindow::showModal([&](ProgressView& view, const PollHooks& hooks) {
     BeginFineClock();
     RunState =
-        RunStateOf(UploadExchange::run(view, Goods, options.port, port, hooks, showAfterClock));
+        RunStateOf(UploadExchange::run(view, Goods, options.port, line, hooks, showAfterClock));
     EndFineClock();
   });
-  port.close();
-  if (RunState == NoAnswer) ShowMessage(NoAnswerText(), kIconError);
+  line.close();
+  if (RunState == NoAnswer) show(NoAnswerText(), kIconError);
   return RunState == NoMessage ? kExitCompleted : kExitFailure;
+}
+
+}  // namespace
+
+int RunTally(std::string_view arguments) {
+  // The one serial line of the run. After the clear run it stays open until the process
+  // ends; after the upload run it is closed once the window has gone.
+  static SerialPort port;
+  // TALLY_TRACE: the line and the messages pass by the trace on their way.
+  WireTrace trace = StartWireTrace();
+  TracedLine line(port, trace);
+  const int status = RunWith(arguments, line, TracedMessages(trace, ShowMessage));
+  trace.finish(status);
+  return status;
 }

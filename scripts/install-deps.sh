@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 # TALLY.EXE for 64- and 32-bit Windows
   wine wine64 xvfb                        # the Windows tests under Wine on a virtual display
   locales python3
+  dpkg-dev file unzip groff-base          # the packages: shlibdeps, their checks, manual pages
 )
 missing=()
 for p in "${packages[@]}"; do

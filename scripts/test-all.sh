@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every program (Linux, Linux with sanitizers, Windows x86_64
-# and i686) and runs every test: the Linux ones natively, the Windows ones under Wine.
+# and i686) and runs every test: the Linux ones natively, the Windows ones under Wine; then
+# builds the packages and checks them as a user gets them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,3 +23,7 @@ for preset in windows-x64 windows-x86 linux-sanitize linux; do
   echo "=== test: $preset"
   ctest --preset "$preset"
 done
+
+echo "=== packages"
+scripts/package.sh
+bash tests/package/check_packages.sh dist build/windows-x64/ui_robot.exe

@@ -95,4 +95,35 @@ clear_case "TALLY_COM1=COM257" com1 "" "/e" error "Не открыт порт CO
 clear_case "TALLY_COM2 names a file, with /2" com2 "" "/2 /e" error "Не открыт порт COM2" 1 "" \
   TALLY_COM2=port2
 
+# The wire trace: TALLY_TRACE names a file (a Windows path), and the run appends its record to
+# it in UTF-8 with CR LF line ends: the frame and the answer that led to the message.
+begin_case "wire trace"
+point_port com2 none
+if start_sim --error 1:5; then
+  point_port com1 "$sim_device"
+  trace=$work/trace.txt
+  printf 'earlier record\r\n' >"$trace"
+  TALLY_TRACE=$(winpath "$trace")
+  export TALLY_TRACE
+  run_tally -- /e
+  unset TALLY_TRACE
+  expect "the boxes" "$(boxes)" "warning Возвращен код ошибки  5"
+  expect "the exit status" "$status" 1
+  lines=$(tr -d '\r' <"$trace")
+  expect "the earlier record kept" "$(head -1 <<<"$lines")" "earlier record"
+  expect_true "the record's head: $(sed -n 2p <<<"$lines")" \
+    grep -qE '^=== [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8}  tally [0-9]+\.[0-9]+\.[0-9]+$' <<<"$(sed -n 2p <<<"$lines")"
+  expect_true "the command line" grep -qE '^command line: .*TALLY\.EXE.* /e$' <<<"$lines"
+  expect_true "the port opened" grep -qE '^ +[0-9]+ ms  open COM1 \(.*COM1\): opened$' <<<"$lines"
+  expect_true "the line settings" grep -qE '^ +[0-9]+ ms  line settings: 19200 bit/s, 8 data bits, no parity, 1 stop bit' <<<"$lines"
+  expect "the frames sent" "$(sed -nE 's/^ +[0-9]+ ms  sent      //p' <<<"$lines")" \
+    "17 0b 63 00 00 00 00 00 19 00 85"
+  expect "the answer bytes" "$(sed -nE 's/^ +[0-9]+ ms  poll +[0-9]+  //p' <<<"$lines" | tr '\n' ' ')" \
+    "18 00 00 05 19 00 1d "
+  expect "the outcome" "$(grep -E 'message|exit status' <<<"$lines" | sed -E 's/^ +[0-9]+ ms  //')" \
+    "message (warning): Возвращен код ошибки  5
+exit status 1"
+  expect "lines ending in CR LF" "$(grep -c $'\r$' "$trace")" "$(wc -l <"$trace")"
+fi
+
 wine_session_report

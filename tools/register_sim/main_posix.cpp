@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "tally_version.h"
 #include "tools/register_sim/frame_splitter.h"
 #include "tools/register_sim/goods_base.h"
 #include "tools/register_sim/sim_options.h"
@@ -401,6 +402,10 @@ int main(int argc, char** argv) {
   for (const std::string& arg : args) {
     if (arg == "--help" || arg == "-h") {
       std::fputs(SimUsage().c_str(), stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::fputs("register-sim " TALLY_VERSION_TEXT "\n", stdout);
       return 0;
     }
   }

@@ -177,5 +177,6 @@ std::string SimUsage() {
          "  --exit-after N    exit after dealing with N frames\n"
          "  --handshake LIST  with --pty: start the line with xonxoff and/or rtscts on\n"
          "                    (comma-separated) and log its handshake at every frame\n"
-         "  --answer-bytes F:S  answer bytes 1 and 2 (hexadecimal, default 00:00)\n";
+         "  --answer-bytes F:S  answer bytes 1 and 2 (hexadecimal, default 00:00)\n"
+         "  --version         print the version and exit\n";
 }
