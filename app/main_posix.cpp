@@ -1,13 +1,35 @@
+#include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "app/process_posix.h"
+#include "app/program_help.h"
 #include "app/run_control.h"
 #include "text/text_encoding.h"
 
-// The arguments joined with single blanks form the command-line text. They come in UTF-8;
-// the program's text is Windows-1251, while the file is opened by the name's own bytes.
+namespace {
+
+void PrintToStandardOutput(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+// The arguments joined with single blanks form the command-line text. "--version" or
+// "--help" alone on the line prints to standard output instead, as Linux programs do. The
+// arguments come in UTF-8; the program's text is Windows-1251, while the file is opened by
+// the name's own bytes.
 int main(int argc, char** argv) {
   PrepareProcess();
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    PrintToStandardOutput(VersionText());
+    return 0;
+  }
+  if (argc == 2 && std::string_view(argv[1]) == "--help") {
+    PrintToStandardOutput(LinuxHelpText());
+    return 0;
+  }
   std::string arguments;
   for (int i = 1; i < argc; ++i) {
     if (i > 1) arguments += ' ';

@@ -3,8 +3,10 @@
 #include "app/command_line.h"
 #include "app/message.h"
 #include "app/progress_window.h"
+#include "app/run_clock.h"
 #include "app/run_state.h"
 #include "app/ui_pump.h"
+#include "app/wire_trace.h"
 #include "goods/goods_file.h"
 #include "goods/goods_table.h"
 #include "register/clear_exchange.h"
@@ -29,38 +31,63 @@ int32_t RunStateOf(ExchangeOutcome outcome) {
   return FailureShown;
 }
 
-}  // namespace
-
-int RunTally(std::string_view arguments) { return RunTally(arguments, arguments); }
-
-int RunTally(std::string_view arguments, std::string_view systemArguments) {
+// The run itself, on the serial line and through the message sink it is handed; the goods
+// file is opened by its name as it stands in systemArguments.
+int RunWith(std::string_view arguments, std::string_view systemArguments, SerialLine& line,
+            const MessageSink& show) {
   Goods.create();
   const RunOptions options = ParseCommandLine(arguments);
-  // The one serial line of the run. After the clear run it stays open until the process
-  // ends; after the upload run it is closed once the window has gone.
-  static SerialPort port;
+
+  // The 1 ms timer for the answer wait runs from before the port opens until after the last
+  // answer or the final pause: a message of the exchange comes after its last answer, and
+  // the timer is given back before the message waits for the user.
+  const MessageSink showAfterClock = [&show](const std::string& text, uint32_t style) {
+    EndFineClock();
+    show(text, style);
+  };
 
   if (options.clearDatabase) {
+    BeginFineClock();
     RunState = RunStateOf(ClearGoodsBase(options.port, static_cast<uint32_t>(options.baudRate),
-                                         port, PlatformPollHooks(), ShowMessage));
+                                         line, PlatformPollHooks(), showAfterClock));
+    EndFineClock();
     return RunState == NoMessage ? kExitCompleted : kExitFailure;
   }
   if (options.goodsFileName.empty()) {
-    ShowMessage(BuildUsageText(), kIconInformation);
+    show(BuildUsageText(), kIconInformation);
     return kExitUsage;
   }
   // Switches, blanks and quotes are ASCII, which both forms hold alike and in the same order,
   // so the same name is found in both.
   const std::string path = ParseCommandLine(systemArguments).goodsFileName;
-  if (!ReadGoodsFileAt(path, options.goodsFileName, options.wholeUnitPrices, Goods, ShowMessage)) {
+  if (!ReadGoodsFileAt(path, options.goodsFileName, options.wholeUnitPrices, Goods, show)) {
     return kExitFailure;
   }
 
   RunState = NoMessage;
   ProgressWindow::showModal([&](ProgressView& view, const PollHooks& hooks) {
-    RunState = RunStateOf(UploadExchange::run(view, Goods, options.port, port, hooks, ShowMessage));
+    BeginFineClock();
+    RunState =
+        RunStateOf(UploadExchange::run(view, Goods, options.port, line, hooks, showAfterClock));
+    EndFineClock();
   });
-  port.close();
-  if (RunState == NoAnswer) ShowMessage(NoAnswerText(), kIconError);
+  line.close();
+  if (RunState == NoAnswer) show(NoAnswerText(), kIconError);
   return RunState == NoMessage ? kExitCompleted : kExitFailure;
+}
+
+}  // namespace
+
+int RunTally(std::string_view arguments) { return RunTally(arguments, arguments); }
+
+int RunTally(std::string_view arguments, std::string_view systemArguments) {
+  // The one serial line of the run. After the clear run it stays open until the process
+  // ends; after the upload run it is closed once the window has gone.
+  static SerialPort port;
+  // TALLY_TRACE: the line and the messages pass by the trace on their way.
+  WireTrace trace = StartWireTrace();
+  TracedLine line(port, trace);
+  const int status = RunWith(arguments, systemArguments, line, TracedMessages(trace, ShowMessage));
+  trace.finish(status);
+  return status;
 }

@@ -23,6 +23,8 @@ class SerialPort final : public SerialLine {
 
   bool isOpen() const { return handle_ != kClosed; }
   const std::string& portName() const { return portName_; }
+  // The open device: a HANDLE on Windows, a file descriptor on Linux.
+  intptr_t nativeHandle() const { return handle_; }
 
  private:
   static constexpr intptr_t kClosed = -1;
@@ -31,6 +33,8 @@ class SerialPort final : public SerialLine {
   std::string openFailure_;  // Linux: "<device>: <reason>" after a failed open
 };
 
-// Linux: the device that stands for "COM1" or "COM2" (TALLY_COM1 / TALLY_COM2, else
-// /dev/ttyS0 / /dev/ttyS1). Windows: the name itself.
+// The device that stands for "COM1" or "COM2". Linux: TALLY_COM1 / TALLY_COM2, else
+// /dev/ttyS0 / /dev/ttyS1. Windows: "\\.\COM<n>" when TALLY_COM1 / TALLY_COM2 holds
+// "COM<n>", the name itself when the variable is unset or empty, and an empty string (no
+// port: nothing is opened) for any other value.
 std::string SerialDevicePath(const std::string& portName);

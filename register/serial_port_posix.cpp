@@ -15,6 +15,7 @@
 #include <array>
 #include <atomic>
 
+#include "register/port_device.h"
 #include "register/serial_port.h"
 #include "text/cp1251.h"
 
@@ -52,19 +53,11 @@ void ChangeSettings(int fd, Change change) {
 }  // namespace
 
 std::string SerialDevicePath(const std::string& portName) {
-  const char* variable = nullptr;
-  const char* fallback = nullptr;
-  if (portName == "COM1") {
-    variable = "TALLY_COM1";
-    fallback = "/dev/ttyS0";
-  } else if (portName == "COM2") {
-    variable = "TALLY_COM2";
-    fallback = "/dev/ttyS1";
-  } else {
-    return portName;
-  }
-  const char* chosen = getenv(variable);
-  return chosen != nullptr && *chosen != '\0' ? chosen : fallback;
+  const std::string variable = PortVariableName(portName);
+  if (variable.empty()) return portName;
+  const char* chosen = getenv(variable.c_str());
+  if (chosen != nullptr && *chosen != '\0') return chosen;
+  return portName == "COM1" ? "/dev/ttyS0" : "/dev/ttyS1";
 }
 
 std::string PortFailureReason(int error) {

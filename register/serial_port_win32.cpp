@@ -2,7 +2,9 @@
 #include <windows.h>
 
 #include <climits>
+#include <cstdlib>
 
+#include "register/port_device.h"
 #include "register/serial_port.h"
 
 namespace {
@@ -13,6 +15,12 @@ HANDLE Handle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 // CE_RXOVER | CE_OVERRUN | CE_FRAME | CE_TXFULL | CE_IOE. Parity errors and breaks do not
 // count.
 constexpr DWORD kLineErrors = 0x050B;
+
+// A write that the line does not take within its time ends as a failed send instead of
+// holding the program: two seconds, plus two milliseconds a byte (about four times what a
+// byte takes at 9600 bit/s).
+constexpr DWORD kWriteTimeoutMs = 2000;
+constexpr DWORD kWriteTimeoutPerByteMs = 2;
 
 // One read-modify-write of the device control block; a refused change is dropped.
 template <typename Change>
@@ -26,15 +34,22 @@ void ChangeState(HANDLE port, Change change) {
 
 }  // namespace
 
-std::string SerialDevicePath(const std::string& portName) { return portName; }
+std::string SerialDevicePath(const std::string& portName) {
+  const std::string variable = PortVariableName(portName);
+  const char* chosen = variable.empty() ? nullptr : getenv(variable.c_str());
+  return WindowsPortDevice(portName, chosen).value_or(std::string());
+}
 
 SerialPort::~SerialPort() { close(); }
 
 bool SerialPort::open(const std::string& portName) {
   close();
   portName_ = portName;
-  // The plain name, no sharing: a port that another program holds fails to open.
-  const HANDLE port = CreateFileA(portName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+  // A TALLY_COM1 / TALLY_COM2 that names no port opens nothing: not even a file by that name.
+  const std::string device = SerialDevicePath(portName);
+  if (device.empty()) return false;
+  // No sharing: a port that another program holds fails to open.
+  const HANDLE port = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (port == INVALID_HANDLE_VALUE) return false;
   handle_ = reinterpret_cast<intptr_t>(port);
@@ -67,15 +82,50 @@ void SerialPort::configure(const PortSettings& settings) {
   if (GetCommProperties(port, &properties)) {
     SetupComm(port, settings.receiveQueue, properties.dwCurrentTxQueue);
   }
+  // 7. A line for binary frames. Every byte value passes: no software handshake either way
+  // (answers and frames hold 0x11 and 0x13 in sums, prices and codes, which XON/XOFF would
+  // swallow or stop on), no stripping of zero bytes, no replacement of bytes with parity
+  // errors, and a line error does not cancel reads and writes. The hardware handshake
+  // (CTS, DSR, DTR, RTS) stays as the port has it: a register may need it.
+  ChangeState(port, [](DCB& dcb) {
+    dcb.fBinary = TRUE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fAbortOnError = FALSE;
+  });
+  // Reads return at once with what is waiting; a write that the line never takes (a
+  // hardware handshake that never lets the bytes go) ends after its time-out, and the
+  // answer wait then ends the run as any missing answer does.
+  COMMTIMEOUTS timeouts{};
+  timeouts.ReadIntervalTimeout = MAXDWORD;
+  timeouts.ReadTotalTimeoutMultiplier = 0;
+  timeouts.ReadTotalTimeoutConstant = 0;
+  timeouts.WriteTotalTimeoutMultiplier = kWriteTimeoutPerByteMs;
+  timeouts.WriteTotalTimeoutConstant = kWriteTimeoutMs;
+  SetCommTimeouts(port, &timeouts);
 }
 
 bool SerialPort::send(const std::string& bytes) {
   if (!isOpen()) return false;
   if (bytes.size() > MAXDWORD) return false;
-  DWORD written = 0;
-  const BOOL ok =
-      WriteFile(Handle(handle_), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  return ok && written == bytes.size();
+  const HANDLE port = Handle(handle_);
+  const DWORD size = static_cast<DWORD>(bytes.size());
+  // One synchronous write normally takes every byte. One that ends with only part of them (its
+  // time-out ran out, or the driver gave up early on a line that was briefly not ready) is
+  // followed by another for the rest, for as long as the write's time-out allows in all.
+  const DWORD limit = kWriteTimeoutMs + kWriteTimeoutPerByteMs * size;
+  const DWORD start = GetTickCount();
+  DWORD sent = 0;
+  while (sent < size) {
+    DWORD written = 0;
+    if (!WriteFile(port, bytes.data() + sent, size - sent, &written, nullptr)) break;
+    sent += written;
+    if (sent < size && GetTickCount() - start >= limit) break;
+    if (sent < size && written == 0) Sleep(1);
+  }
+  return sent == size;
 }
 
 int32_t SerialPort::bytesWaiting() {

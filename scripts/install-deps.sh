@@ -9,6 +9,7 @@ packages=(
   wine wine64 xvfb                        # the Windows tests under Wine on a virtual display
   locales python3
   clang-14 libclang-rt-14-dev             # the libFuzzer harnesses (scripts/fuzz.sh)
+  dpkg-dev file unzip groff-base          # the packages: shlibdeps, their checks, manual pages
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -22,6 +23,17 @@ if ((${#missing[@]})); then
   "${sudo[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
     "${missing[@]}" >/dev/null
+fi
+
+# The 32-bit Wine, for the i686 TALLY.EXE: one 64-bit prefix then runs both programs.
+if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+  echo "Installing: wine32:i386"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo[@]}" dpkg --add-architecture i386
+  fi
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+    wine32:i386 >/dev/null
 fi
 
 # Wine shows the Russian texts with the Windows-1251 ANSI code page under this locale.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every program (Linux, Linux with sanitizers, Windows x86_64
 # and i686) and runs every test: the Linux ones natively, the Windows ones under Wine; then
-# runs each fuzzing harness for about 30 seconds.
+# builds the packages and checks them as a user gets them; then runs each fuzzing harness for
+# about 30 seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,11 +18,16 @@ for preset in "${presets[@]}"; do
   cmake --build --preset "$preset"
 done
 
-# The Windows build's tests first: some Linux-hosted tests drive TALLY.EXE under Wine.
-for preset in windows-x64 linux-sanitize linux; do
+# The Windows builds' tests first (the unit tests of both programs under Wine); then the Linux
+# ones, among them the Wine end-to-end suites of the x86-64 and the i686 TALLY.EXE.
+for preset in windows-x64 windows-x86 linux-sanitize linux; do
   echo "=== test: $preset"
   ctest --preset "$preset"
 done
+
+echo "=== packages"
+scripts/package.sh
+bash tests/package/check_packages.sh dist build/windows-x64/ui_robot.exe
 
 # A short fuzzing run of each harness from its seed corpus (scripts/fuzz.sh, preset "fuzz").
 echo "=== fuzz"

@@ -24,4 +24,26 @@ if [[ ! -f $WINEPREFIX/system.reg ]]; then
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
-exec "$wine" "$exe" "$@"
+if [[ -z ${TALLY_TEST_PORT:-} ]]; then
+  exec "$wine" "$exe" "$@"
+fi
+# TALLY_TEST_PORT (COM9, say) stands for a pseudo-terminal that sends back what it receives,
+# for the serial port's tests; it lives as long as the program runs.
+port=${TALLY_TEST_PORT,,}
+device_file=$(mktemp)
+python3 "$(dirname "$0")/../tests/wine/pty_loopback.py" >"$device_file" </dev/null &
+loopback=$!
+for _ in $(seq 100); do
+  [[ -s $device_file ]] && break
+  sleep 0.05
+done
+ln -sfn "$(head -1 "$device_file")" "$WINEPREFIX/dosdevices/$port"
+rm -f "$device_file"
+status=0
+"$wine" "$exe" "$@" || status=$?
+# The Wine server holds the terminal as its own: ending the line under it would hang it up.
+timeout 60 wineserver -w || true
+kill "$loopback" 2>/dev/null
+wait "$loopback" 2>/dev/null || true
+rm -f "$WINEPREFIX/dosdevices/$port"
+exit "$status"

@@ -4,12 +4,15 @@
 - exports INITCOMCTL32 and GETSYSFILEVER under exactly these names (no @N decoration);
 - GUI subsystem;
 - imports only from system DLLs (no C++ runtime DLL beside the exe, and no COMCTL32, which
-  the program loads by name at run time);
+  the program loads by name at run time); winmm for the 1 ms timer;
+- does not import SetProcessInformation, which Windows before 8 lacks (the program looks it
+  up at run time and starts without it);
 - bitmap 2: 218 x 170, 8 bits per pixel, 256-entry colour table, uncompressed, bottom-up,
   its bottom six rows one plain light colour;
-- icon group with 32 x 32 and 16 x 16 images in 16 colours; version information.
+- icon group with 32 x 32 and 16 x 16 images in 16 colours; version information, and with
+  --version X.Y.Z its file and product version, numbers and texts alike.
 
-Usage: check_windows_exe.py [--skip-missing] TALLY.EXE...
+Usage: check_windows_exe.py [--skip-missing] [--version X.Y.Z] TALLY.EXE...
 Exports, imports and subsystem come from the MinGW objdump ("objdump -p"); the resources are
 read from the file's resource section. Exits 77 when --skip-missing is given and none of the
 files exists (the Windows builds have not been made), 1 on a failed check.
@@ -21,7 +24,9 @@ import struct
 import subprocess
 import sys
 
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "version.dll", "msvcrt.dll", "advapi32.dll"}
+SYSTEM_DLLS = {
+    "kernel32.dll", "user32.dll", "gdi32.dll", "version.dll", "msvcrt.dll", "advapi32.dll", "winmm.dll",
+}
 EXPORTS = {"INITCOMCTL32", "GETSYSFILEVER"}
 RT_ICON, RT_BITMAP, RT_GROUP_ICON, RT_VERSION = 3, 2, 14, 16
 
@@ -112,6 +117,16 @@ def check_objdump(checks, path, tool):
     dlls = {line.split(":", 1)[1].strip().lower() for line in text.splitlines() if "DLL Name:" in line}
     checks.expect(bool(dlls) and dlls <= SYSTEM_DLLS, "imports only system DLLs (%s)" % ", ".join(sorted(dlls)))
     checks.expect("comctl32.dll" not in dlls, "COMCTL32 is not imported")
+    imported = set()
+    for line in text.splitlines():
+        parts = line.split()
+        # "<address> <hint> <name>" lines of the import tables
+        if len(parts) == 3 and parts[1].isdigit():
+            imported.add(parts[2])
+    checks.expect("timeBeginPeriod" in imported and "timeEndPeriod" in imported,
+                  "the 1 ms timer calls are imported from winmm")
+    checks.expect("SetProcessInformation" not in imported,
+                  "SetProcessInformation is not imported (looked up at run time)")
 
 
 def check_bitmap(checks, data):
@@ -152,7 +167,28 @@ def check_icons(checks, resources):
     checks.expect(kind == 1 and sorted(sizes) == [(16, 16), (32, 32)], "icon group holds 32 x 32 and 16 x 16 (%s)" % sizes)
 
 
-def check(path):
+def check_version(checks, data, version):
+    """The fixed file information and the version strings carry the project's version."""
+    signature = data.find(struct.pack("<I", 0xFEEF04BD))
+    checks.expect(signature >= 0, "fixed file information present")
+    if signature < 0:
+        return
+    file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<IIII", data, signature + 8)
+    parts = [int(p) for p in version.split(".")] + [0] * 4
+    ms, ls = parts[0] << 16 | parts[1], parts[2] << 16 | parts[3]
+    checks.expect((file_ms, file_ls) == (ms, ls), "file version is %s" % version)
+    checks.expect((product_ms, product_ls) == (ms, ls), "product version is %s" % version)
+    for key in ("FileVersion", "ProductVersion"):
+        entry = (key + "\0").encode("utf-16-le")
+        at = data.find(entry)
+        value_at = at + len(entry)
+        value_at += (4 - value_at % 4) % 4  # the value starts on a 32-bit boundary
+        expected = (version + "\0").encode("utf-16-le")
+        checks.expect(at >= 0 and data[value_at:value_at + len(expected)] == expected,
+                      "%s text is %s" % (key, version))
+
+
+def check(path, version=None):
     checks = Checks(path)
     with open(path, "rb") as f:
         pe = PeFile(f.read())
@@ -166,11 +202,18 @@ def check(path):
         check_bitmap(checks, resources[(RT_BITMAP, 2)])
     check_icons(checks, resources)
     checks.expect((RT_VERSION, 1) in resources, "version information present")
+    if version and (RT_VERSION, 1) in resources:
+        check_version(checks, resources[(RT_VERSION, 1)], version)
     return checks
 
 
 def main(argv):
     skip_missing = "--skip-missing" in argv
+    version = None
+    if "--version" in argv:
+        at = argv.index("--version")
+        version = argv[at + 1]
+        argv = argv[:at] + argv[at + 2:]
     paths = [a for a in argv if a != "--skip-missing"]
     present = [p for p in paths if os.path.exists(p)]
     for p in paths:
@@ -179,7 +222,7 @@ def main(argv):
     if not present:
         print("no Windows build of TALLY.EXE found: skipped (build the windows-x64 or windows-x86 preset)")
         return 77 if skip_missing else 1
-    results = [check(p) for p in present]
+    results = [check(p, version) for p in present]
     passed = sum(r.passes for r in results)
     failed = sum(r.failures for r in results)
     print("%d passed, %d failed" % (passed, failed))

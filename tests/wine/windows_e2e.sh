@@ -105,6 +105,11 @@ expect_final_pause() {
     "$(elapsed " pos=$((n - 1))\$" ' gone$')" 1000 2500
 }
 
+# expect_clock: the 1 ms timer was asked for once and given back once (the runs that open
+# the port); expect_no_clock: never asked for (the runs that end before the port).
+expect_clock() { expect "the timer requests" "$clock" "timeBeginPeriod(1) timeEndPeriod(1)"; }
+expect_no_clock() { expect "the timer requests" "$clock" ""; }
+
 # The bar positions seen (PBM_GETPOS), one per line.
 positions() { observed bar | sed -n 's/^bar range=.* pos=//p'; }
 
@@ -135,6 +140,7 @@ expect "the usage text, credit line aside" "$(sed '3s/.*/@/' <<<"$usage")" "$usa
 expect "the boxes" "$(boxes)" "information $(printf '%s\n' "$usage" | awk '{ printf "%s\\n", $0 }')"
 expect "the exit status" "$status" 2
 expect "the progress window" "$(observed window)" ""
+expect_no_clock
 
 # --- an upload of the example goods file ---------------------------------------------------
 begin_case "upload of examples/goods.txt"
@@ -146,6 +152,7 @@ expect "the exit status" "$status" 0
 expect "the boxes" "$(boxes)" ""
 expect_frames "$goods/goods.txt"
 expect_base "$goods/goods.txt"
+expect_clock
 keep_screenshot progress-window progress-window.png
 
 # The window: styles, size, place. Wine adds WS_VISIBLE (the window is shown) and
@@ -214,6 +221,7 @@ run_tally -- "$(winpath "$goods/ten.txt")"
 expect "the exit status" "$status" 1
 expect "the boxes" "$(boxes)" "warning Возвращен код ошибки  5"
 expect_frames "$goods/ten.txt" 3
+expect_clock
 expect_bar_went_up 10
 expect "the last bar position" "$(positions | tail -1)" 2
 expect_bar_shown 2 10
@@ -226,6 +234,7 @@ run_tally -- "$(winpath "$goods/ten.txt")"
 expect "the exit status" "$status" 1
 expect "the boxes" "$(boxes)" "error Нет ответа от кассы"
 expect_frames "$goods/ten.txt" 3
+expect_clock
 expect_true "the window went before the box came" test "$(elapsed ' gone$' ' box ')" -gt 0
 # 100 polls of at least 13 ms each before the run gives up.
 expect_within "the wait for the missing answer (ms)" "$(elapsed ' pos=2$' ' gone$')" 1250 20000
@@ -236,6 +245,7 @@ point_port com1 none
 run_tally --shot-box message-box -- "$(winpath "$goods/ten.txt")"
 expect "the exit status" "$status" 1
 expect "the boxes" "$(boxes)" "error Не открыт порт COM1"
+expect_clock
 keep_screenshot message-box message-box.png
 # The message comes while the window is still there; the window goes once it is closed.
 expect_true "the box came while the window was there" test "$(elapsed ' box ' ' gone$')" -gt 0
@@ -280,6 +290,7 @@ expect "the exit status" "$status" 0
 expect "the boxes" "$(boxes)" ""
 expect "Esc pressed" "$(observed key)" "key esc pos=2"
 expect_frames "$goods/ten.txt"
+expect_clock
 # The window stayed: the bar went on after Esc, and the window ended after the final pause.
 expect_final_pause 10
 
@@ -294,6 +305,7 @@ expect "Alt+F4 pressed" "$(observed key)" "key alt+f4 pos=3"
 expect_within "the time from Alt+F4 to the window's end (ms)" "$(elapsed ' key ' ' gone$')" 0 500
 expect_frames "$goods/ten.txt"
 expect_base "$goods/ten.txt"
+expect_clock
 
 # --- a drag while an answer is awaited -----------------------------------------------------
 # Each answer comes 400 ms after its frame; the robot holds the button down for 3 s on the
@@ -325,6 +337,7 @@ expect "the exit status" "$status" 1
 expect "the boxes" "$(boxes)" "error Недопустимая цена: '12.5\\t'"
 expect "the progress window" "$(observed window)" ""
 expect "what the register received" "$(received)" ""
+expect_no_clock
 
 # --- a dropped file: its path with blanks in double quotes ---------------------------------
 # Windows hands a file dropped on the program over as "Z:\...\my goods.txt"; the program
@@ -349,5 +362,35 @@ expect "the exit status" "$status" 0
 expect "the boxes" "$(boxes)" ""
 expect_frames "$goods/my goods.txt"
 expect_bar_went_up 3
+expect_clock
+
+# --- a line left in XON/XOFF and RTS/CTS mode --------------------------------------------
+# As a terminal program or the port's own defaults may leave it. Every answer carries XON
+# (0x11) and XOFF (0x13), which a line still in XON/XOFF mode would swallow, stopping the
+# program's output too: the program turns the software handshake off, leaves RTS/CTS as it
+# was, and the whole file goes through.
+begin_case "upload on a line left in XON/XOFF and RTS/CTS mode"
+start_sim --handshake xonxoff,rtscts --answer-bytes 11:13 && point_port com1 "$sim_device"
+run_tally -- "$(winpath "$goods/ten.txt")"
+expect "the exit status" "$status" 0
+expect "the boxes" "$(boxes)" ""
+expect "the handshake as the first frame came" "$(handshake_at 1)" "ixon=0 ixoff=0 crtscts=1"
+expect "the handshake as the last frame came" "$(handshake_at 10)" "ixon=0 ixoff=0 crtscts=1"
+expect_frames "$goods/ten.txt"
+expect_base "$goods/ten.txt"
+expect_clock
+
+# --- TALLY_COM1 names the port: a USB adapter that came up as COM5 -------------------------
+begin_case "upload through TALLY_COM1=COM5"
+point_port com1 none
+start_sim && point_port com5 "$sim_device"
+tally_env=(TALLY_COM1=COM5)
+run_tally -- "$(winpath "$goods/ten.txt")"
+tally_env=()
+point_port com5 none
+expect "the exit status" "$status" 0
+expect "the boxes" "$(boxes)" ""
+expect_frames "$goods/ten.txt"
+expect_clock
 
 wine_session_report

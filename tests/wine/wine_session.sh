@@ -57,10 +57,23 @@ end_case() {
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 wine_session_start() {
-  [[ -f $tally_exe ]] || skip "no TALLY.EXE at '$tally_exe' (build the windows-x64 preset first)"
-  [[ -f $robot_exe ]] || skip "no ui_robot.exe at '$robot_exe' (build the windows-x64 preset first)"
+  [[ -f $tally_exe ]] || skip "no TALLY.EXE at '$tally_exe' (build the windows-x64 or windows-x86 preset first)"
+  [[ -f $robot_exe ]] || skip "no ui_robot.exe at '$robot_exe' (build the windows-x64 or windows-x86 preset first)"
   [[ -x $register_sim ]] || skip "no register-sim at '$register_sim'"
+  # The program runs in a directory of its own (run_tally): absolute paths.
+  tally_exe=$(realpath "$tally_exe")
+  robot_exe=$(realpath "$robot_exe")
+  # The machine the program was built for: 0x8664 (x86-64) or 0x14C (i686), from its PE header.
+  exe_machine=$(python3 -c 'import struct, sys
+d = open(sys.argv[1], "rb").read(4096)
+print("%#x" % struct.unpack_from("<H", d, struct.unpack_from("<I", d, 0x3C)[0] + 4)[0])' \
+    "$tally_exe") || skip "cannot read the machine of '$tally_exe'"
   wine=$(command -v wine64 || command -v wine) || skip "wine is not installed"
+  # The i686 program runs in the same 64-bit prefix, through the 32-bit Wine.
+  if [[ $exe_machine == 0x14c && ! -x /usr/lib/wine/wine ]]; then
+    skip "the 32-bit Wine is not installed (scripts/install-deps.sh installs wine32:i386)"
+  fi
+  echo "TALLY.EXE for machine $exe_machine"
   command -v wineserver >/dev/null || skip "wineserver is not installed"
   command -v Xvfb >/dev/null || skip "Xvfb is not installed"
   # A Russian UTF-8 locale, as on the users' machines (scripts/install-deps.sh makes it).
@@ -95,6 +108,10 @@ wine_session_start() {
   # Closed windows go at once instead of after Wine's two-second wait for a window manager.
   timeout 60 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
     >/dev/null 2>&1
+  # The program's requests for the 1 ms timer, logged with their arguments: Wine's relay
+  # trace of just these two calls (see run_tally).
+  timeout 60 "$wine" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ \
+    /d 'winmm.timeBeginPeriod;winmm.timeEndPeriod' /f >/dev/null 2>&1
   # One wineserver for all the runs, ended on exit.
   timeout 10 wineserver -p 600 >/dev/null 2>&1
   # A port that must not open is a folder (a dangling link would make Wine try /dev/ttyS*).
@@ -163,8 +180,13 @@ stop_sim() {
   sim_pid=
 }
 
-# What reached the register: its log without the answers.
-received() { grep -v '^answer ' "$sim_files.log" 2>/dev/null; }
+# What reached the register: its log without the answers and the line's handshake.
+received() { grep -v '^answer \|^handshake ' "$sim_files.log" 2>/dev/null; }
+
+# The line's handshake as frame N arrived (register-sim --handshake), e.g.
+# "ixon=0 ixoff=0 crtscts=1".
+handshake_at() { awk -v n="$1" '$1 == "handshake" && $2 == n { $1 = $2 = ""; sub(/^ +/, ""); print }' \
+  "$sim_files.log" 2>/dev/null; }
 
 # Takes the screenshots that the robot asks for ("shot NAME" in its log) into
 # $work/shots/NAME.png and tells the robot so ($work/shots/NAME.done). Runs in the
@@ -186,8 +208,13 @@ shooter() {
   done
 }
 
+# Variables for the next TALLY.EXE runs only (NAME=VALUE ...), such as TALLY_COM1=COM5.
+tally_env=()
+
 # run_tally ROBOT_OPTIONS -- TALLY_ARGUMENTS: runs TALLY.EXE with the robot watching; sets
-# status (TALLY.EXE's exit status), robot_log (the robot's log, a file) and robot_status.
+# status (TALLY.EXE's exit status), robot_log (the robot's log, a file), robot_status and
+# clock (the program's timer requests in order, e.g. "timeBeginPeriod(1) timeEndPeriod(1)").
+# TALLY.EXE runs in the directory $work/cwd, which must stay empty.
 run_tally() {
   local robot_options=()
   while [[ $1 != -- ]]; do
@@ -196,7 +223,7 @@ run_tally() {
   done
   shift
   robot_log=$work/robot.log
-  rm -f "$robot_log" "$work/robot.stop"
+  rm -f "$robot_log" "$work/robot.stop" "$work/tally.err"
   rm -rf "$work/shots/"*.done
   shooter "$robot_log" &
   shooter_pid=$!
@@ -211,8 +238,15 @@ run_tally() {
   done
   local ports_before
   ports_before=$(readlink "$WINEPREFIX/dosdevices/com1" "$WINEPREFIX/dosdevices/com2")
-  timeout 90 "$wine" "$tally_exe" "$@"
+  mkdir -p "$work/cwd"
+  (cd "$work/cwd" && env "${tally_env[@]}" WINEDEBUG=-all,+relay timeout 90 "$wine" "$tally_exe" "$@" 2>"$work/tally.err")
   status=$?
+  clock=$(sed -n 's/.*Call winmm\.\(time[A-Za-z]*Period\)(0*\([0-9a-f][0-9a-f]*\)).*/\1(\2)/p' \
+    "$work/tally.err" | tr '\n' ' ')
+  clock=${clock% }
+  local left
+  left=$(ls -A "$work/cwd")
+  [[ -z $left ]] || fail "$case_name: the program left files in its directory: $left"
   local ports_after
   ports_after=$(readlink "$WINEPREFIX/dosdevices/com1" "$WINEPREFIX/dosdevices/com2")
   # The runs rely on COM1 and COM2 staying where the case pointed them.

@@ -107,9 +107,10 @@ std::string HexBytes(std::string_view bytes) {
   return hex;
 }
 
-std::string BuildAnswer(uint8_t code, unsigned char start) {
+std::string BuildAnswer(uint8_t code, unsigned char start, uint8_t first, uint8_t second) {
   // The two bytes after the start carry nothing; the register sends them as zeros.
-  std::string answer{static_cast<char>(start), 0, 0, static_cast<char>(code)};
+  std::string answer{static_cast<char>(start), static_cast<char>(first), static_cast<char>(second),
+                     static_cast<char>(code)};
   const uint16_t sum = LineSum(answer);
   answer += static_cast<char>(kBlockEnd);
   return answer + SumBytes(sum);

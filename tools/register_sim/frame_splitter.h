@@ -57,5 +57,6 @@ std::string HexBytes(std::string_view bytes);
 
 // The register's 7-byte answer carrying code: 18 00 00 code 19 sumHi sumLo, the sum taken
 // over the four bytes before 0x19. A start byte other than 0x18 makes a faulty answer whose
-// sum still matches its bytes.
-std::string BuildAnswer(uint8_t code, unsigned char start = kAnswerStart);
+// sum still matches its bytes; first and second replace the two zeros, which nothing reads.
+std::string BuildAnswer(uint8_t code, unsigned char start = kAnswerStart, uint8_t first = 0,
+                        uint8_t second = 0);

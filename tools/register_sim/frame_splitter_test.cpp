@@ -174,6 +174,23 @@ TEST(FrameSplitter, AnswersCarryTheirCodeAndTheirSum) {
   }
 }
 
+TEST(FrameSplitter, AnswersMayCarryAnyBytesWhereNothingReads) {
+  const struct {
+    uint8_t code;
+    uint8_t first;
+    uint8_t second;
+    const char* hex;
+  } cases[] = {
+      // XON and XOFF in the two unread bytes, and in the sum.
+      {0, 0x11, 0x13, "18 11 13 00 19 00 3C"},
+      {0xFA, 0x00, 0x00, "18 00 00 FA 19 01 12"},
+      {0, 0xFF, 0xFA, "18 FF FA 00 19 02 11"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(HexBytes(BuildAnswer(c.code, kAnswerStart, c.first, c.second)), c.hex);
+  }
+}
+
 TEST(FrameSplitter, HexIsUpperCasePairsWithSingleBlanks) {
   EXPECT_EQ(HexBytes(""), "");
   EXPECT_EQ(HexBytes(std::string("\x00\xab\x0f", 3)), "00 AB 0F");

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "tally_version.h"
 #include "tools/register_sim/frame_splitter.h"
 #include "tools/register_sim/goods_base.h"
 #include "tools/register_sim/sim_options.h"
@@ -172,7 +173,8 @@ void Answer(Simulator& sim, uint32_t n, uint8_t code) {
   const SimOptions& o = sim.options;
   if (o.errorCode.count(n) != 0) code = o.errorCode.at(n);
   // A bad start is the command's start byte, as an echo of the frame would begin.
-  std::string answer = BuildAnswer(code, o.badStart.count(n) != 0 ? kCommandStart : kAnswerStart);
+  std::string answer = BuildAnswer(code, o.badStart.count(n) != 0 ? kCommandStart : kAnswerStart,
+                                   o.answerFirst, o.answerSecond);
   if (o.badChecksum.count(n) != 0) answer[6] = static_cast<char>(answer[6] + 1);
   if (o.shortAnswer.count(n) != 0) answer.resize(kAnswerSize - 1);
   if (o.extraByte.count(n) != 0) answer += kExtraByte;
@@ -193,8 +195,19 @@ void Answer(Simulator& sim, uint32_t n, uint8_t code) {
   Event(sim, "answer " + std::to_string(n) + " " + HexBytes(written));
 }
 
+// With --handshake: the line's software and hardware handshake as the program left it.
+void LogHandshake(Simulator& sim, uint32_t n) {
+  if (!sim.options.xonXoffAtStart && !sim.options.rtsCtsAtStart) return;
+  termios settings{};
+  if (tcgetattr(sim.line, &settings) != 0) return;
+  const auto on = [](bool flag) { return flag ? "1" : "0"; };
+  Event(sim, "handshake " + std::to_string(n) + " ixon=" + on(settings.c_iflag & IXON) + " ixoff=" +
+                 on(settings.c_iflag & IXOFF) + " crtscts=" + on(settings.c_cflag & CRTSCTS));
+}
+
 void HandleFrame(Simulator& sim, const StreamPiece& frame) {
   const uint32_t n = ++sim.frames;
+  LogHandshake(sim, n);
   Event(sim, "frame " + std::to_string(n) + " " + std::to_string(frame.baud) + " " +
                  HexBytes(frame.bytes));
   bool changed = false;
@@ -327,6 +340,14 @@ bool OpenPseudoTerminal(Simulator& sim) {
   // new pseudo-terminal has them (cooked, echo on): the program must set the line itself.
   sim.slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (sim.slave < 0) return Fail(sim.slavePath);
+  if (sim.options.xonXoffAtStart || sim.options.rtsCtsAtStart) {
+    // As a terminal program or a port's own defaults may leave a real line.
+    termios settings{};
+    if (tcgetattr(sim.slave, &settings) != 0) return Fail(sim.slavePath);
+    if (sim.options.xonXoffAtStart) settings.c_iflag |= IXON | IXOFF;
+    if (sim.options.rtsCtsAtStart) settings.c_cflag |= CRTSCTS;
+    if (tcsetattr(sim.slave, TCSANOW, &settings) != 0) return Fail(sim.slavePath);
+  }
   if (fcntl(sim.line, F_SETFL, fcntl(sim.line, F_GETFL) | O_NONBLOCK) != 0) {
     return Fail("pseudo-terminal");
   }
@@ -381,6 +402,10 @@ int main(int argc, char** argv) {
   for (const std::string& arg : args) {
     if (arg == "--help" || arg == "-h") {
       std::fputs(SimUsage().c_str(), stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::fputs("register-sim " TALLY_VERSION_TEXT "\n", stdout);
       return 0;
     }
   }

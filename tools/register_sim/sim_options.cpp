@@ -24,6 +24,21 @@ bool ReadPair(std::string_view text, uint32_t low, uint32_t high, uint32_t& fram
          ReadNumber(text.substr(colon + 1), low, high, value);
 }
 
+// "HH:HH", two hexadecimal bytes.
+bool ReadHexPair(std::string_view text, uint8_t& first, uint8_t& second) {
+  if (text.size() != 5 || text[2] != ':') return false;
+  uint32_t a = 0;
+  uint32_t b = 0;
+  const auto hex = [](std::string_view digits, uint32_t& value) {
+    const auto [stop, status] = std::from_chars(digits.data(), digits.data() + 2, value, 16);
+    return status == std::errc() && stop == digits.data() + 2;
+  };
+  if (!hex(text.substr(0, 2), a) || !hex(text.substr(3, 2), b)) return false;
+  first = static_cast<uint8_t>(a);
+  second = static_cast<uint8_t>(b);
+  return true;
+}
+
 }  // namespace
 
 bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
@@ -81,6 +96,22 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
       if (!takeValue()) return false;
       if (!ReadNumber(value, 0, 3600000, number)) return bad("expected a whole number");
       (name == "--delay" ? options.delayMs : options.exitAfter) = number;
+    } else if (name == "--handshake") {
+      if (!takeValue()) return false;
+      if (value == "xonxoff" || value == "xonxoff,rtscts" || value == "rtscts,xonxoff") {
+        options.xonXoffAtStart = true;
+      }
+      if (value == "rtscts" || value == "xonxoff,rtscts" || value == "rtscts,xonxoff") {
+        options.rtsCtsAtStart = true;
+      }
+      if (!options.xonXoffAtStart && !options.rtsCtsAtStart) {
+        return bad("expected xonxoff, rtscts or xonxoff,rtscts");
+      }
+    } else if (name == "--answer-bytes") {
+      if (!takeValue()) return false;
+      if (!ReadHexPair(value, options.answerFirst, options.answerSecond)) {
+        return bad("expected two hexadecimal bytes HH:HH");
+      }
     } else if (name == "--error") {
       if (!takeValue()) return false;
       if (!ReadPair(value, 1, 255, frame, number)) return bad("expected N:C, C from 1 to 255");
@@ -118,6 +149,10 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
     error = "--link goes with --pty only";
     return false;
   }
+  if ((options.xonXoffAtStart || options.rtsCtsAtStart) && !options.pty) {
+    error = "--handshake goes with --pty only";
+    return false;
+  }
   return true;
 }
 
@@ -139,5 +174,9 @@ std::string SimUsage() {
          "  --split N:MS      answer frame N as 5 bytes, then 2 bytes MS ms later\n"
          "  --delay MS        wait MS ms before every answer\n"
          "  --pace            send at line rate (10 bits per byte)\n"
-         "  --exit-after N    exit after dealing with N frames\n";
+         "  --exit-after N    exit after dealing with N frames\n"
+         "  --handshake LIST  with --pty: start the line with xonxoff and/or rtscts on\n"
+         "                    (comma-separated) and log its handshake at every frame\n"
+         "  --answer-bytes F:S  answer bytes 1 and 2 (hexadecimal, default 00:00)\n"
+         "  --version         print the version and exit\n";
 }

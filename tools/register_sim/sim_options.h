@@ -9,16 +9,20 @@
 
 // What the simulator was asked to do. Frame numbers count every well-formed frame from 1.
 struct SimOptions {
-  bool pty = false;        // --pty: serve a new pseudo-terminal
-  std::string device;      // DEVICE: serve this serial device instead
-  std::string link;        // --link: symlink to the pseudo-terminal's slave
-  uint32_t baud = 19200;   // --baud: the simulator's own line speed
-  std::string dbPath;      // --db: goods base as TSV
-  std::string logPath;     // --log: one line per event
-  bool verbose = false;    // -v: events with time stamps on standard error
-  uint32_t delayMs = 0;    // --delay: pause before every answer
-  bool pace = false;       // --pace: own output at line rate
-  uint32_t exitAfter = 0;  // --exit-after: frames to deal with before exiting; 0 = serve on
+  bool pty = false;             // --pty: serve a new pseudo-terminal
+  std::string device;           // DEVICE: serve this serial device instead
+  std::string link;             // --link: symlink to the pseudo-terminal's slave
+  uint32_t baud = 19200;        // --baud: the simulator's own line speed
+  std::string dbPath;           // --db: goods base as TSV
+  std::string logPath;          // --log: one line per event
+  bool verbose = false;         // -v: events with time stamps on standard error
+  uint32_t delayMs = 0;         // --delay: pause before every answer
+  bool pace = false;            // --pace: own output at line rate
+  uint32_t exitAfter = 0;       // --exit-after: frames to deal with before exiting; 0 = serve on
+  bool xonXoffAtStart = false;  // --handshake xonxoff: the pty starts with IXON and IXOFF
+  bool rtsCtsAtStart = false;   // --handshake rtscts: the pty starts with CRTSCTS
+  uint8_t answerFirst = 0;      // --answer-bytes F:S: answer bytes 1 and 2
+  uint8_t answerSecond = 0;
   std::map<uint32_t, uint8_t> errorCode;  // --error N:C
   std::set<uint32_t> silent;              // --silent N
   std::set<uint32_t> badChecksum;         // --bad-checksum N

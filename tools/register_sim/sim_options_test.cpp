@@ -40,7 +40,10 @@ TEST(SimOptions, ReadsEveryOption) {
                                "15",
                                "--pace",
                                "--exit-after",
-                               "12"},
+                               "12",
+                               "--handshake",
+                               "xonxoff,rtscts",
+                               "--answer-bytes=11:ff"},
                               o, error))
       << error;
   EXPECT_TRUE(o.pty);
@@ -61,6 +64,25 @@ TEST(SimOptions, ReadsEveryOption) {
   EXPECT_EQ(o.delayMs, 15u);
   EXPECT_TRUE(o.pace);
   EXPECT_EQ(o.exitAfter, 12u);
+  EXPECT_TRUE(o.xonXoffAtStart);
+  EXPECT_TRUE(o.rtsCtsAtStart);
+  EXPECT_EQ(o.answerFirst, 0x11);
+  EXPECT_EQ(o.answerSecond, 0xFF);
+}
+
+TEST(SimOptions, OneHandshakeAtATime) {
+  const struct {
+    const char* value;
+    bool xonXoff;
+    bool rtsCts;
+  } cases[] = {{"xonxoff", true, false}, {"rtscts", false, true}, {"rtscts,xonxoff", true, true}};
+  for (const auto& c : cases) {
+    SimOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseSimOptions({"--pty", "--handshake", c.value}, o, error)) << error;
+    EXPECT_EQ(o.xonXoffAtStart, c.xonXoff) << c.value;
+    EXPECT_EQ(o.rtsCtsAtStart, c.rtsCts) << c.value;
+  }
 }
 
 TEST(SimOptions, DeviceAndDefaults) {
@@ -73,6 +95,10 @@ TEST(SimOptions, DeviceAndDefaults) {
   EXPECT_EQ(o.exitAfter, 0u);
   EXPECT_FALSE(o.pace);
   EXPECT_TRUE(o.errorCode.empty());
+  EXPECT_FALSE(o.xonXoffAtStart);
+  EXPECT_FALSE(o.rtsCtsAtStart);
+  EXPECT_EQ(o.answerFirst, 0);
+  EXPECT_EQ(o.answerSecond, 0);
 }
 
 TEST(SimOptions, RefusesBadUsage) {
@@ -95,6 +121,13 @@ TEST(SimOptions, RefusesBadUsage) {
       {"--pty", "--db", ""},
       {"--pty", "--frobnicate"},
       {"--pty=1"},
+      {"--pty", "--handshake", "dtr"},
+      {"--pty", "--handshake", ""},
+      {"/dev/ttyS0", "--handshake", "xonxoff"},
+      {"--pty", "--answer-bytes", "11"},
+      {"--pty", "--answer-bytes", "1:13"},
+      {"--pty", "--answer-bytes", "11:1G"},
+      {"--pty", "--answer-bytes", "11:13:00"},
   };
   for (const auto& args : bad) {
     SimOptions o;

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds the release programs and writes the packages into dist/ with CPack:
+#   tally-<version>-windows-x86.zip, tally-<version>-windows-x64.zip  (TALLY.EXE, README-ru.txt,
+#   examples/goods.txt), tally_<version>_amd64.deb and tally-<version>-linux-x86_64.tar.gz
+#   (tally, register-sim, manual pages, the user guide, the example).
+# The Windows presets are release builds already and are reused as they are; Linux gets a
+# release build of its own (package-linux) with just the programs, not the tests.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+root=$PWD
+rm -rf dist
+mkdir -p dist
+
+# package PRESET TARGETS...: builds the targets of the preset and runs CPack in its tree.
+package() {
+  local preset=$1
+  shift
+  echo "=== package: $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" --target "$@"
+  local tree=$root/build/$preset
+  rm -rf "$tree/cpack"
+  (cd "$tree" && cpack --config CPackConfig.cmake -B "$tree/cpack" >/dev/null)
+  find "$tree/cpack" -maxdepth 1 -type f \( -name '*.zip' -o -name '*.deb' -o -name '*.tar.gz' \) \
+    -exec cp {} dist/ \;
+}
+
+package package-linux tally register-sim package_files
+package windows-x64 tally package_files
+package windows-x86 tally package_files
+
+ls -l dist

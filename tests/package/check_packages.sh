@@ -1,0 +1,228 @@
+#!/usr/bin/env bash
+# Checks the packages in dist/ as a user gets them: the four files and what each holds; the
+# .deb unpacked (dpkg-deb -x) and its tally run against its register-sim; the .tar.gz
+# unpacked and run; both zips unpacked and each TALLY.EXE's clear run under Wine against
+# register-sim; README-ru.txt as Notepad needs it; every manual page rendered by groff
+# without a warning.
+#
+# Usage: check_packages.sh DIST ui_robot.exe
+# Exit status 0 passed, 1 failed.
+set -uo pipefail
+# shellcheck disable=SC2034  # robot_exe and register_sim are read by wine_session.sh
+
+dist=$(cd "${1:?the dist folder}" && pwd)
+robot_exe=${2:?ui_robot.exe of the windows-x64 build}
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
+# The version as the project states it, not as the build reports it.
+version=$(sed -n 's/^project(tally VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
+
+unpacked=$(mktemp -d "${TMPDIR:-/tmp}/tally-packages-XXXXXX")
+sim_pids=()
+cleanup() {
+  local pid
+  for pid in "${sim_pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
+  rm -rf "$unpacked"
+}
+trap cleanup EXIT
+
+failures=0
+checks=0
+check() {
+  local what=$1
+  shift
+  checks=$((checks + 1))
+  if ! "$@"; then
+    echo "FAILED: $what"
+    failures=$((failures + 1))
+  fi
+}
+same() { [[ $1 == "$2" ]] || { printf '  got:      %q\n  expected: %q\n' "$1" "$2"; return 1; }; }
+contains() { [[ $1 == *"$2"* ]] || { printf '  %q lacks %q\n' "$1" "$2"; return 1; }; }
+
+echo "--- the files (version $version)"
+deb=$dist/tally_${version}_amd64.deb
+tgz=$dist/tally-$version-linux-x86_64.tar.gz
+zip64=$dist/tally-$version-windows-x64.zip
+zip32=$dist/tally-$version-windows-x86.zip
+check "dist holds exactly the four packages" same "$(find "$dist" -mindepth 1 -maxdepth 1 -printf '%f\n' | sort)" \
+  "$(printf '%s\n' "$(basename "$tgz")" "$(basename "$zip64")" "$(basename "$zip32")" \
+    "$(basename "$deb")" | sort)"
+
+# The goods lines of the example: the lines between <start> and <end>.
+example_items=$(iconv -f WINDOWS-1251 -t UTF-8 "$source_dir/examples/goods.txt" |
+  tr -d '\r' | awk '/^<start>/ { on = 1; next } /^<end>/ { on = 0; next } on && NF' | wc -l)
+
+# start_sim REGISTER_SIM NAME: register-sim on a new pseudo-terminal; sets sim_device, and the
+# goods base goes to $unpacked/NAME.tsv, the log to $unpacked/NAME.log.
+start_sim() {
+  local out=$unpacked/$2.out
+  "$1" --pty --db "$unpacked/$2.tsv" --log "$unpacked/$2.log" >"$out" 2>"$unpacked/$2.err" &
+  sim_pids+=($!)
+  sim_device=
+  for _ in $(seq 100); do
+    sim_device=$(head -1 "$out" 2>/dev/null)
+    [[ -n $sim_device ]] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Manual pages: English as groff reads a plain page, Russian through its UTF-8 preprocessor
+# onto a terminal that has the letters (as man does).
+render_pages() {
+  local page warnings
+  for page in "$@"; do
+    if [[ $page == */ru/* ]]; then
+      warnings=$(zcat "$page" | groff -k -Tutf8 -man -ww -z 2>&1)
+    else
+      warnings=$(zcat "$page" | groff -man -ww -z 2>&1)
+    fi
+    check "groff renders ${page#"$unpacked"/} without a warning" same "$warnings" ""
+  done
+}
+
+echo "--- $(basename "$deb")"
+info=$(dpkg-deb -f "$deb")
+check "the package is tally" same "$(dpkg-deb -f "$deb" Package)" tally
+check "its version" same "$(dpkg-deb -f "$deb" Version)" "$version"
+check "its architecture" same "$(dpkg-deb -f "$deb" Architecture)" amd64
+check "computed dependencies name the C++ library" contains "$(dpkg-deb -f "$deb" Depends)" libstdc++6
+check "computed dependencies name the C library" contains "$(dpkg-deb -f "$deb" Depends)" libc6
+check "a description" contains "$info" "Description: loads a shop's goods base"
+check "a long description" contains "$info" "register-sim plays the register"
+deb_files=$(dpkg-deb -c "$deb" | awk '{ print $6 }' | grep -v '/$' | sort)
+check "the files of the .deb" same "$deb_files" "$(sort <<'LIST'
+./usr/bin/register-sim
+./usr/bin/tally
+./usr/share/doc/tally/examples/goods.txt
+./usr/share/doc/tally/guide.ru.md
+./usr/share/doc/tally/message-box.png
+./usr/share/doc/tally/progress-window.png
+./usr/share/man/man1/register-sim.1.gz
+./usr/share/man/man1/tally.1.gz
+./usr/share/man/ru/man1/register-sim.1.gz
+./usr/share/man/ru/man1/tally.1.gz
+LIST
+)"
+root=$unpacked/deb
+dpkg-deb -x "$deb" "$root"
+check "tally --version" same "$("$root/usr/bin/tally" --version)" "tally $version"
+check "register-sim --version" same "$("$root/usr/bin/register-sim" --version)" "register-sim $version"
+if start_sim "$root/usr/bin/register-sim" deb; then
+  err=$(TALLY_COM1=$sim_device "$root/usr/bin/tally" /e 2>&1)
+  check "the unpacked tally clears the register: status" same "$?" 0
+  check "the unpacked tally clears the register: message" same "$err" \
+    "OKA PF: внимание: База товаров очищена"
+  err=$(TALLY_COM1=$sim_device "$root/usr/bin/tally" "$root/usr/share/doc/tally/examples/goods.txt" 2>&1)
+  check "the unpacked tally uploads the example: status" same "$?" 0
+  check "the unpacked tally uploads the example: no message" same "$err" ""
+  sleep 0.3
+  check "the register holds every goods line of the example" same \
+    "$(($(wc -l <"$unpacked/deb.tsv") - 1))" "$example_items"
+else
+  check "register-sim of the .deb starts" false
+fi
+render_pages "$root"/usr/share/man/man1/*.gz "$root"/usr/share/man/ru/man1/*.gz
+check "the guide is the one in the sources" cmp -s "$root/usr/share/doc/tally/guide.ru.md" \
+  "$source_dir/docs/guide.ru.md"
+
+echo "--- $(basename "$tgz")"
+top=tally-$version-linux-x86_64
+check "the files of the .tar.gz" same "$(tar tzf "$tgz" | grep -v '/$' | sort)" "$(sort <<LIST
+$top/bin/register-sim
+$top/bin/tally
+$top/share/doc/tally/examples/goods.txt
+$top/share/doc/tally/guide.ru.md
+$top/share/doc/tally/message-box.png
+$top/share/doc/tally/progress-window.png
+$top/share/man/man1/register-sim.1.gz
+$top/share/man/man1/tally.1.gz
+$top/share/man/ru/man1/register-sim.1.gz
+$top/share/man/ru/man1/tally.1.gz
+LIST
+)"
+mkdir -p "$unpacked/tgz"
+tar xzf "$tgz" -C "$unpacked/tgz"
+root=$unpacked/tgz/$top
+check "tally --version of the .tar.gz" same "$("$root/bin/tally" --version)" "tally $version"
+if start_sim "$root/bin/register-sim" tgz; then
+  err=$(TALLY_COM1=$sim_device "$root/bin/tally" /e 2>&1)
+  check "tally of the .tar.gz clears the register: status" same "$?" 0
+  check "tally of the .tar.gz clears the register: message" same "$err" \
+    "OKA PF: внимание: База товаров очищена"
+fi
+render_pages "$root"/share/man/man1/*.gz "$root"/share/man/ru/man1/*.gz
+
+# The Windows packages: contents, README-ru.txt, and the exe's clear run under Wine.
+readme_ok() {
+  local file=$1
+  [[ $(head -c 3 "$file" | od -An -tx1 | tr -d ' ') == efbbbf ]] || { echo "  no UTF-8 byte-order mark"; return 1; }
+  # Every line feed after a carriage return, and no carriage return alone.
+  local lone
+  lone=$(tail -c +4 "$file" | od -An -v -tx1 | tr -s ' \n' ' ' |
+    awk '{ for (i = 1; i <= NF; i++) { if ($i == "0a" && $(i-1) != "0d") n++; if ($i == "0d" && $(i+1) != "0a") n++ } } END { print n + 0 }')
+  [[ $lone == 0 ]] || { echo "  $lone line ends are not CR LF"; return 1; }
+  iconv -f UTF-8 -t UTF-8 "$file" >/dev/null || { echo "  not valid UTF-8"; return 1; }
+}
+
+# The static checks of a Windows program, their report shown only when one fails.
+exe_ok() {
+  local report
+  report=$(python3 "$source_dir/tests/check_windows_exe.py" --version "$version" "$1") ||
+    { echo "$report" | grep -v ': ok: '; return 1; }
+}
+
+wine_checks=()
+for zip in "$zip32" "$zip64"; do
+  name=$(basename "$zip" .zip)
+  echo "--- $name.zip"
+  check "the files of $name.zip" same "$(unzip -Z1 "$zip" | grep -v '/$' | sort)" \
+    "$(printf '%s\n' "$name/README-ru.txt" "$name/TALLY.EXE" "$name/examples/goods.txt")"
+  check "ASCII names only in $name.zip" same "$(unzip -Z1 "$zip" | LC_ALL=C grep -c '[^ -~]')" 0
+  mkdir -p "$unpacked/$name"
+  unzip -q "$zip" -d "$unpacked/$name"
+  dir=$unpacked/$name/$name
+  check "README-ru.txt of $name: UTF-8 with a byte-order mark and CR LF" readme_ok "$dir/README-ru.txt"
+  check "README-ru.txt of $name is the guide" same \
+    "$(tail -c +4 "$dir/README-ru.txt" | tr -d '\r' | grep -c 'Нет ответа от кассы')" \
+    "$(grep -c 'Нет ответа от кассы' "$source_dir/docs/guide.ru.md")"
+  check "the example of $name" cmp -s "$dir/examples/goods.txt" "$source_dir/examples/goods.txt"
+  check "TALLY.EXE of $name: exports, resources and version $version" exe_ok "$dir/TALLY.EXE"
+  wine_checks+=("$dir/TALLY.EXE")
+done
+
+echo "--- each TALLY.EXE under Wine"
+# The clear run of each unpacked TALLY.EXE against register-sim, in one Wine session (the
+# shared Wine test helpers), with the robot pressing OK on the message box.
+register_sim=$unpacked/deb/usr/bin/register-sim
+tally_exe=${wine_checks[0]}
+(
+  # shellcheck source=tests/wine/wine_session.sh disable=SC2154  # status: set by run_tally
+  source "$source_dir/tests/wine/wine_session.sh"
+  wine_session_start
+  for tally_exe in "${wine_checks[@]}"; do
+    begin_case "clear run of ${tally_exe#"$unpacked"/}"
+    start_sim || continue
+    point_port com1 "$sim_device"
+    run_tally -- /e
+    expect "the boxes" "$(boxes)" "warning База товаров очищена"
+    expect "the exit status" "$status" 0
+    expect "what the register received" "$(received)" "frame 1 19200 17 0B 63 00 00 00 00 00 19 00 85"
+  done
+  wine_session_report
+)
+wine_status=$?
+# shellcheck disable=SC2031  # the subshell above kept counts of its own
+checks=$((checks + 1))
+if [[ $wine_status != 0 ]]; then
+  echo "FAILED: the clear runs under Wine (status $wine_status)"
+  # shellcheck disable=SC2031
+  failures=$((failures + 1))
+fi
+
+if ((failures > 0)); then
+  echo "$failures of $checks package checks failed"
+  exit 1
+fi
+echo "all $checks package checks passed"

@@ -1,0 +1,222 @@
+// The wire trace (TALLY_TRACE) of the Linux program against the register simulator: what it
+// records, checked against the simulator's own log, and that it never changes the run.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/program_runner.h"
+#include "tests/simulator_process.h"
+
+namespace {
+
+#define REQUIRE_SIMULATOR(sim) ASSERT_FALSE((sim).slave().empty()) << "register-sim did not start"
+
+// Three goods lines of a small shop (Windows-1251 names are not needed here).
+const std::string kGoods =
+    "<start>\r\n"
+    "101\tbread\t4607001001010\t42.90\t1\t0\t\r\n"
+    "102\tmilk\t4607001001027\t35.50\t1\t0\t\r\n"
+    "103\tsalt\t\t12.00\t2\t1\t\r\n"
+    "<end>\r\n";
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+// The hex after the time and the given label on the trace's lines, in order.
+std::vector<std::string> TraceHexAfter(const std::vector<std::string>& trace,
+                                       const std::regex& label) {
+  std::vector<std::string> found;
+  std::smatch m;
+  for (const std::string& line : trace) {
+    if (std::regex_match(line, m, label)) found.push_back(m[1]);
+  }
+  return found;
+}
+
+const std::regex kSentLine(R"( +\d+ ms  sent      ([0-9a-f]{2}(?: [0-9a-f]{2})*))");
+const std::regex kReceivedLine(R"( +\d+ ms  poll +\d+  ([0-9a-f]{2}(?: [0-9a-f]{2})*))");
+
+// What the simulator's log says it got ("frame") or wrote ("answer"), hex in lower case; for
+// other kinds ("junk", "garbled") the whole lines.
+std::vector<std::string> SimulatorHex(const std::string& log, const std::string& kind) {
+  std::vector<std::string> found;
+  for (const std::string& line : Lines(log)) {
+    std::istringstream words(line);
+    std::string word, number, speed;
+    words >> word;
+    if (word != kind) continue;
+    if (kind != "frame" && kind != "answer") {
+      found.push_back(line);
+      continue;
+    }
+    words >> number;
+    if (kind == "frame") words >> speed;
+    std::string rest;
+    std::getline(words, rest);
+    found.push_back(Lower(rest.substr(1)));
+  }
+  return found;
+}
+
+std::string Joined(const std::vector<std::string>& parts) {
+  std::string all;
+  for (const std::string& p : parts) all += (all.empty() ? "" : " ") + p;
+  return all;
+}
+
+ProgramResult RunTraced(const std::vector<std::string>& args, const std::string& device,
+                        const std::string& tracePath) {
+  std::map<std::string, std::string> environment = {{"TALLY_COM1", device}};
+  if (!tracePath.empty()) environment["TALLY_TRACE"] = tracePath;
+  return RunProgram(TALLY_BINARY, args, environment, 30);
+}
+
+}  // namespace
+
+TEST(WireTraceProgram, FailedUploadShowsTheFramesAndAnswersThatLedToTheMessage) {
+  TempDir dir;
+  const std::string goods = dir.write("goods.txt", kGoods);
+  const std::string trace = dir.path() + "/trace.txt";
+  SimulatorProcess sim(REGISTER_SIM_BINARY, {"--error", "2:5"}, {.ownLog = true});
+  REQUIRE_SIMULATOR(sim);
+  const ProgramResult r = RunTraced({goods}, sim.slave(), trace);
+  EXPECT_EQ(r.err, "OKA PF: внимание: Возвращен код ошибки  5\n");
+  EXPECT_EQ(r.exitStatus, 1);
+  sim.stop();
+
+  const std::vector<std::string> lines = Lines(ReadFileBytes(trace));
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_TRUE(std::regex_match(
+      lines[0], std::regex(R"(=== \d{4}-\d\d-\d\d \d\d:\d\d:\d\d  tally \d+\.\d+\.\d+)")))
+      << lines[0];
+  EXPECT_EQ(lines[1], "command line: " + std::string(TALLY_BINARY) + " " + goods);
+  EXPECT_TRUE(std::regex_match(
+      lines[2], std::regex(" +\\d+ ms  open COM1 \\(" + sim.slave() + "\\): opened")))
+      << lines[2];
+  EXPECT_TRUE(std::regex_match(
+      lines[3],
+      std::regex(
+          R"( +\d+ ms  line settings: 19200 bit/s, 8 data bits, no parity, 1 stop bit, transmit queue 4096, receive queue 4096)")))
+      << lines[3];
+
+  // The frames as the register got them, the answers as it wrote them.
+  const std::vector<std::string> frames = SimulatorHex(sim.log(), "frame");
+  ASSERT_EQ(frames.size(), 2u);
+  EXPECT_EQ(TraceHexAfter(lines, kSentLine), frames);
+  EXPECT_EQ(Joined(TraceHexAfter(lines, kReceivedLine)), Joined(SimulatorHex(sim.log(), "answer")));
+  EXPECT_EQ(Joined(TraceHexAfter(lines, kReceivedLine)),
+            "18 00 00 00 19 00 18 18 00 00 05 19 00 1d");
+
+  // The outcome closes the record, followed by an empty line.
+  ASSERT_GE(lines.size(), 3u);
+  const size_t n = lines.size();
+  EXPECT_TRUE(std::regex_match(
+      lines[n - 4], std::regex(R"( +\d+ ms  message \(warning\): Возвращен код ошибки  5)")))
+      << lines[n - 4];
+  EXPECT_TRUE(std::regex_match(lines[n - 3], std::regex(R"( +\d+ ms  port closed)")))
+      << lines[n - 3];
+  EXPECT_TRUE(std::regex_match(lines[n - 2], std::regex(R"( +\d+ ms  exit status 1)")))
+      << lines[n - 2];
+  EXPECT_EQ(lines[n - 1], "");
+}
+
+TEST(WireTraceProgram, SilentRegisterShowsTheFrameAndTheEmptyPolls) {
+  TempDir dir;
+  const std::string trace = dir.path() + "/trace.txt";
+  SimulatorProcess sim(REGISTER_SIM_BINARY, {"--silent", "1"});
+  REQUIRE_SIMULATOR(sim);
+  const ProgramResult r = RunTraced({"/e"}, sim.slave(), trace);
+  EXPECT_EQ(r.exitStatus, 1);
+
+  const std::vector<std::string> lines = Lines(ReadFileBytes(trace));
+  ASSERT_EQ(lines.size(), 9u) << ReadFileBytes(trace);
+  EXPECT_EQ(TraceHexAfter(lines, kSentLine),
+            std::vector<std::string>{"17 0b 63 00 00 00 00 00 19 00 85"});
+  EXPECT_TRUE(std::regex_match(lines[5], std::regex(R"( +\d+ ms  poll 100: nothing received)")))
+      << lines[5];
+  EXPECT_TRUE(
+      std::regex_match(lines[6], std::regex(R"( +\d+ ms  message \(error\): Нет ответа от кассы)")))
+      << lines[6];
+  EXPECT_TRUE(std::regex_match(lines[7], std::regex(R"( +\d+ ms  exit status 1)"))) << lines[7];
+}
+
+TEST(WireTraceProgram, EachRunAppendsItsRecord) {
+  TempDir dir;
+  const std::string earlier = "what was in the file before\n";
+  const std::string trace = dir.write("trace.txt", earlier);
+  SimulatorProcess sim(REGISTER_SIM_BINARY, {});
+  REQUIRE_SIMULATOR(sim);
+  EXPECT_EQ(RunTraced({"/e"}, sim.slave(), trace).exitStatus, 0);
+  EXPECT_EQ(RunTraced({}, sim.slave(), trace).exitStatus, 2);  // the usage text
+
+  const std::string text = ReadFileBytes(trace);
+  EXPECT_EQ(text.substr(0, earlier.size()), earlier);
+  const std::vector<std::string> lines = Lines(text.substr(earlier.size()));
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.rfind("=== ", 0) == 0; }),
+            2);
+  ASSERT_GE(lines.size(), 4u);
+  // The usage run's record: no port, the text on one line, status 2.
+  const size_t n = lines.size();
+  EXPECT_EQ(lines[n - 4], "command line: " + std::string(TALLY_BINARY));
+  EXPECT_TRUE(std::regex_match(
+      lines[n - 3],
+      std::regex(
+          R"( +\d+ ms  message \(information\): Пересылка базы товаров на кассу ОКА ПФ \|  \| .*)")))
+      << lines[n - 3];
+  EXPECT_TRUE(std::regex_match(lines[n - 2], std::regex(R"( +\d+ ms  exit status 2)")))
+      << lines[n - 2];
+}
+
+TEST(WireTraceProgram, ATraceThatCannotBeWrittenChangesNothing) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo((dir.path() + "/fifo").c_str(), 0600), 0);
+  const std::string folder = dir.path() + "/folder";
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  struct {
+    const char* what;
+    std::string path;
+  } cases[] = {
+      {"a folder that does not exist", dir.path() + "/missing/trace.txt"},
+      {"a folder", folder},
+      {"a pipe without a reader", dir.path() + "/fifo"},
+      {"a device", "/dev/null"},
+      {"the register's own line", ""},  // filled in below, once the simulator runs
+  };
+  SimulatorProcess sim(REGISTER_SIM_BINARY, {}, {.ownLog = true});
+  REQUIRE_SIMULATOR(sim);
+  cases[std::size(cases) - 1].path = sim.slave();
+  const ProgramResult untraced = RunTraced({"/e"}, sim.slave(), "");
+  EXPECT_EQ(untraced.exitStatus, 0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const ProgramResult r = RunTraced({"/e"}, sim.slave(), c.path);
+    EXPECT_EQ(r.exitStatus, untraced.exitStatus);
+    EXPECT_EQ(r.err, untraced.err);
+    EXPECT_EQ(r.out, "");
+    EXPECT_LT(r.seconds, 5.0);
+  }
+  struct stat status {};
+  EXPECT_NE(stat((dir.path() + "/missing").c_str(), &status), 0);
+  sim.stop();
+  // Every run's clear frame reached the register.
+  EXPECT_EQ(SimulatorHex(sim.log(), "frame").size(), 1 + std::size(cases));
+  // And nothing else: no trace text went down the line.
+  EXPECT_EQ(SimulatorHex(sim.log(), "junk"), std::vector<std::string>{});
+  EXPECT_EQ(SimulatorHex(sim.log(), "garbled"), std::vector<std::string>{});
+}
