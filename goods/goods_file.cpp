@@ -20,8 +20,8 @@ constexpr size_t kChunkSize = 64 * 1024;  // bytes read from the file at a time
 constexpr std::string_view kStartMarker = "<start>";
 constexpr std::string_view kEndMarker = "<end>";
 // The longest marker's length; later bytes of the line never count.
-constexpr size_t kMarkerPrefix =
-    kStartMarker.size() > kEndMarker.size() ? kStartMarker.size() : kEndMarker.size();
+constexpr size_t kMarkerPrefix = kStartMarker.size() > kEndMarker.size() ? kStartMarker.size()
+                                                                         : kEndMarker.size();
 constexpr size_t kQuoteLimit = 100;  // bytes of a field that a message quotes at most
 
 // What the register can take: Code goes as 16 bits, Group as 8 bits.

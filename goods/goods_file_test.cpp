@@ -425,9 +425,9 @@ TEST_F(GoodsFileTest, NoStartLineIsNoGoodsFile) {
            "<started>\r\n" + a + "\r\n",
            "<start\r\n" + a + "\r\n",
            std::string("<sta"),
-           " <start>\r\n" + a + "\r\n",             // not in the first column
+           " <start>\r\n" + a + "\r\n",     // not in the first column
            "\xA0<start>\r\n" + a + "\r\n",  // a byte before it (a UTF-8 mark is dropped)
-           "<st\xC0rt>\r\n" + a + "\r\n",           // only Latin letters are lowered
+           "<st\xC0rt>\r\n" + a + "\r\n",   // only Latin letters are lowered
            "x<start>\r\n" + a + "\r\n",
            "\x1A<start>\r\n" + a + "\r\n",  // nothing after 0x1A is read
            a + "\r\n<end>\x1A\r\n<start>\r\n",
