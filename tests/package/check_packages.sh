@@ -193,7 +193,7 @@ for zip in "$zip32" "$zip64"; do
 done
 
 echo "--- each TALLY.EXE under Wine"
-# The clear run of each unpacked TALLY.EXE against register-sim, in one Wine session (the
+# The clear run of each unpacked TALLY.EXE against register-sim, in one Wine prefix (the
 # shared Wine test helpers), with the robot pressing OK on the message box.
 register_sim=$unpacked/deb/usr/bin/register-sim
 tally_exe=${wine_checks[0]}
