@@ -202,6 +202,7 @@ class PriceReader {
   void feed(std::string_view text) {
     for (const char c : text) {
       if (IsDigit(c)) {
+        sawDigit_ = true;
         if (!tooLarge_) {
           value_ = value_ * 10 + static_cast<uint64_t>(DigitValue(c));
           tooLarge_ = value_ > kMaxPrice;
@@ -219,10 +220,12 @@ class PriceReader {
     }
   }
 
+  // A price without any digit (an empty field, a heading in the price column) is no price
+  // in either mode: it must never reach the register as 0.
   PriceResult result(bool wholeUnitPrices) const {
     const bool formOk =
         wholeUnitPrices ? separators_ == 0 && decimals_ == 0 : separators_ <= 1 && decimals_ == 3;
-    if (!formOk || tooLarge_) return {};
+    if (!formOk || !sawDigit_ || tooLarge_) return {};
     return {true, static_cast<int32_t>(value_)};
   }
 
@@ -230,6 +233,7 @@ class PriceReader {
   static constexpr uint64_t kMaxPrice = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
 
   uint64_t value_ = 0;
+  bool sawDigit_ = false;
   bool tooLarge_ = false;
   int separators_ = 0;  // more than 1 can never become valid again, so it stops at 2
   int decimals_ = 0;    // 1 right after a separator, then one more per digit; stops at 4
