@@ -309,6 +309,20 @@ TEST_F(GoodsFileTest, LastFieldEndsAtTheLineEnd) {
       {"\t\t\t0\t\t1 234", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
       {"\t\t\t0\t\t99999999999999999999999\t", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
       {"\t\t\t0\t\t                         1\t", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
+      // A field in spreadsheet quotes is read as the text inside them, each "" as one ".
+      {"5\t\"\xD8\xEE\xEA\xEE\xEB\xE0\xE4 \"\"\xC0\xEB\xB8\xED\xEA\xE0\"\" 100\xE3\"\t46\t7\t2\t1",
+       5, Name("\xD8\xEE\xEA\xEE\xEB\xE0\xE4 \"\xC0\xEB\xB8\xED\xEA\xE0\" 100\xE3\t"),
+       Barcode("46\t"), 7, 2, 1},  // "Шоколад ""Алёнка"" 100г"
+      {"\"5\"\t\"A\"\t\"46\"\t\"7\"\t\"2\"\t\"1\"", 5, Name("A\t"), Barcode("46\t"), 7, 2, 1},
+      {"5\t\"\"\t46\t7", 5, Name("\t"), Barcode("46\t"), 7, 0, 0},
+      {"5\t\"" + std::string(30, 'x') + "\"\t46\t7", 5, std::string(24, 'x'), Barcode("46\t"), 7, 0,
+       0},
+      // Any other quote marks stay as they stand.
+      {"5\t\"A\"B\"\t46\t7", 5, Name("\"A\"B\"\t"), Barcode("46\t"), 7, 0, 0},
+      {"5\t\"A\"\"\t46\t7", 5, Name("\"A\"\"\t"), Barcode("46\t"), 7, 0, 0},
+      {"5\t\"\t46\t7", 5, Name("\"\t"), Barcode("46\t"), 7, 0, 0},
+      {"5\t \"A\"\t46\t7", 5, Name(" \"A\"\t"), Barcode("46\t"), 7, 0, 0},
+      {"5\tA \"B\"\t46\t7", 5, Name("A \"B\"\t"), Barcode("46\t"), 7, 0, 0},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(read(Block({c.line}), true)) << c.line;
@@ -323,6 +337,8 @@ TEST_F(GoodsFileTest, LastFieldEndsAtTheLineEnd) {
   // In the default mode a price at the line end is read too; a missing one is empty.
   ASSERT_TRUE(read(Block({"5\tA\t46\t7.00"})));
   EXPECT_EQ(table.Price[1], 700);
+  ASSERT_TRUE(read(Block({"5\tA\t46\t\"7,00\"\t"})));
+  EXPECT_EQ(table.Price[1], 700);
   const struct {
     std::string line;
     Shown message;
@@ -332,6 +348,9 @@ TEST_F(GoodsFileTest, LastFieldEndsAtTheLineEnd) {
       {"5\tA\t46\t7.00\t1 5", {W1251("Недопустимый номер группы: '1 5'"), kIconError}},
       {"5\tA\t4 6", {W1251("Недопустимый штрих-код: '4 6'"), kIconError}},
       {"5 5", {W1251("Недопустимый код товара: '5 5'"), kIconError}},
+      // Unquoted, a field must still hold what its column takes.
+      {"5\tA\t46\t\"7.5\"", {W1251("Недопустимая цена: '7.5'"), kIconError}},
+      {"\"5\"\"5\"", {W1251("Недопустимый код товара: '5\"5'"), kIconError}},
   };
   for (const auto& r : refused) {
     EXPECT_FALSE(read(Block({r.line}))) << r.line;
@@ -428,6 +447,20 @@ TEST_F(GoodsFileTest, MarkersAndBlocks) {
     ASSERT_EQ(table.GoodsCount, static_cast<int32_t>(k.codes.size())) << k.file;
     for (size_t i = 0; i < k.codes.size(); ++i) EXPECT_EQ(table.Code[i + 1], k.codes[i]) << k.file;
   }
+}
+
+TEST_F(GoodsFileTest, ItemsKnowTheirLines) {
+  // Every line counts, whatever its line end: the header, markers, empty rows and skipped
+  // lines too.
+  const std::string a = Line("1", "A", "", "1", "", "");
+  ASSERT_TRUE(read("header\r\n<start>\r\n" + a + "\r\n\r\n<note>\n" + a + "\r" + a +
+                       "\r\n<end>\r\nx\r\n<start>\r\n \t\r\n" + a,
+                   true));
+  ASSERT_EQ(table.GoodsCount, 4);
+  EXPECT_EQ(table.Line[1], 3);
+  EXPECT_EQ(table.Line[2], 6);
+  EXPECT_EQ(table.Line[3], 7);
+  EXPECT_EQ(table.Line[4], 12);
 }
 
 TEST_F(GoodsFileTest, NoStartLineIsNoGoodsFile) {
