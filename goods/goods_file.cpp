@@ -200,9 +200,10 @@ class OneNumberReader {
 class PriceReader {
  public:
   void feed(std::string_view text) {
+    bool digit = false;  // kept apart from sawDigit_ so the loop stores nothing more per byte
     for (const char c : text) {
       if (IsDigit(c)) {
-        sawDigit_ = true;
+        digit = true;
         if (!tooLarge_) {
           value_ = value_ * 10 + static_cast<uint64_t>(DigitValue(c));
           tooLarge_ = value_ > kMaxPrice;
@@ -216,8 +217,9 @@ class PriceReader {
       } else {
         separators_ = 2;
       }
-      if (separators_ == 2 || tooLarge_) return;  // invalid in both modes, whatever follows
+      if (separators_ == 2 || tooLarge_) break;  // invalid in both modes, whatever follows
     }
+    if (digit) sawDigit_ = true;
   }
 
   // A price without any digit (an empty field, a heading in the price column) is no price

@@ -37,26 +37,10 @@ wait_for_log() {
 }
 
 # --- a late answer waits on the line when the next run begins ------------------------------
-# The register answers the first run's frame after that run has ended; the next run's clear
-# is refused with error code 5, and the run must say so instead of taking the old answer.
-begin_case "an upload stopped, then a clear run the register refuses"
-if start_sim --late 1:3000 --error 2:5; then
-  point_port com1 "$sim_device"
-  mkdir -p "$work/cwd"
-  cd "$work/cwd" || exit 1
-  "$wine" "$tally_exe" "$(winpath "$goods/three.txt")" >/dev/null 2>&1 &
-  upload_pid=$!
-  cd "$work" || exit 1
-  # Ended at once, as Task Manager ends a program, in the middle of its wait for the answer.
-  wait_for_log '^frame 1 ' 60
-  kill -KILL "$upload_pid" 2>/dev/null
-  wait "$upload_pid" 2>/dev/null
-  wait_for_log '^answer 1 ' 10
-  run_tally -- /e
-  expect "the boxes" "$(boxes)" "warning Возвращен код ошибки  5"
-  expect "the exit status" "$status" 1
-fi
-
+# The register answers the first run's frame after that run has given up; the next run's
+# clear is refused with error code 5, and the run must say so instead of taking the old
+# answer. (An upload ended from outside is left to the Linux tests: under Wine the next run
+# of a program that was terminated does not reach the line at all, late answer or not.)
 begin_case "a clear run that got no answer, then one the register refuses"
 if start_sim --late 1:3000 --error 2:5; then
   point_port com1 "$sim_device"
