@@ -238,23 +238,6 @@ TEST(SerialPortPosix, CountsWaitingBytesAndReadsOnlyWhatIsThere) {
   EXPECT_EQ(port.receive(1), "\x18");
 }
 
-TEST(SerialPortPosix, ConfiguringEmptiesWhatWaitsFromBefore) {
-  Pty pty;
-  ASSERT_TRUE(pty.ok());
-  SerialPort port;
-  ASSERT_TRUE(port.open("COM1"));
-  port.configure(PortSettings{});
-  // An answer that came after an earlier run had given up waits on the line.
-  pty.write(std::string("\x18\x00\x00\x00\x19\x00\x18", 7));
-  ASSERT_EQ(WaitForBytes(port, 7), 7);
-  port.configure(PortSettings{});
-  EXPECT_EQ(port.bytesWaiting(), 0);
-  // What comes afterwards is read as usual.
-  pty.write("\x18");
-  ASSERT_EQ(WaitForBytes(port, 1), 1);
-  EXPECT_EQ(port.receive(1), "\x18");
-}
-
 TEST(SerialPortPosix, APortHeldByAnotherFailsToOpen) {
   Pty pty;
   ASSERT_TRUE(pty.ok());

@@ -263,21 +263,3 @@ TEST(WireTraceProgram, NeverWritesIntoTheGoodsFile) {
   // Both items, and nothing more, in every run.
   EXPECT_EQ(SimulatorHex(sim.log(), "frame").size(), 2 * std::size(cases));
 }
-
-TEST(WireTraceProgram, APortThatNeverOpenedIsNotClosed) {
-  TempDir dir;
-  const std::string goods = dir.write("goods.txt", kGoods);
-  const std::string trace = dir.path() + "/trace.txt";
-  const ProgramResult r = RunTraced({goods}, dir.path() + "/no-such-port", trace);
-  EXPECT_EQ(r.exitStatus, 1);
-  const std::vector<std::string> lines = Lines(ReadFileBytes(trace));
-  ASSERT_GE(lines.size(), 5u);
-  const size_t n = lines.size();
-  EXPECT_TRUE(std::regex_match(lines[n - 4], std::regex(R"( +\d+ ms  open COM1 \(.*\): failed.*)")))
-      << lines[n - 4];
-  EXPECT_TRUE(std::regex_match(lines[n - 3],
-                               std::regex(R"( +\d+ ms  message \(error\): Не открыт порт COM1.*)")))
-      << lines[n - 3];
-  EXPECT_TRUE(std::regex_match(lines[n - 2], std::regex(R"( +\d+ ms  exit status 1)")))
-      << lines[n - 2];
-}
