@@ -1,7 +1,8 @@
 # What the packages hold; scripts/package.sh builds them with CPack into dist/.
-#   Windows (ZIP): TALLY.EXE, README-ru.txt (the user guide for Notepad), examples/goods.txt.
+#   Windows (ZIP, and the same files as an MSI, cmake/msi_package.cmake): TALLY.EXE,
+#   README-ru.txt (the user guide for Notepad), examples/goods.txt, LICENSE.txt.
 #   Linux (DEB and TGZ): tally, register-sim, their manual pages in English and Russian, the
-#   user guide and the example.
+#   user guide, the example and the licence (in the .deb as Debian's copyright file).
 # The version is the project's, as everywhere else.
 
 # The user guide as Windows plain text.
@@ -28,13 +29,24 @@ if(WIN32)
   install(TARGETS tally RUNTIME DESTINATION .)
   install(FILES ${CMAKE_BINARY_DIR}/README-ru.txt DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/goods.txt DESTINATION examples)
+  # The licence with CR LF line ends, for Notepad.
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/LICENSE.txt @ONLY
+                 NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_BINARY_DIR}/LICENSE.txt DESTINATION .)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(package_architecture x86)
   else()
     set(package_architecture x64)
   endif()
-  set(CPACK_GENERATOR ZIP)
+  set(CPACK_GENERATOR ZIP External)
   set(CPACK_PACKAGE_FILE_NAME tally-${PROJECT_VERSION}-windows-${package_architecture})
+  # The MSI, from the files staged for the zip.
+  set(CPACK_EXTERNAL_ENABLE_STAGING ON)
+  set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/msi_package.cmake)
+  set(CPACK_TALLY_MSI_ARCH ${package_architecture})
+  set(CPACK_TALLY_MSI_ICON ${PROJECT_SOURCE_DIR}/resources/tally.ico)
+  # One upgrade code for both architectures and every version: never change it.
+  set(CPACK_TALLY_MSI_UPGRADE_CODE 3978E28D-FA22-470A-805C-AFBB519B312D)
 else()
   # Manual pages, compressed as Debian keeps them.
   set(man_pages tally.1 register-sim.1)
