@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Checks the packages in dist/ as a user gets them: the four files and what each holds; the
-# .deb unpacked (dpkg-deb -x) and its tally run against its register-sim; the .tar.gz
-# unpacked and run; both zips unpacked and each TALLY.EXE's clear run under Wine against
+# Checks the packages in dist/ as a user gets them: the six files and what each holds; the
+# .deb unpacked (dpkg-deb -x), its copyright and changelog, lintian's verdict, and its tally
+# run against its register-sim; the .tar.gz unpacked and run; the Linux programs linked
+# statically; both zips unpacked and each TALLY.EXE's clear run under Wine against
 # register-sim; README-ru.txt as Notepad needs it; every manual page rendered by groff
-# without a warning.
+# without a warning; each MSI installed silently under Wine (files, shortcuts, the entry in
+# Programs and Features, its TALLY.EXE clearing register-sim), replaced by a later version,
+# and uninstalled without a trace.
 #
 # Usage: check_packages.sh DIST ui_robot.exe
 # Exit status 0 passed, 1 failed.
@@ -41,13 +44,17 @@ same() { [[ $1 == "$2" ]] || { printf '  got:      %q\n  expected: %q\n' "$1" "$
 contains() { [[ $1 == *"$2"* ]] || { printf '  %q lacks %q\n' "$1" "$2"; return 1; }; }
 
 echo "--- the files (version $version)"
-deb=$dist/tally_${version}_amd64.deb
+# The .deb's version: the project's, and the Debian revision of its packaging.
+deb_version=$version-1
+deb=$dist/tally_${deb_version}_amd64.deb
 tgz=$dist/tally-$version-linux-x86_64.tar.gz
 zip64=$dist/tally-$version-windows-x64.zip
 zip32=$dist/tally-$version-windows-x86.zip
-check "dist holds exactly the four packages" same "$(find "$dist" -mindepth 1 -maxdepth 1 -printf '%f\n' | sort)" \
+msi64=$dist/tally-$version-x64.msi
+msi32=$dist/tally-$version-x86.msi
+check "dist holds exactly the six packages" same "$(find "$dist" -mindepth 1 -maxdepth 1 -printf '%f\n' | sort)" \
   "$(printf '%s\n' "$(basename "$tgz")" "$(basename "$zip64")" "$(basename "$zip32")" \
-    "$(basename "$deb")" | sort)"
+    "$(basename "$deb")" "$(basename "$msi64")" "$(basename "$msi32")" | sort)"
 
 # The goods lines of the example: the lines between <start> and <end>.
 example_items=$(iconv -f WINDOWS-1251 -t UTF-8 "$source_dir/examples/goods.txt" |
@@ -85,16 +92,17 @@ render_pages() {
 echo "--- $(basename "$deb")"
 info=$(dpkg-deb -f "$deb")
 check "the package is tally" same "$(dpkg-deb -f "$deb" Package)" tally
-check "its version" same "$(dpkg-deb -f "$deb" Version)" "$version"
+check "its version" same "$(dpkg-deb -f "$deb" Version)" "$deb_version"
 check "its architecture" same "$(dpkg-deb -f "$deb" Architecture)" amd64
-check "computed dependencies name the C++ library" contains "$(dpkg-deb -f "$deb" Depends)" libstdc++6
-check "computed dependencies name the C library" contains "$(dpkg-deb -f "$deb" Depends)" libc6
+check "no dependencies: the programs carry their libraries" same "$(dpkg-deb -f "$deb" Depends)" ""
 check "a description" contains "$info" "Description: loads a shop's goods base"
 check "a long description" contains "$info" "register-sim plays the register"
 deb_files=$(dpkg-deb -c "$deb" | awk '{ print $6 }' | grep -v '/$' | sort)
 check "the files of the .deb" same "$deb_files" "$(sort <<'LIST'
 ./usr/bin/register-sim
 ./usr/bin/tally
+./usr/share/doc/tally/changelog.Debian.gz
+./usr/share/doc/tally/copyright
 ./usr/share/doc/tally/examples/goods.txt
 ./usr/share/doc/tally/guide.ru.md
 ./usr/share/doc/tally/message-box.png
@@ -103,8 +111,12 @@ check "the files of the .deb" same "$deb_files" "$(sort <<'LIST'
 ./usr/share/man/man1/tally.1.gz
 ./usr/share/man/ru/man1/register-sim.1.gz
 ./usr/share/man/ru/man1/tally.1.gz
+./usr/share/lintian/overrides/tally
 LIST
 )"
+# lintian prints a line per finding (E: error, W: warning; overrides say why they apply).
+lintian_report=$(lintian --fail-on error,warning "$deb" 2>/dev/null)
+check "lintian finds no error and no warning (status $?)" same "$(grep '^[EW]:' <<<"$lintian_report")" ""
 root=$unpacked/deb
 dpkg-deb -x "$deb" "$root"
 check "tally --version" same "$("$root/usr/bin/tally" --version)" "tally $version"
@@ -126,12 +138,26 @@ fi
 render_pages "$root"/usr/share/man/man1/*.gz "$root"/usr/share/man/ru/man1/*.gz
 check "the guide is the one in the sources" cmp -s "$root/usr/share/doc/tally/guide.ru.md" \
   "$source_dir/docs/guide.ru.md"
+copyright=$root/usr/share/doc/tally/copyright
+check "the copyright file is machine-readable" same "$(head -1 "$copyright")" \
+  "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"
+check "the copyright file names the holders" contains "$(cat "$copyright")" \
+  "Copyright: 2026 The TALLY authors"
+# The License field's text, its continuation lines unindented and " ." as an empty line, is
+# the licence's from "Permission" on.
+check "the copyright file holds the licence's terms" same \
+  "$(sed -n '/^License: Expat$/,$p' "$copyright" | tail -n +2 | sed 's/^ //; s/^\.$//')" \
+  "$(sed -n '/^Permission/,$p' "$source_dir/LICENSE")"
+check "the Debian changelog's entry is this version" same \
+  "$(zcat "$root/usr/share/doc/tally/changelog.Debian.gz" | head -1)" \
+  "tally ($deb_version) unstable; urgency=medium"
 
 echo "--- $(basename "$tgz")"
 top=tally-$version-linux-x86_64
 check "the files of the .tar.gz" same "$(tar tzf "$tgz" | grep -v '/$' | sort)" "$(sort <<LIST
 $top/bin/register-sim
 $top/bin/tally
+$top/share/doc/tally/LICENSE
 $top/share/doc/tally/examples/goods.txt
 $top/share/doc/tally/guide.ru.md
 $top/share/doc/tally/message-box.png
@@ -153,6 +179,23 @@ if start_sim "$root/bin/register-sim" tgz; then
     "OKA PF: внимание: База товаров очищена"
 fi
 render_pages "$root"/share/man/man1/*.gz "$root"/share/man/ru/man1/*.gz
+check "the licence of the .tar.gz" cmp -s "$root/share/doc/tally/LICENSE" "$source_dir/LICENSE"
+
+# The Linux programs of both packages run on any x86-64 Linux from kernel 3.2 on: linked
+# statically (no dynamic section, so no shared library and no loader is asked for), and
+# the C library's note of the oldest kernel it supports says 3.2.0.
+static_ok() {
+  local dynamic abi
+  dynamic=$(readelf -d "$1" 2>&1)
+  [[ $dynamic == *"no dynamic section"* ]] || { echo "  has a dynamic section: $dynamic" | head -3; return 1; }
+  abi=$(readelf -n "$1" | sed -n 's/.*OS: Linux, ABI: \([0-9.]*\).*/\1/p')
+  [[ -n $abi && $(printf '%s\n' "$abi" 3.2.0 | sort -V | tail -1) == 3.2.0 ]] ||
+    { echo "  the oldest kernel is '$abi'"; return 1; }
+}
+for program in "$unpacked/deb/usr/bin/tally" "$unpacked/deb/usr/bin/register-sim" \
+  "$root/bin/tally" "$root/bin/register-sim"; do
+  check "${program#"$unpacked"/} is linked statically for kernel 3.2" static_ok "$program"
+done
 
 # The Windows packages: contents, README-ru.txt, and the exe's clear run under Wine.
 readme_ok() {
@@ -178,7 +221,7 @@ for zip in "$zip32" "$zip64"; do
   name=$(basename "$zip" .zip)
   echo "--- $name.zip"
   check "the files of $name.zip" same "$(unzip -Z1 "$zip" | grep -v '/$' | sort)" \
-    "$(printf '%s\n' "$name/README-ru.txt" "$name/TALLY.EXE" "$name/examples/goods.txt")"
+    "$(printf '%s\n' "$name/LICENSE.txt" "$name/README-ru.txt" "$name/TALLY.EXE" "$name/examples/goods.txt")"
   check "ASCII names only in $name.zip" same "$(unzip -Z1 "$zip" | LC_ALL=C grep -c '[^ -~]')" 0
   mkdir -p "$unpacked/$name"
   unzip -q "$zip" -d "$unpacked/$name"
@@ -188,28 +231,182 @@ for zip in "$zip32" "$zip64"; do
     "$(tail -c +4 "$dir/README-ru.txt" | tr -d '\r' | grep -c 'Нет ответа от кассы')" \
     "$(grep -c 'Нет ответа от кассы' "$source_dir/docs/guide.ru.md")"
   check "the example of $name" cmp -s "$dir/examples/goods.txt" "$source_dir/examples/goods.txt"
+  check "LICENSE.txt of $name is the licence with CR LF" same "$(od -An -c "$dir/LICENSE.txt")" \
+    "$(sed 's/$/\r/' "$source_dir/LICENSE" | od -An -c)"
   check "TALLY.EXE of $name: exports, resources and version $version" exe_ok "$dir/TALLY.EXE"
   wine_checks+=("$dir/TALLY.EXE")
 done
 
-echo "--- each TALLY.EXE under Wine"
+echo "--- the MSI packages"
+# msi_property MSI NAME: a property of the package, from its Property table.
+msi_property() { msiinfo export "$1" Property | tr -d '\r' | awk -F '\t' -v name="$2" '$1 == name { print $2 }'; }
+for msi in "$msi32" "$msi64"; do
+  check "$(basename "$msi") installs per machine (ALLUSERS=1)" same "$(msi_property "$msi" ALLUSERS)" 1
+done
+check "the x86 MSI is for 32-bit Windows" contains "$(msiinfo suminfo "$msi32")" "Template: Intel;"
+check "the x64 MSI is for 64-bit Windows" contains "$(msiinfo suminfo "$msi64")" "Template: x64;"
+check "both MSIs have one upgrade code (either replaces the other)" same \
+  "$(msi_property "$msi32" UpgradeCode)" "$(msi_property "$msi64" UpgradeCode)"
+# A later version of the x64 package: the same one under a higher version and a product code
+# of its own, as the next release would be.
+msi_later=$unpacked/tally-later-x64.msi
+later_version=$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<<"$version")
+cp "$msi64" "$msi_later"
+msibuild "$msi_later" \
+  -q "UPDATE \`Property\` SET \`Value\` = '$later_version' WHERE \`Property\` = 'ProductVersion'" \
+  -q "UPDATE \`Property\` SET \`Value\` = '{$(python3 -c 'import uuid; print(str(uuid.uuid4()).upper())')}' WHERE \`Property\` = 'ProductCode'"
+check "a later version of the x64 MSI for the upgrade" same "$(msi_property "$msi_later" ProductVersion)" \
+  "$later_version"
+
+# What an installed MSI must leave, besides the zip's files in its folder: the shortcuts
+# (where, name, target in the install folder, arguments; @guide is the guide the package
+# holds: guide-ru.html where there is one, else README-ru.txt).
+msi_shortcuts=$(cat <<'TABLE'
+menu|Очистить базу кассы (COM1).lnk|TALLY.EXE|/e
+menu|Очистить базу кассы (COM2).lnk|TALLY.EXE|/e /2
+menu|Руководство пользователя TALLY.lnk|@guide|
+desktop|Загрузить товары на кассу.lnk|TALLY.EXE|
+TABLE
+)
+mapfile -t msi_files < <(unzip -Z1 "$zip64" | grep -v '/$' | sed "s|^$(basename "$zip64" .zip)/||")
+guide_file=README-ru.txt
+[[ " ${msi_files[*]} " == *" guide-ru.html "* ]] && guide_file=guide-ru.html
+
+echo "--- each TALLY.EXE under Wine, and the MSI packages installed and removed"
 # The clear run of each unpacked TALLY.EXE against register-sim, in one Wine prefix (the
-# shared Wine test helpers), with the robot pressing OK on the message box.
+# shared Wine test helpers), with the robot pressing OK on the message box. Then the MSIs in
+# the same prefix: the x86 package, a later x64 version over it, uninstalled; the x64
+# package, uninstalled; the files, shortcuts and registry entries after each step, and the
+# installed TALLY.EXE's clear run.
 register_sim=$unpacked/deb/usr/bin/register-sim
 tally_exe=${wine_checks[0]}
 (
+  # The user's desktop of the prefix is a folder of $HOME: a throwaway one. Wine removes a
+  # folder that an uninstall leaves empty, the desktop too; a user's desktop never is.
+  export HOME=$unpacked/home
+  mkdir -p "$HOME/Desktop"
+  : >"$HOME/Desktop/notes.txt"
   # shellcheck source=tests/wine/wine_session.sh disable=SC2154  # status: set by run_tally
   source "$source_dir/tests/wine/wine_session.sh"
   wine_session_start
-  for tally_exe in "${wine_checks[@]}"; do
-    begin_case "clear run of ${tally_exe#"$unpacked"/}"
-    start_sim || continue
+  # No menu entries for the Unix desktop out of the shortcuts.
+  export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
+
+  # shellcheck disable=SC2154  # wine and status: set by wine_session.sh
+  clear_run() {
+    start_sim || return
     point_port com1 "$sim_device"
+    # Windows Installer has Wine look for serial ports again, which points COM1 back at
+    # /dev/ttyS0 unless Wine's own setting names the device.
+    timeout 60 "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$sim_device" /f >/dev/null 2>&1
     run_tally -- /e
     expect "the boxes" "$(boxes)" "warning База товаров очищена"
     expect "the exit status" "$status" 0
     expect "what the register received" "$(received)" "frame 1 19200 17 0B 63 00 00 00 00 00 19 00 85"
+  }
+  for tally_exe in "${wine_checks[@]}"; do
+    begin_case "clear run of ${tally_exe#"$unpacked"/}"
+    clear_run
   done
+
+  drive=$WINEPREFIX/drive_c
+  # installed_state: what the packages have left in the prefix, a line each, sorted:
+  #   folder|<folder>  file|<path in the program folder>  menu|desktop|<shortcut>|<target>|<arguments>
+  #   entry|<name>|<version>|<publisher> (Programs and Features)  setting|InstallDir|<folder>
+  installed_state() {
+    local folder link kind key shortcut
+    # Where Windows puts a per-machine package's Start-menu folder and desktop shortcut,
+    # and where Wine 8.0 puts them (the user's own folders, whatever ALLUSERS says).
+    local menu_folders=("$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/TALLY"
+      "$drive"/users/*/AppData/Roaming/Microsoft/Windows/"Start Menu/Programs/TALLY")
+    local links=("$drive"/users/*/Desktop/*.lnk)
+    for folder in "${menu_folders[@]}"; do
+      links+=("$folder"/*.lnk)
+    done
+    {
+      for folder in "Program Files" "Program Files (x86)"; do
+        [[ -d $drive/$folder/TALLY ]] || continue
+        echo "folder|$folder\\TALLY"
+        (cd "$drive/$folder/TALLY" && find . -type f | sed 's#^\./#file|#')
+      done
+      for folder in "${menu_folders[@]}"; do
+        [[ -d $folder ]] && echo "folder|Start menu\\TALLY"
+      done
+      for link in "${links[@]}"; do
+        [[ -f $link ]] || continue
+        kind=menu
+        [[ $link == */Desktop/* ]] && kind=desktop
+        mapfile -t shortcut < <(python3 "$here/lnk_info.py" "$link")
+        echo "$kind|$(basename "$link")|${shortcut[0]}|${shortcut[1]}"
+      done
+      for key in 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' \
+        'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall'; do
+        timeout 60 "$wine" reg query "$key" /s 2>/dev/null | tr -d '\r' | awk -F '    ' '
+          function entry() { if (name ~ /TALLY/) print "entry|" name "|" version "|" publisher
+                             name = version = publisher = "" }
+          /^HKEY/ { entry() }
+          $2 == "DisplayName" { name = $4 }
+          $2 == "DisplayVersion" { version = $4 }
+          $2 == "Publisher" { publisher = $4 }
+          END { entry() }'
+      done
+      for key in 'HKLM\Software\TALLY' 'HKLM\Software\Wow6432Node\TALLY'; do
+        timeout 60 "$wine" reg query "$key" 2>/dev/null | tr -d '\r' |
+          awk -F '    ' '$2 == "InstallDir" { print "setting|InstallDir|" $4 }'
+      done
+    } | LC_ALL=C sort
+  }
+  # expected_state PROGRAM_FILES VERSION: what the package of that version installed there
+  # must leave.
+  expected_state() {
+    local install="C:\\$1\\TALLY" where name target arguments
+    {
+      echo "folder|$1\\TALLY"
+      echo "folder|Start menu\\TALLY"
+      printf 'file|%s\n' "${msi_files[@]}"
+      while IFS='|' read -r where name target arguments; do
+        [[ $target == @guide ]] && target=$guide_file
+        echo "$where|$name|$install\\${target//\//\\}|$arguments"
+      done <<<"$msi_shortcuts"
+      echo "entry|TALLY|$2|The TALLY authors"
+      echo "setting|InstallDir|$install\\"
+    } | LC_ALL=C sort
+  }
+  # shellcheck disable=SC2317  # called through expect_true
+  same_text() { [[ $1 == "$2" ]] || { diff <(echo "$2") <(echo "$1") | sed 's/^/    /'; return 1; }; }
+  # msi_step CASE ARGUMENTS...: msiexec without a user interface.
+  msi_step() {
+    begin_case "$1"
+    shift
+    timeout 120 "$wine" msiexec "$@" /qn >/dev/null 2>&1
+    expect "msiexec's exit status" "$?" 0
+  }
+
+  msi_step "silent install of $(basename "$msi32")" /i "$(winpath "$msi32")"
+  expect_true "what is installed (< expected, > found)" same_text "$(installed_state)" \
+    "$(expected_state "Program Files (x86)" "$version")"
+  begin_case "clear run of the installed x86 TALLY.EXE"
+  tally_exe="$drive/Program Files (x86)/TALLY/TALLY.EXE"
+  clear_run
+  msi_step "the x64 version $later_version replaces it" /i "$(winpath "$msi_later")"
+  expect_true "what is installed (< expected, > found)" same_text "$(installed_state)" \
+    "$(expected_state "Program Files" "$later_version")"
+  msi_step "silent uninstall of version $later_version" /x "$(winpath "$msi_later")"
+  expect_true "nothing is left (< expected, > found)" same_text "$(installed_state)" ""
+  msi_step "silent install of $(basename "$msi64")" /i "$(winpath "$msi64")"
+  expect_true "what is installed (< expected, > found)" same_text "$(installed_state)" \
+    "$(expected_state "Program Files" "$version")"
+  begin_case "clear run of the installed x64 TALLY.EXE"
+  tally_exe="$drive/Program Files/TALLY/TALLY.EXE"
+  clear_run
+  msi_step "silent uninstall of $(basename "$msi64")" /x "$(winpath "$msi64")"
+  expect_true "nothing is left (< expected, > found)" same_text "$(installed_state)" ""
+  # Nothing anywhere else either: no file, no cached package, no registry entry (the Wine
+  # server writes the registry out as it ends).
+  timeout 20 wineserver -k
+  timeout 20 wineserver -w
+  expect "files of ours in the prefix" "$(find "$drive" -iname '*tally*' -o -path '*/windows/Installer/*')" ""
+  expect "registry entries of ours" "$(grep -il 'tally' "$WINEPREFIX"/*.reg)" ""
   wine_session_report
 )
 wine_status=$?
