@@ -138,19 +138,13 @@ fi
 render_pages "$root"/usr/share/man/man1/*.gz "$root"/usr/share/man/ru/man1/*.gz
 check "the guide is the one in the sources" cmp -s "$root/usr/share/doc/tally/guide.ru.md" \
   "$source_dir/docs/guide.ru.md"
-copyright=$root/usr/share/doc/tally/copyright
-check "the copyright file is machine-readable" same "$(head -1 "$copyright")" \
-  "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"
-check "the copyright file names the holders" contains "$(cat "$copyright")" \
-  "Copyright: 2026 The TALLY authors"
-# The License field's text, its continuation lines unindented and " ." as an empty line, is
+# The copyright file's License text (continuation lines unindented, " ." an empty line) is
 # the licence's from "Permission" on.
 check "the copyright file holds the licence's terms" same \
-  "$(sed -n '/^License: Expat$/,$p' "$copyright" | tail -n +2 | sed 's/^ //; s/^\.$//')" \
+  "$(sed -n '/^License: Expat$/,$p' "$root/usr/share/doc/tally/copyright" | tail -n +2 | sed 's/^ //; s/^\.$//')" \
   "$(sed -n '/^Permission/,$p' "$source_dir/LICENSE")"
 check "the Debian changelog's entry is this version" same \
-  "$(zcat "$root/usr/share/doc/tally/changelog.Debian.gz" | head -1)" \
-  "tally ($deb_version) unstable; urgency=medium"
+  "$(zcat "$root/usr/share/doc/tally/changelog.Debian.gz" | head -1)" "tally ($deb_version) unstable; urgency=medium"
 
 echo "--- $(basename "$tgz")"
 top=tally-$version-linux-x86_64
@@ -181,20 +175,12 @@ fi
 render_pages "$root"/share/man/man1/*.gz "$root"/share/man/ru/man1/*.gz
 check "the licence of the .tar.gz" cmp -s "$root/share/doc/tally/LICENSE" "$source_dir/LICENSE"
 
-# The Linux programs of both packages run on any x86-64 Linux from kernel 3.2 on: linked
-# statically (no dynamic section, so no shared library and no loader is asked for), and
-# the C library's note of the oldest kernel it supports says 3.2.0.
-static_ok() {
-  local dynamic abi
-  dynamic=$(readelf -d "$1" 2>&1)
-  [[ $dynamic == *"no dynamic section"* ]] || { echo "  has a dynamic section: $dynamic" | head -3; return 1; }
-  abi=$(readelf -n "$1" | sed -n 's/.*OS: Linux, ABI: \([0-9.]*\).*/\1/p')
-  [[ -n $abi && $(printf '%s\n' "$abi" 3.2.0 | sort -V | tail -1) == 3.2.0 ]] ||
-    { echo "  the oldest kernel is '$abi'"; return 1; }
-}
-for program in "$unpacked/deb/usr/bin/tally" "$unpacked/deb/usr/bin/register-sim" \
-  "$root/bin/tally" "$root/bin/register-sim"; do
-  check "${program#"$unpacked"/} is linked statically for kernel 3.2" static_ok "$program"
+# Both packages' programs start on any x86-64 Linux from kernel 3.2 on: no dynamic section
+# (no loader, no shared library), and the C library's note names kernel 3.2.0 as the oldest.
+for program in "$unpacked"/deb/usr/bin/* "$root"/bin/*; do
+  check "${program#"$unpacked"/} is linked statically" contains "$(LC_ALL=C readelf -d "$program")" \
+    "There is no dynamic section in this file."
+  check "${program#"$unpacked"/} runs on kernel 3.2" contains "$(LC_ALL=C readelf -n "$program")" "OS: Linux, ABI: 3.2.0"
 done
 
 # The Windows packages: contents, README-ru.txt, and the exe's clear run under Wine.
@@ -238,29 +224,19 @@ for zip in "$zip32" "$zip64"; do
 done
 
 echo "--- the MSI packages"
-# msi_property MSI NAME: a property of the package, from its Property table.
 msi_property() { msiinfo export "$1" Property | tr -d '\r' | awk -F '\t' -v name="$2" '$1 == name { print $2 }'; }
-for msi in "$msi32" "$msi64"; do
-  check "$(basename "$msi") installs per machine (ALLUSERS=1)" same "$(msi_property "$msi" ALLUSERS)" 1
-done
-check "the x86 MSI is for 32-bit Windows" contains "$(msiinfo suminfo "$msi32")" "Template: Intel;"
-check "the x64 MSI is for 64-bit Windows" contains "$(msiinfo suminfo "$msi64")" "Template: x64;"
-check "both MSIs have one upgrade code (either replaces the other)" same \
-  "$(msi_property "$msi32" UpgradeCode)" "$(msi_property "$msi64" UpgradeCode)"
-# A later version of the x64 package: the same one under a higher version and a product code
-# of its own, as the next release would be.
+check "the x86 MSI installs per machine (ALLUSERS=1)" same "$(msi_property "$msi32" ALLUSERS)" 1
+check "the x64 MSI installs per machine (ALLUSERS=1)" same "$(msi_property "$msi64" ALLUSERS)" 1
+check "both MSIs have one upgrade code" same "$(msi_property "$msi32" UpgradeCode)" "$(msi_property "$msi64" UpgradeCode)"
+# The next release, for the upgrade: the x64 package under a higher version and product code.
 msi_later=$unpacked/tally-later-x64.msi
 later_version=$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<<"$version")
 cp "$msi64" "$msi_later"
-msibuild "$msi_later" \
-  -q "UPDATE \`Property\` SET \`Value\` = '$later_version' WHERE \`Property\` = 'ProductVersion'" \
+msibuild "$msi_later" -q "UPDATE \`Property\` SET \`Value\` = '$later_version' WHERE \`Property\` = 'ProductVersion'" \
   -q "UPDATE \`Property\` SET \`Value\` = '{$(python3 -c 'import uuid; print(str(uuid.uuid4()).upper())')}' WHERE \`Property\` = 'ProductCode'"
-check "a later version of the x64 MSI for the upgrade" same "$(msi_property "$msi_later" ProductVersion)" \
-  "$later_version"
 
-# What an installed MSI must leave, besides the zip's files in its folder: the shortcuts
-# (where, name, target in the install folder, arguments; @guide is the guide the package
-# holds: guide-ru.html where there is one, else README-ru.txt).
+# What an installed MSI must leave besides the zip's files: the shortcuts, with their target in
+# the install folder (@guide: guide-ru.html where the package has one, else README-ru.txt).
 msi_shortcuts=$(cat <<'TABLE'
 menu|Очистить базу кассы (COM1).lnk|TALLY.EXE|/e
 menu|Очистить базу кассы (COM2).lnk|TALLY.EXE|/e /2
@@ -274,23 +250,18 @@ guide_file=README-ru.txt
 
 echo "--- each TALLY.EXE under Wine, and the MSI packages installed and removed"
 # The clear run of each unpacked TALLY.EXE against register-sim, in one Wine prefix (the
-# shared Wine test helpers), with the robot pressing OK on the message box. Then the MSIs in
-# the same prefix: the x86 package, a later x64 version over it, uninstalled; the x64
-# package, uninstalled; the files, shortcuts and registry entries after each step, and the
-# installed TALLY.EXE's clear run.
+# shared Wine test helpers), with the robot pressing OK on the message box. Then, in the same
+# prefix, the x86 MSI, a later x64 version over it, uninstalled; the x64 MSI, uninstalled.
 register_sim=$unpacked/deb/usr/bin/register-sim
 tally_exe=${wine_checks[0]}
 (
-  # The user's desktop of the prefix is a folder of $HOME: a throwaway one. Wine removes a
-  # folder that an uninstall leaves empty, the desktop too; a user's desktop never is.
+  # A throwaway desktop (the prefix's is $HOME's); Wine would remove it once empty.
   export HOME=$unpacked/home
-  mkdir -p "$HOME/Desktop"
-  : >"$HOME/Desktop/notes.txt"
+  mkdir -p "$HOME/Desktop" && : >"$HOME/Desktop/notes.txt"
   # shellcheck source=tests/wine/wine_session.sh disable=SC2154  # status: set by run_tally
   source "$source_dir/tests/wine/wine_session.sh"
   wine_session_start
-  # No menu entries for the Unix desktop out of the shortcuts.
-  export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
+  export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d" # no Unix menu entries
 
   # shellcheck disable=SC2154  # wine and status: set by wine_session.sh
   clear_run() {
@@ -310,99 +281,75 @@ tally_exe=${wine_checks[0]}
   done
 
   drive=$WINEPREFIX/drive_c
-  # installed_state: what the packages have left in the prefix, a line each, sorted:
-  #   folder|<folder>  file|<path in the program folder>  menu|desktop|<shortcut>|<target>|<arguments>
-  #   entry|<name>|<version>|<publisher> (Programs and Features)  setting|InstallDir|<folder>
+  # What the MSIs have left in the prefix, sorted: the program folder and its files, the
+  # Start-menu folder, the shortcuts, the entry in Programs and Features. Windows puts a
+  # per-machine package's shortcuts in the common Start menu and desktop, Wine 8.0 in the
+  # user's own: both are looked at.
   installed_state() {
-    local folder link kind key shortcut
-    # Where Windows puts a per-machine package's Start-menu folder and desktop shortcut,
-    # and where Wine 8.0 puts them (the user's own folders, whatever ALLUSERS says).
-    local menu_folders=("$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/TALLY"
-      "$drive"/users/*/AppData/Roaming/Microsoft/Windows/"Start Menu/Programs/TALLY")
-    local links=("$drive"/users/*/Desktop/*.lnk)
-    for folder in "${menu_folders[@]}"; do
-      links+=("$folder"/*.lnk)
-    done
+    local folder link shortcut key menu="Microsoft/Windows/Start Menu/Programs/TALLY"
     {
       for folder in "Program Files" "Program Files (x86)"; do
         [[ -d $drive/$folder/TALLY ]] || continue
         echo "folder|$folder\\TALLY"
         (cd "$drive/$folder/TALLY" && find . -type f | sed 's#^\./#file|#')
       done
-      for folder in "${menu_folders[@]}"; do
+      for folder in "$drive/ProgramData/$menu" "$drive"/users/*/AppData/Roaming/"$menu"; do
         [[ -d $folder ]] && echo "folder|Start menu\\TALLY"
       done
-      for link in "${links[@]}"; do
+      for link in "$drive/ProgramData/$menu"/*.lnk "$drive"/users/*/AppData/Roaming/"$menu"/*.lnk \
+        "$drive"/users/*/Desktop/*.lnk; do
         [[ -f $link ]] || continue
-        kind=menu
-        [[ $link == */Desktop/* ]] && kind=desktop
         mapfile -t shortcut < <(python3 "$here/lnk_info.py" "$link")
-        echo "$kind|$(basename "$link")|${shortcut[0]}|${shortcut[1]}"
+        [[ $link == */Desktop/* ]] && printf desktop || printf menu
+        echo "|$(basename "$link")|${shortcut[0]}|${shortcut[1]}"
       done
-      for key in 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' \
-        'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall'; do
-        timeout 60 "$wine" reg query "$key" /s 2>/dev/null | tr -d '\r' | awk -F '    ' '
+      # Wine keeps a 32-bit package's entry in the 32-bit view of the registry.
+      for key in 'HKLM\Software' 'HKLM\Software\Wow6432Node'; do
+        timeout 60 "$wine" reg query "$key\Microsoft\Windows\CurrentVersion\Uninstall" /s 2>/dev/null
+      done | tr -d '\r' | awk -F '    ' '/^HKEY/ { entry() } END { entry() }
           function entry() { if (name ~ /TALLY/) print "entry|" name "|" version "|" publisher
                              name = version = publisher = "" }
-          /^HKEY/ { entry() }
-          $2 == "DisplayName" { name = $4 }
-          $2 == "DisplayVersion" { version = $4 }
-          $2 == "Publisher" { publisher = $4 }
-          END { entry() }'
-      done
-      for key in 'HKLM\Software\TALLY' 'HKLM\Software\Wow6432Node\TALLY'; do
-        timeout 60 "$wine" reg query "$key" 2>/dev/null | tr -d '\r' |
-          awk -F '    ' '$2 == "InstallDir" { print "setting|InstallDir|" $4 }'
-      done
+          $2 == "DisplayName" { name = $4 } $2 == "DisplayVersion" { version = $4 } $2 == "Publisher" { publisher = $4 }'
     } | LC_ALL=C sort
   }
-  # expected_state PROGRAM_FILES VERSION: what the package of that version installed there
-  # must leave.
+  # expected_state PROGRAM_FILES VERSION: what that version installed there must leave.
   expected_state() {
-    local install="C:\\$1\\TALLY" where name target arguments
+    local where name target arguments
     {
-      echo "folder|$1\\TALLY"
-      echo "folder|Start menu\\TALLY"
+      printf '%s\n' "folder|$1\\TALLY" "folder|Start menu\\TALLY" "entry|TALLY|$2|The TALLY authors"
       printf 'file|%s\n' "${msi_files[@]}"
       while IFS='|' read -r where name target arguments; do
         [[ $target == @guide ]] && target=$guide_file
-        echo "$where|$name|$install\\${target//\//\\}|$arguments"
+        printf '%s\n' "$where|$name|C:\\$1\\TALLY\\${target//\//\\}|$arguments"
       done <<<"$msi_shortcuts"
-      echo "entry|TALLY|$2|The TALLY authors"
-      echo "setting|InstallDir|$install\\"
     } | LC_ALL=C sort
   }
-  # shellcheck disable=SC2317  # called through expect_true
-  same_text() { [[ $1 == "$2" ]] || { diff <(echo "$2") <(echo "$1") | sed 's/^/    /'; return 1; }; }
-  # msi_step CASE ARGUMENTS...: msiexec without a user interface.
+  # msi_step CASE EXPECTED_STATE ARGUMENTS...: msiexec without a user interface, then the prefix.
+  # shellcheck disable=SC2154  # case_name: set by begin_case
   msi_step() {
     begin_case "$1"
-    shift
-    timeout 120 "$wine" msiexec "$@" /qn >/dev/null 2>&1
+    timeout 120 "$wine" msiexec "${@:3}" /qn >/dev/null 2>&1
     expect "msiexec's exit status" "$?" 0
+    local state
+    state=$(installed_state)
+    [[ $state == "$2" ]] || fail "$case_name: (< expected, > found)"$'\n'"$(diff <(echo "$2") <(echo "$state"))"
   }
 
-  msi_step "silent install of $(basename "$msi32")" /i "$(winpath "$msi32")"
-  expect_true "what is installed (< expected, > found)" same_text "$(installed_state)" \
-    "$(expected_state "Program Files (x86)" "$version")"
+  msi_step "silent install of $(basename "$msi32")" "$(expected_state "Program Files (x86)" "$version")" \
+    /i "$(winpath "$msi32")"
   begin_case "clear run of the installed x86 TALLY.EXE"
   tally_exe="$drive/Program Files (x86)/TALLY/TALLY.EXE"
   clear_run
-  msi_step "the x64 version $later_version replaces it" /i "$(winpath "$msi_later")"
-  expect_true "what is installed (< expected, > found)" same_text "$(installed_state)" \
-    "$(expected_state "Program Files" "$later_version")"
-  msi_step "silent uninstall of version $later_version" /x "$(winpath "$msi_later")"
-  expect_true "nothing is left (< expected, > found)" same_text "$(installed_state)" ""
-  msi_step "silent install of $(basename "$msi64")" /i "$(winpath "$msi64")"
-  expect_true "what is installed (< expected, > found)" same_text "$(installed_state)" \
-    "$(expected_state "Program Files" "$version")"
+  msi_step "version $later_version (x64) replaces it" "$(expected_state "Program Files" "$later_version")" \
+    /i "$(winpath "$msi_later")"
+  msi_step "silent uninstall of version $later_version" "" /x "$(winpath "$msi_later")"
+  msi_step "silent install of $(basename "$msi64")" "$(expected_state "Program Files" "$version")" \
+    /i "$(winpath "$msi64")"
   begin_case "clear run of the installed x64 TALLY.EXE"
   tally_exe="$drive/Program Files/TALLY/TALLY.EXE"
   clear_run
-  msi_step "silent uninstall of $(basename "$msi64")" /x "$(winpath "$msi64")"
-  expect_true "nothing is left (< expected, > found)" same_text "$(installed_state)" ""
-  # Nothing anywhere else either: no file, no cached package, no registry entry (the Wine
-  # server writes the registry out as it ends).
+  msi_step "silent uninstall of $(basename "$msi64")" "" /x "$(winpath "$msi64")"
+  # Nothing anywhere else either (the Wine server writes the registry out as it ends).
   timeout 20 wineserver -k
   timeout 20 wineserver -w
   expect "files of ours in the prefix" "$(find "$drive" -iname '*tally*' -o -path '*/windows/Installer/*')" ""
