@@ -48,7 +48,7 @@ else()
   set(guide_file README-ru.txt)
 endif()
 
-# An identifier for the MSI tables out of a path: letters, digits, '_' and '.' only.
+# An identifier for the MSI tables out of a path: letters, digits and '_' only.
 function(msi_id path out)
   string(MAKE_C_IDENTIFIER "${path}" id)
   set(${out} f_${id} PARENT_SCOPE)
