@@ -9,7 +9,9 @@ packages=(
   wine wine64 xvfb                        # the Windows tests under Wine on a virtual display
   locales python3
   clang-14 libclang-rt-14-dev             # the libFuzzer harnesses (scripts/fuzz.sh)
-  dpkg-dev file unzip groff-base          # the packages: shlibdeps, their checks, manual pages
+  dpkg-dev file unzip groff-base          # the packages: CPack's tools, their checks, manual pages
+  wixl msitools                           # the Windows Installer packages (wixl, msibuild)
+  lintian                                 # the check of the .deb
 )
 missing=()
 for p in "${packages[@]}"; do
