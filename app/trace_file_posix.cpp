@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/trace_file.h"
 
@@ -43,6 +44,11 @@ void TraceFile::close() {
   if (!isOpen()) return;
   ::close(static_cast<int>(handle_));
   handle_ = kClosed;
+}
+
+std::string TraceFileName() {
+  const char* name = std::getenv("TALLY_TRACE");
+  return name == nullptr ? std::string() : std::string(name);
 }
 
 std::string ProcessCommandLine() {

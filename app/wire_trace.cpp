@@ -163,8 +163,8 @@ MessageSink TracedMessages(WireTrace& trace, MessageSink show) {
 }
 
 WireTrace StartWireTrace() {
-  const char* path = std::getenv("TALLY_TRACE");
-  if (path == nullptr || *path == '\0') return {};
+  const std::string path = TraceFileName();
+  if (path.empty()) return {};
   auto file = std::make_shared<TraceFile>();
   if (!file->open(path)) return {};
 
