@@ -3,7 +3,7 @@
 //
 // Usage: hold_file FILE READY STOP   (Windows paths, any letters)
 //   Opens FILE (GENERIC_READ, FILE_SHARE_READ), creates READY, waits until STOP exists (at
-//   most 60 s) and closes FILE. Exit status 0, or 1 when FILE does not open.
+//   most 15 minutes) and closes FILE. Exit status 0, or 1 when FILE does not open.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -18,7 +18,7 @@ int main() {
   const HANDLE ready = CreateFileW(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
   if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
-  for (int i = 0; i < 600 && GetFileAttributesW(argv[3]) == INVALID_FILE_ATTRIBUTES; ++i)
+  for (int i = 0; i < 9000 && GetFileAttributesW(argv[3]) == INVALID_FILE_ATTRIBUTES; ++i)
     Sleep(100);
   CloseHandle(file);
   return 0;
