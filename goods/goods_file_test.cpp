@@ -812,20 +812,6 @@ TEST_F(GoodsFileTest, ReadErrorIsNotTheEndOfTheFile) {
 }
 #endif
 
-#ifdef _WIN32
-TEST_F(GoodsFileTest, FileHeldOpenCannotBeOpened) {
-  const std::string name = write(Block({Line("1", "A", "", "1.00", "", "")}));
-  {
-    InputFile holder;
-    ASSERT_TRUE(holder.open(name));
-    EXPECT_FALSE(readFile(name));
-    EXPECT_EQ(shown, Only({W1251("Не могу открыть файл: ") + name, kIconError}));
-  }
-  EXPECT_TRUE(readFile(name));
-  EXPECT_EQ(table.GoodsCount, 1);
-}
-#endif
-
 TEST_F(GoodsFileTest, LongLinesReadOnce) {
   const std::string huge(2 * 1024 * 1024, 'x');
   const std::string digits(2 * 1024 * 1024, '0');
