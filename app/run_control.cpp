@@ -60,7 +60,7 @@ int RunWith(std::string_view arguments, std::string_view systemArguments, Serial
   // Switches, blanks and quotes are ASCII, which both forms hold alike and in the same order,
   // so the same name is found in both.
   const std::string path = ParseCommandLine(systemArguments).goodsFileName;
-  if (!ReadGoodsFileAt(path, options.goodsFileName, options.wholeUnitPrices, Goods, show)) {
+  if (!ReadGoodsFile(path, options.goodsFileName, options.wholeUnitPrices, Goods, show)) {
     return kExitFailure;
   }
 
