@@ -62,7 +62,7 @@ int RunWith(const std::function<RunOptions()>& parse, SerialLine& line, const Me
   // The file is opened by the name as the system gave it; messages show it in Windows-1251,
   // with '?' for what Windows-1251 lacks.
   const std::string& path = options.goodsFileName;
-  if (!ReadGoodsFileAt(path, Utf8ToCp1251(path), options.wholeUnitPrices, Goods, show)) {
+  if (!ReadGoodsFile(path, Utf8ToCp1251(path), options.wholeUnitPrices, Goods, show)) {
     return kExitFailure;
   }
 
