@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "tests/encoded_text.h"
 #include "tests/program_runner.h"
@@ -115,11 +117,17 @@ TEST(GoodsEncodingsProgram, OnlyAFileOnDiskIsAGoodsFile) {
   TempDir dir;
   const std::string fifo = dir.path() + "/fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(grantpt(master), 0);
-  ASSERT_EQ(unlockpt(master), 0);
-  const std::string pty = ptsname(master);
+  // A pseudo-terminal whose name does not end in a switch: "/dev/pts/2" is "/dev/pts" and
+  // "/2". The ones passed over stay open meanwhile, so that the next has another number.
+  std::vector<int> masters;
+  std::string pty = "/2";
+  while (pty.ends_with("/2")) {
+    masters.push_back(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    ASSERT_GE(masters.back(), 0);
+    ASSERT_EQ(grantpt(masters.back()), 0);
+    ASSERT_EQ(unlockpt(masters.back()), 0);
+    pty = ptsname(masters.back());
+  }
   const std::string linkToDevice = dir.path() + "/zero-link";
   std::filesystem::create_symlink("/dev/zero", linkToDevice);
 
@@ -130,7 +138,7 @@ TEST(GoodsEncodingsProgram, OnlyAFileOnDiskIsAGoodsFile) {
     EXPECT_EQ(r.exitStatus, 1) << name;
     EXPECT_EQ(r.err, "OKA PF: ошибка: Не могу открыть файл: " + name + "\n");
   }
-  close(master);
+  for (const int master : masters) close(master);
 
   // A symbolic link to a goods file is that file.
   const std::string link = dir.path() + "/goods-link.txt";
