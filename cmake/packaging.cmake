@@ -1,17 +1,24 @@
 # What the packages hold; scripts/package.sh builds them with CPack into dist/.
-#   Windows (ZIP): TALLY.EXE, README-ru.txt (the user guide for Notepad), examples/goods.txt.
+#   Windows (ZIP): TALLY.EXE, README-ru.txt and guide-ru.html (the user guide as plain text for
+#   Notepad and as one HTML file with its pictures), examples/goods.txt; no folder around them,
+#   as Explorer's "Extract all" makes one.
 #   Linux (DEB and TGZ): tally, register-sim, their manual pages in English and Russian, the
 #   user guide and the example.
 # The version is the project's, as everywhere else.
 
-# The user guide as Windows plain text.
+# The user guide as Windows plain text and as HTML, made by pandoc (cmake/guide_text.cmake).
+find_program(PANDOC_EXECUTABLE pandoc REQUIRED)
+set(guide_text ${CMAKE_BINARY_DIR}/README-ru.txt)
+set(guide_html ${CMAKE_BINARY_DIR}/guide-ru.html)
 add_custom_command(
-  OUTPUT ${CMAKE_BINARY_DIR}/README-ru.txt
-  COMMAND ${CMAKE_COMMAND} -DGUIDE=${PROJECT_SOURCE_DIR}/docs/guide.ru.md
-          -DOUTPUT=${CMAKE_BINARY_DIR}/README-ru.txt -P ${PROJECT_SOURCE_DIR}/cmake/guide_text.cmake
-  DEPENDS ${PROJECT_SOURCE_DIR}/docs/guide.ru.md ${PROJECT_SOURCE_DIR}/cmake/guide_text.cmake
-  COMMENT "README-ru.txt from docs/guide.ru.md")
-set(package_files ${CMAKE_BINARY_DIR}/README-ru.txt)
+  OUTPUT ${guide_text} ${guide_html}
+  COMMAND ${CMAKE_COMMAND} -DPANDOC=${PANDOC_EXECUTABLE} -DGUIDE=${PROJECT_SOURCE_DIR}/docs/guide.ru.md
+          -DTEXT=${guide_text} -DHTML=${guide_html} -P ${PROJECT_SOURCE_DIR}/cmake/guide_text.cmake
+  DEPENDS ${PROJECT_SOURCE_DIR}/docs/guide.ru.md ${PROJECT_SOURCE_DIR}/docs/progress-window.png
+          ${PROJECT_SOURCE_DIR}/docs/message-box.png ${PROJECT_SOURCE_DIR}/cmake/guide_text.cmake
+          ${PROJECT_SOURCE_DIR}/cmake/guide_plain.lua
+  COMMENT "README-ru.txt and guide-ru.html from docs/guide.ru.md")
+set(package_files ${guide_text} ${guide_html})
 
 # Installing never builds everything first: scripts/package.sh builds what the packages hold
 # (the package_files target and the programs), not the tests.
@@ -26,7 +33,7 @@ set(CPACK_VERBATIM_VARIABLES ON)
 
 if(WIN32)
   install(TARGETS tally RUNTIME DESTINATION .)
-  install(FILES ${CMAKE_BINARY_DIR}/README-ru.txt DESTINATION .)
+  install(FILES ${guide_text} ${guide_html} DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/goods.txt DESTINATION examples)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(package_architecture x86)
@@ -34,6 +41,7 @@ if(WIN32)
     set(package_architecture x64)
   endif()
   set(CPACK_GENERATOR ZIP)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
   set(CPACK_PACKAGE_FILE_NAME tally-${PROJECT_VERSION}-windows-${package_architecture})
 else()
   # Manual pages, compressed as Debian keeps them.

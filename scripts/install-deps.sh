@@ -10,6 +10,7 @@ packages=(
   locales python3
   clang-14 libclang-rt-14-dev             # the libFuzzer harnesses (scripts/fuzz.sh)
   dpkg-dev file unzip groff-base          # the packages: shlibdeps, their checks, manual pages
+  pandoc                                  # the user guide as plain text and HTML for the zips
 )
 missing=()
 for p in "${packages[@]}"; do

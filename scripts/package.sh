@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the release programs and writes the packages into dist/ with CPack:
 #   tally-<version>-windows-x86.zip, tally-<version>-windows-x64.zip  (TALLY.EXE, README-ru.txt,
-#   examples/goods.txt), tally_<version>_amd64.deb and tally-<version>-linux-x86_64.tar.gz
-#   (tally, register-sim, manual pages, the user guide, the example).
+#   guide-ru.html, examples/goods.txt; no top folder), tally_<version>_amd64.deb and
+#   tally-<version>-linux-x86_64.tar.gz (tally, register-sim, manual pages, the user guide,
+#   the example).
 # The Windows presets are release builds already and are reused as they are; Linux gets a
 # release build of its own (package-linux) with just the programs, not the tests.
 set -euo pipefail
