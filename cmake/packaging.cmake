@@ -1,9 +1,10 @@
 # What the packages hold; scripts/package.sh builds them with CPack into dist/.
-#   Windows (ZIP): TALLY.EXE, README-ru.txt and guide-ru.html (the user guide as plain text for
-#   Notepad and as one HTML file with its pictures), examples/goods.txt; no folder around them,
+#   Windows (ZIP, and the same files as an MSI, cmake/msi_package.cmake): TALLY.EXE,
+#   README-ru.txt and guide-ru.html (the user guide as plain text for Notepad and as one HTML
+#   file with its pictures), examples/goods.txt, LICENSE.txt; no folder around them in the zip,
 #   as Explorer's "Extract all" makes one.
 #   Linux (DEB and TGZ): tally, register-sim, their manual pages in English and Russian, the
-#   user guide and the example.
+#   user guide, the example and the licence (in the .deb as Debian's copyright file).
 # The version is the project's, as everywhere else.
 
 # The user guide as Windows plain text and as HTML, made by pandoc (cmake/guide_text.cmake).
@@ -25,8 +26,8 @@ set(package_files ${guide_text} ${guide_html})
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(CPACK_PACKAGE_NAME tally)
-set(CPACK_PACKAGE_VENDOR "TALLY contributors")
-set(CPACK_PACKAGE_CONTACT "TALLY contributors <tally@localhost>")
+set(CPACK_PACKAGE_VENDOR "The TALLY authors")
+set(CPACK_PACKAGE_CONTACT "The TALLY authors <tally@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "loads a shop's goods base into an OKA PF cash register")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_VERBATIM_VARIABLES ON)
@@ -35,14 +36,25 @@ if(WIN32)
   install(TARGETS tally RUNTIME DESTINATION .)
   install(FILES ${guide_text} ${guide_html} DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/goods.txt DESTINATION examples)
+  # The licence with CR LF line ends, for Notepad.
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/LICENSE.txt @ONLY
+                 NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_BINARY_DIR}/LICENSE.txt DESTINATION .)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(package_architecture x86)
   else()
     set(package_architecture x64)
   endif()
-  set(CPACK_GENERATOR ZIP)
+  set(CPACK_GENERATOR ZIP External)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
   set(CPACK_PACKAGE_FILE_NAME tally-${PROJECT_VERSION}-windows-${package_architecture})
+  # The MSI, from the files staged for the zip.
+  set(CPACK_EXTERNAL_ENABLE_STAGING ON)
+  set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/msi_package.cmake)
+  set(CPACK_TALLY_MSI_ARCH ${package_architecture})
+  set(CPACK_TALLY_MSI_ICON ${PROJECT_SOURCE_DIR}/resources/tally.ico)
+  # One upgrade code for both architectures and every version: never change it.
+  set(CPACK_TALLY_MSI_UPGRADE_CODE 3978E28D-FA22-470A-805C-AFBB519B312D)
 else()
   # Manual pages, compressed as Debian keeps them.
   set(man_pages tally.1 register-sim.1)
@@ -71,18 +83,71 @@ else()
           DESTINATION share/doc/tally)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/goods.txt DESTINATION share/doc/tally/examples)
 
+  # The licence: LICENSE in the tarball; in the .deb, Debian's copyright file in its
+  # machine-readable format (copyright-format 1.0) with the same terms, beside the Debian
+  # changelog. The installs of each kind are components, and each generator takes its own
+  # (cmake/cpack_project.cmake).
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION share/doc/tally COMPONENT archive)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+  file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+  string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)" _ "${licence}")
+  set(copyright_holders ${CMAKE_MATCH_1})
+  # The terms from their first word on, as the continuation lines of a License field.
+  string(FIND "${licence}" "Permission is hereby granted" terms_start)
+  string(SUBSTRING "${licence}" ${terms_start} -1 terms)
+  string(STRIP "${terms}" terms)
+  string(REPLACE "\n\n" "\n.\n" terms "${terms}")
+  string(REPLACE "\n" "\n " terms "${terms}")
+  file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/debian/copyright CONTENT
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: tally
+Upstream-Contact: ${CPACK_PACKAGE_CONTACT}
+
+Files: *
+Copyright: ${copyright_holders}
+License: Expat
+ ${terms}
+")
+  # The Debian revision of the package: the packaging of this version, counted from 1.
+  set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+  # SOURCE_DATE_EPOCH, when set, fixes the date (a reproducible package).
+  string(TIMESTAMP changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+  file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/debian/changelog.Debian CONTENT
+"tally (${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}) unstable; urgency=medium
+
+  * Release ${PROJECT_VERSION}.
+
+ -- ${CPACK_PACKAGE_CONTACT}  ${changelog_date}
+")
+  add_custom_command(
+    OUTPUT ${CMAKE_BINARY_DIR}/debian/changelog.Debian.gz
+    COMMAND gzip -9 -n -f -k ${CMAKE_BINARY_DIR}/debian/changelog.Debian
+    DEPENDS ${CMAKE_BINARY_DIR}/debian/changelog.Debian
+    VERBATIM)
+  list(APPEND package_files ${CMAKE_BINARY_DIR}/debian/changelog.Debian.gz)
+  install(FILES ${CMAKE_BINARY_DIR}/debian/copyright
+                ${CMAKE_BINARY_DIR}/debian/changelog.Debian.gz
+          DESTINATION share/doc/tally COMPONENT debian)
+  # What lintian reports that does not apply here, each with the reason.
+  install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/lintian-overrides
+          DESTINATION share/lintian/overrides RENAME tally COMPONENT debian)
+
   set(CPACK_GENERATOR DEB TGZ)
+  set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack_project.cmake)
+  set(CPACK_TALLY_BINARY_DIR ${CMAKE_BINARY_DIR})
   set(CPACK_PACKAGE_FILE_NAME tally-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # The programs are linked statically (TALLY_STATIC): they depend on no shared library.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
   # Below the summary line (CPACK_PACKAGE_DESCRIPTION_SUMMARY), the long description.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-      "tally sends a shop's goods file (TAB-separated text between <start> and <end> lines) to an
-OKA PF cash register over a serial line, item by item, or clears the register's goods base
-(tally /e). COM1 and COM2 are mapped to devices with TALLY_COM1 and TALLY_COM2, for example
-a USB adapter at /dev/ttyUSB0. register-sim plays the register on a pseudo-terminal for
-trying everything without one. A user guide in Russian is in /usr/share/doc/tally.")
+      "tally sends a shop's goods file (TAB-separated text between <start> and <end>
+lines) to an OKA PF cash register over a serial line, item by item, or clears
+the register's goods base (tally /e). COM1 and COM2 are mapped to devices with
+TALLY_COM1 and TALLY_COM2, for example a USB adapter at /dev/ttyUSB0.
+register-sim plays the register on a pseudo-terminal for trying everything
+without one. A user guide in Russian is in /usr/share/doc/tally.")
 endif()
 
 add_custom_target(package_files ALL DEPENDS ${package_files})

@@ -9,8 +9,10 @@ packages=(
   wine wine64 xvfb                        # the Windows tests under Wine on a virtual display
   locales python3
   clang-14 libclang-rt-14-dev             # the libFuzzer harnesses (scripts/fuzz.sh)
-  dpkg-dev file unzip groff-base          # the packages: shlibdeps, their checks, manual pages
-  pandoc                                  # the user guide as plain text and HTML for the zips
+  dpkg-dev file unzip groff-base          # the packages: CPack's tools, their checks, manual pages
+  wixl msitools                           # the Windows Installer packages (wixl, msibuild)
+  lintian                                 # the check of the .deb
+  pandoc                                  # the user guide as plain text and HTML for Windows
 )
 missing=()
 for p in "${packages[@]}"; do

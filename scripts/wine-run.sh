@@ -10,7 +10,12 @@ fi
 export WINEPREFIX
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-wine=$(command -v wine64 || command -v wine)
+# shellcheck source=scripts/wine-loader.sh
+source "$(dirname "$0")/wine-loader.sh"
+if [[ $(pe_machine "$exe") == 0x14c && $wine_i686 != 1 ]]; then
+  echo "SKIPPED: no 32-bit program runs here (the 32-bit Wine, or the kernel's IA-32 emulation, is missing)"
+  exit 77
+fi
 if [[ ! -f $WINEPREFIX/system.reg ]]; then
   mkdir -p "$WINEPREFIX"
   (

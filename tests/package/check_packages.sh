@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Checks the packages in dist/ as a user gets them: the four files and what each holds; the
-# .deb unpacked (dpkg-deb -x) and its tally run against its register-sim; the .tar.gz
-# unpacked and run; both zips unpacked and each TALLY.EXE's clear run under Wine against
+# Checks the packages in dist/ as a user gets them: the six files and what each holds; the
+# .deb unpacked (dpkg-deb -x), its copyright and changelog, lintian's verdict, and its tally
+# run against its register-sim; the .tar.gz unpacked and run; the Linux programs linked
+# statically; both zips unpacked and each TALLY.EXE's clear run under Wine against
 # register-sim; README-ru.txt as Notepad needs it and guide-ru.html with its pictures; every
-# manual page rendered by groff without a warning.
+# manual page rendered by groff without a warning; each MSI installed silently under Wine
+# (files, shortcuts, the entry in Programs and Features, its TALLY.EXE clearing register-sim),
+# replaced by a later version, and uninstalled without a trace.
 #
 # Usage: check_packages.sh DIST ui_robot.exe
 # Exit status 0 passed, 1 failed.
@@ -41,13 +44,17 @@ same() { [[ $1 == "$2" ]] || { printf '  got:      %q\n  expected: %q\n' "$1" "$
 contains() { [[ $1 == *"$2"* ]] || { printf '  %q lacks %q\n' "$1" "$2"; return 1; }; }
 
 echo "--- the files (version $version)"
-deb=$dist/tally_${version}_amd64.deb
+# The .deb's version: the project's, and the Debian revision of its packaging.
+deb_version=$version-1
+deb=$dist/tally_${deb_version}_amd64.deb
 tgz=$dist/tally-$version-linux-x86_64.tar.gz
 zip64=$dist/tally-$version-windows-x64.zip
 zip32=$dist/tally-$version-windows-x86.zip
-check "dist holds exactly the four packages" same "$(find "$dist" -mindepth 1 -maxdepth 1 -printf '%f\n' | sort)" \
+msi64=$dist/tally-$version-x64.msi
+msi32=$dist/tally-$version-x86.msi
+check "dist holds exactly the six packages" same "$(find "$dist" -mindepth 1 -maxdepth 1 -printf '%f\n' | sort)" \
   "$(printf '%s\n' "$(basename "$tgz")" "$(basename "$zip64")" "$(basename "$zip32")" \
-    "$(basename "$deb")" | sort)"
+    "$(basename "$deb")" "$(basename "$msi64")" "$(basename "$msi32")" | sort)"
 
 # The goods lines of the example: the lines between <start> and <end>.
 example_items=$(iconv -f WINDOWS-1251 -t UTF-8 "$source_dir/examples/goods.txt" |
@@ -85,16 +92,17 @@ render_pages() {
 echo "--- $(basename "$deb")"
 info=$(dpkg-deb -f "$deb")
 check "the package is tally" same "$(dpkg-deb -f "$deb" Package)" tally
-check "its version" same "$(dpkg-deb -f "$deb" Version)" "$version"
+check "its version" same "$(dpkg-deb -f "$deb" Version)" "$deb_version"
 check "its architecture" same "$(dpkg-deb -f "$deb" Architecture)" amd64
-check "computed dependencies name the C++ library" contains "$(dpkg-deb -f "$deb" Depends)" libstdc++6
-check "computed dependencies name the C library" contains "$(dpkg-deb -f "$deb" Depends)" libc6
+check "no dependencies: the programs carry their libraries" same "$(dpkg-deb -f "$deb" Depends)" ""
 check "a description" contains "$info" "Description: loads a shop's goods base"
 check "a long description" contains "$info" "register-sim plays the register"
 deb_files=$(dpkg-deb -c "$deb" | awk '{ print $6 }' | grep -v '/$' | sort)
 check "the files of the .deb" same "$deb_files" "$(sort <<'LIST'
 ./usr/bin/register-sim
 ./usr/bin/tally
+./usr/share/doc/tally/changelog.Debian.gz
+./usr/share/doc/tally/copyright
 ./usr/share/doc/tally/examples/goods.txt
 ./usr/share/doc/tally/guide.ru.md
 ./usr/share/doc/tally/message-box.png
@@ -103,8 +111,12 @@ check "the files of the .deb" same "$deb_files" "$(sort <<'LIST'
 ./usr/share/man/man1/tally.1.gz
 ./usr/share/man/ru/man1/register-sim.1.gz
 ./usr/share/man/ru/man1/tally.1.gz
+./usr/share/lintian/overrides/tally
 LIST
 )"
+# lintian prints a line per finding (E: error, W: warning; overrides say why they apply).
+lintian_report=$(lintian --fail-on error,warning "$deb" 2>/dev/null)
+check "lintian finds no error and no warning (status $?)" same "$(grep '^[EW]:' <<<"$lintian_report")" ""
 root=$unpacked/deb
 dpkg-deb -x "$deb" "$root"
 check "tally --version" same "$("$root/usr/bin/tally" --version)" "tally $version"
@@ -126,12 +138,20 @@ fi
 render_pages "$root"/usr/share/man/man1/*.gz "$root"/usr/share/man/ru/man1/*.gz
 check "the guide is the one in the sources" cmp -s "$root/usr/share/doc/tally/guide.ru.md" \
   "$source_dir/docs/guide.ru.md"
+# The copyright file's License text (continuation lines unindented, " ." an empty line) is
+# the licence's from "Permission" on.
+check "the copyright file holds the licence's terms" same \
+  "$(sed -n '/^License: Expat$/,$p' "$root/usr/share/doc/tally/copyright" | tail -n +2 | sed 's/^ //; s/^\.$//')" \
+  "$(sed -n '/^Permission/,$p' "$source_dir/LICENSE")"
+check "the Debian changelog's entry is this version" same \
+  "$(zcat "$root/usr/share/doc/tally/changelog.Debian.gz" | head -1)" "tally ($deb_version) unstable; urgency=medium"
 
 echo "--- $(basename "$tgz")"
 top=tally-$version-linux-x86_64
 check "the files of the .tar.gz" same "$(tar tzf "$tgz" | grep -v '/$' | sort)" "$(sort <<LIST
 $top/bin/register-sim
 $top/bin/tally
+$top/share/doc/tally/LICENSE
 $top/share/doc/tally/examples/goods.txt
 $top/share/doc/tally/guide.ru.md
 $top/share/doc/tally/message-box.png
@@ -153,6 +173,15 @@ if start_sim "$root/bin/register-sim" tgz; then
     "OKA PF: внимание: База товаров очищена"
 fi
 render_pages "$root"/share/man/man1/*.gz "$root"/share/man/ru/man1/*.gz
+check "the licence of the .tar.gz" cmp -s "$root/share/doc/tally/LICENSE" "$source_dir/LICENSE"
+
+# Both packages' programs start on any x86-64 Linux from kernel 3.2 on: no dynamic section
+# (no loader, no shared library), and the C library's note names kernel 3.2.0 as the oldest.
+for program in "$unpacked"/deb/usr/bin/* "$root"/bin/*; do
+  check "${program#"$unpacked"/} is linked statically" contains "$(LC_ALL=C readelf -d "$program")" \
+    "There is no dynamic section in this file."
+  check "${program#"$unpacked"/} runs on kernel 3.2" contains "$(LC_ALL=C readelf -n "$program")" "OS: Linux, ABI: 3.2.0"
+done
 
 # The Windows packages: contents, README-ru.txt, and the exe's clear run under Wine.
 readme_ok() {
@@ -217,7 +246,7 @@ for zip in "$zip32" "$zip64"; do
   echo "--- $name.zip"
   # No folder around the files: Explorer's "Extract all" makes one.
   check "the files of $name.zip" same "$(unzip -Z1 "$zip" | grep -v '/$' | sort)" \
-    "$(printf '%s\n' README-ru.txt TALLY.EXE examples/goods.txt guide-ru.html | sort)"
+    "$(printf '%s\n' LICENSE.txt README-ru.txt TALLY.EXE examples/goods.txt guide-ru.html | sort)"
   check "ASCII names only in $name.zip" same "$(unzip -Z1 "$zip" | LC_ALL=C grep -c '[^ -~]')" 0
   mkdir -p "$unpacked/$name"
   unzip -q "$zip" -d "$unpacked/$name"
@@ -227,28 +256,148 @@ for zip in "$zip32" "$zip64"; do
     plain_guide_ok "$dir/README-ru.txt"
   check "guide-ru.html of $name: one file with its pictures" html_guide_ok "$dir/guide-ru.html"
   check "the example of $name" cmp -s "$dir/examples/goods.txt" "$source_dir/examples/goods.txt"
+  check "LICENSE.txt of $name is the licence with CR LF" same "$(od -An -c "$dir/LICENSE.txt")" \
+    "$(sed 's/$/\r/' "$source_dir/LICENSE" | od -An -c)"
   check "TALLY.EXE of $name: exports, resources and version $version" exe_ok "$dir/TALLY.EXE"
   wine_checks+=("$dir/TALLY.EXE")
 done
 
-echo "--- each TALLY.EXE under Wine"
+echo "--- the MSI packages"
+msi_property() { msiinfo export "$1" Property | tr -d '\r' | awk -F '\t' -v name="$2" '$1 == name { print $2 }'; }
+check "the x86 MSI installs per machine (ALLUSERS=1)" same "$(msi_property "$msi32" ALLUSERS)" 1
+check "the x64 MSI installs per machine (ALLUSERS=1)" same "$(msi_property "$msi64" ALLUSERS)" 1
+check "both MSIs have one upgrade code" same "$(msi_property "$msi32" UpgradeCode)" "$(msi_property "$msi64" UpgradeCode)"
+# The next release, for the upgrade: the x64 package under a higher version and product code.
+msi_later=$unpacked/tally-later-x64.msi
+later_version=$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<<"$version")
+cp "$msi64" "$msi_later"
+msibuild "$msi_later" -q "UPDATE \`Property\` SET \`Value\` = '$later_version' WHERE \`Property\` = 'ProductVersion'" \
+  -q "UPDATE \`Property\` SET \`Value\` = '{$(python3 -c 'import uuid; print(str(uuid.uuid4()).upper())')}' WHERE \`Property\` = 'ProductCode'"
+
+# What an installed MSI must leave besides the zip's files: the shortcuts, with their target in
+# the install folder (@guide: guide-ru.html where the package has one, else README-ru.txt).
+msi_shortcuts=$(cat <<'TABLE'
+menu|Очистить базу кассы (COM1).lnk|TALLY.EXE|/e
+menu|Очистить базу кассы (COM2).lnk|TALLY.EXE|/e /2
+menu|Руководство пользователя TALLY.lnk|@guide|
+desktop|Загрузить товары на кассу.lnk|TALLY.EXE|
+TABLE
+)
+mapfile -t msi_files < <(unzip -Z1 "$zip64" | grep -v '/$' | sed "s|^$(basename "$zip64" .zip)/||")
+guide_file=README-ru.txt
+[[ " ${msi_files[*]} " == *" guide-ru.html "* ]] && guide_file=guide-ru.html
+
+echo "--- each TALLY.EXE under Wine, and the MSI packages installed and removed"
 # The clear run of each unpacked TALLY.EXE against register-sim, in one Wine prefix (the
-# shared Wine test helpers), with the robot pressing OK on the message box.
+# shared Wine test helpers), with the robot pressing OK on the message box. Then, in the same
+# prefix, the x86 MSI, a later x64 version over it, uninstalled; the x64 MSI, uninstalled.
 register_sim=$unpacked/deb/usr/bin/register-sim
-tally_exe=${wine_checks[0]}
+# The session starts with the x86-64 program, which runs wherever Wine does.
+tally_exe=${wine_checks[-1]}
 (
+  # A throwaway desktop (the prefix's is $HOME's); Wine would remove it once empty.
+  export HOME=$unpacked/home
+  mkdir -p "$HOME/Desktop" && : >"$HOME/Desktop/notes.txt"
   # shellcheck source=tests/wine/wine_session.sh disable=SC2154  # status: set by run_tally
   source "$source_dir/tests/wine/wine_session.sh"
   wine_session_start
-  for tally_exe in "${wine_checks[@]}"; do
-    begin_case "clear run of ${tally_exe#"$unpacked"/}"
-    start_sim || continue
+  export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d" # no Unix menu entries
+
+  # shellcheck disable=SC2154  # wine and status: set by wine_session.sh
+  clear_run() {
+    if [[ $(pe_machine "$tally_exe") == 0x14c && $wine_i686 != 1 ]]; then
+      echo "  skipped: no 32-bit program runs here"
+      return
+    fi
+    start_sim || return
     point_port com1 "$sim_device"
+    # Windows Installer has Wine look for serial ports again, which points COM1 back at
+    # /dev/ttyS0 unless Wine's own setting names the device.
+    timeout 60 "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$sim_device" /f >/dev/null 2>&1
     run_tally -- /e
     expect "the boxes" "$(boxes)" "warning База товаров очищена"
     expect "the exit status" "$status" 0
     expect "what the register received" "$(received)" "frame 1 19200 17 0B 63 00 00 00 00 00 19 00 85"
+  }
+  for tally_exe in "${wine_checks[@]}"; do
+    begin_case "clear run of ${tally_exe#"$unpacked"/}"
+    clear_run
   done
+
+  drive=$WINEPREFIX/drive_c
+  # What the MSIs have left in the prefix, sorted: the program folder and its files, the
+  # Start-menu folder, the shortcuts, the entry in Programs and Features. Windows puts a
+  # per-machine package's shortcuts in the common Start menu and desktop, Wine 8.0 in the
+  # user's own: both are looked at.
+  installed_state() {
+    local folder link shortcut key menu="Microsoft/Windows/Start Menu/Programs/TALLY"
+    {
+      for folder in "Program Files" "Program Files (x86)"; do
+        [[ -d $drive/$folder/TALLY ]] || continue
+        echo "folder|$folder\\TALLY"
+        (cd "$drive/$folder/TALLY" && find . -type f | sed 's#^\./#file|#')
+      done
+      for folder in "$drive/ProgramData/$menu" "$drive"/users/*/AppData/Roaming/"$menu"; do
+        [[ -d $folder ]] && echo "folder|Start menu\\TALLY"
+      done
+      for link in "$drive/ProgramData/$menu"/*.lnk "$drive"/users/*/AppData/Roaming/"$menu"/*.lnk \
+        "$drive"/users/*/Desktop/*.lnk; do
+        [[ -f $link ]] || continue
+        mapfile -t shortcut < <(python3 "$here/lnk_info.py" "$link")
+        [[ $link == */Desktop/* ]] && printf desktop || printf menu
+        echo "|$(basename "$link")|${shortcut[0]}|${shortcut[1]}"
+      done
+      # Wine keeps a 32-bit package's entry in the 32-bit view of the registry.
+      for key in 'HKLM\Software' 'HKLM\Software\Wow6432Node'; do
+        timeout 60 "$wine" reg query "$key\Microsoft\Windows\CurrentVersion\Uninstall" /s 2>/dev/null
+      done | tr -d '\r' | awk -F '    ' '/^HKEY/ { entry() } END { entry() }
+          function entry() { if (name ~ /TALLY/) print "entry|" name "|" version "|" publisher
+                             name = version = publisher = "" }
+          $2 == "DisplayName" { name = $4 } $2 == "DisplayVersion" { version = $4 } $2 == "Publisher" { publisher = $4 }'
+    } | LC_ALL=C sort
+  }
+  # expected_state PROGRAM_FILES VERSION: what that version installed there must leave.
+  expected_state() {
+    local where name target arguments
+    {
+      printf '%s\n' "folder|$1\\TALLY" "folder|Start menu\\TALLY" "entry|TALLY|$2|The TALLY authors"
+      printf 'file|%s\n' "${msi_files[@]}"
+      while IFS='|' read -r where name target arguments; do
+        [[ $target == @guide ]] && target=$guide_file
+        printf '%s\n' "$where|$name|C:\\$1\\TALLY\\${target//\//\\}|$arguments"
+      done <<<"$msi_shortcuts"
+    } | LC_ALL=C sort
+  }
+  # msi_step CASE EXPECTED_STATE ARGUMENTS...: msiexec without a user interface, then the prefix.
+  # shellcheck disable=SC2154  # case_name: set by begin_case
+  msi_step() {
+    begin_case "$1"
+    timeout 120 "$wine" msiexec "${@:3}" /qn >/dev/null 2>&1
+    expect "msiexec's exit status" "$?" 0
+    local state
+    state=$(installed_state)
+    [[ $state == "$2" ]] || fail "$case_name: (< expected, > found)"$'\n'"$(diff <(echo "$2") <(echo "$state"))"
+  }
+
+  msi_step "silent install of $(basename "$msi32")" "$(expected_state "Program Files (x86)" "$version")" \
+    /i "$(winpath "$msi32")"
+  begin_case "clear run of the installed x86 TALLY.EXE"
+  tally_exe="$drive/Program Files (x86)/TALLY/TALLY.EXE"
+  clear_run
+  msi_step "version $later_version (x64) replaces it" "$(expected_state "Program Files" "$later_version")" \
+    /i "$(winpath "$msi_later")"
+  msi_step "silent uninstall of version $later_version" "" /x "$(winpath "$msi_later")"
+  msi_step "silent install of $(basename "$msi64")" "$(expected_state "Program Files" "$version")" \
+    /i "$(winpath "$msi64")"
+  begin_case "clear run of the installed x64 TALLY.EXE"
+  tally_exe="$drive/Program Files/TALLY/TALLY.EXE"
+  clear_run
+  msi_step "silent uninstall of $(basename "$msi64")" "" /x "$(winpath "$msi64")"
+  # Nothing anywhere else either (the Wine server writes the registry out as it ends).
+  timeout 20 wineserver -k
+  timeout 20 wineserver -w
+  expect "files of ours in the prefix" "$(find "$drive" -iname '*tally*' -o -path '*/windows/Installer/*')" ""
+  expect "registry entries of ours" "$(grep -il 'tally' "$WINEPREFIX"/*.reg)" ""
   wine_session_report
 )
 wine_status=$?

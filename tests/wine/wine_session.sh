@@ -63,15 +63,13 @@ wine_session_start() {
   # The program runs in a directory of its own (run_tally): absolute paths.
   tally_exe=$(realpath "$tally_exe")
   robot_exe=$(realpath "$robot_exe")
-  # The machine the program was built for: 0x8664 (x86-64) or 0x14C (i686), from its PE header.
-  exe_machine=$(python3 -c 'import struct, sys
-d = open(sys.argv[1], "rb").read(4096)
-print("%#x" % struct.unpack_from("<H", d, struct.unpack_from("<I", d, 0x3C)[0] + 4)[0])' \
-    "$tally_exe") || skip "cannot read the machine of '$tally_exe'"
-  wine=$(command -v wine64 || command -v wine) || skip "wine is not installed"
+  # shellcheck source=scripts/wine-loader.sh
+  source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-loader.sh"
+  exe_machine=$(pe_machine "$tally_exe") || skip "cannot read the machine of '$tally_exe'"
+  [[ -n $wine ]] || skip "wine is not installed"
   # The i686 program runs in the same 64-bit prefix, through the 32-bit Wine.
-  if [[ $exe_machine == 0x14c && ! -x /usr/lib/wine/wine ]]; then
-    skip "the 32-bit Wine is not installed (scripts/install-deps.sh installs wine32:i386)"
+  if [[ $exe_machine == 0x14c && $wine_i686 != 1 ]]; then
+    skip "no 32-bit program runs here (scripts/install-deps.sh installs wine32:i386; the kernel needs IA-32 emulation)"
   fi
   echo "TALLY.EXE for machine $exe_machine"
   command -v wineserver >/dev/null || skip "wineserver is not installed"
