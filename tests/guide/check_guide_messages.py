@@ -7,7 +7,7 @@ prints with the table: the text (the row's <placeholders> filled with what the c
 such as the file name or the field), its kind (ошибка, внимание, справка) and the exit status.
 Every row the Linux program can show must be produced by some case, and every case must
 match a row. Also checks that the example lines the guide quotes from examples/goods.txt are
-lines of that file.
+lines of that file, and that its example of a wire trace is what the program writes.
 
 Usage: check_guide_messages.py TALLY REGISTER_SIM GUIDE EXAMPLE
 Exit status 0 passed, 1 failed.
@@ -93,6 +93,43 @@ def kind_and_text(line):
 
 def goods(lines):
     return "".join(line + "\r\n" for line in lines).encode("cp1251")
+
+
+def trace_example_failures(guide):
+    """Runs the upload the guide's trace example shows (the example file's first two goods,
+    the register refusing the second) and compares the trace line by line: the date, the
+    times and the device may differ, and "..." in the guide stands for what it leaves out."""
+    quoted = re.search(r"Так выглядит запись[^\n]*\n(?:[^\n]+\n)*\n((?:    [^\n]*\n)+)", guide)
+    if quoted is None:
+        return ["the guide shows no trace"]
+    expected = [line[4:] for line in quoted.group(1).split("\n") if line]
+    folder = tempfile.mkdtemp(prefix="tally-trace-")
+    example = open(EXAMPLE, "rb").read().split(b"\r\n")
+    start = example.index(b"<start>")
+    with open(os.path.join(folder, "goods.txt"), "wb") as file:
+        file.write(b"\r\n".join([b"<start>", *example[start + 1:start + 3], b"<end>", b""]))
+    simulator = Simulator(["--error", "2:5"])
+    environment = {"PATH": os.path.dirname(TALLY) + ":/usr/bin:/bin", "TALLY_COM1": simulator.device,
+                   "TALLY_TRACE": os.path.join(folder, "trace.txt")}
+    subprocess.run(["tally", "goods.txt"], cwd=folder, env=environment, capture_output=True,
+                   timeout=30)
+    simulator.stop()
+    actual = open(os.path.join(folder, "trace.txt"), encoding="utf-8").read().rstrip("\n").split("\n")
+    shutil.rmtree(folder)
+    failures = []
+    for number, line in enumerate(expected):
+        pattern = re.escape(line).replace(re.escape("..."), ".*")
+        pattern = re.sub(r"\\ *\d+\\ ms", r" *\\d+ ms", pattern)
+        pattern = re.sub(r"\d{4}\\-\d\d\\-\d\d\\ \d\d:\d\d:\d\d", r"[-0-9]+ [0-9:]+", pattern)
+        pattern = pattern.replace(re.escape("/dev/pts/1"), "/dev/pts/[0-9]+")
+        if number >= len(actual) or not re.fullmatch(pattern, actual[number]):
+            failures.append(f"the guide's trace line {line!r} differs from the program's "
+                            f"{actual[number] if number < len(actual) else None!r}")
+    if len(actual) != len(expected):
+        failures.append(f"the program's trace has {len(actual)} lines, the guide's {len(expected)}")
+    if not failures:
+        print(f"checked: the guide's trace example, {len(expected)} lines")
+    return failures
 
 
 def main():
@@ -198,6 +235,8 @@ def main():
             if line not in example:
                 failures.append(f"the guide's example line {line!r} is not in {EXAMPLE}")
         print(f"checked: the {len(lines)} lines the guide quotes from examples/goods.txt")
+
+    failures += trace_example_failures(guide)
 
     for failure in failures:
         print("FAILED:", failure)
