@@ -11,5 +11,6 @@
 void ShowMessage(const std::string& text, uint32_t style);
 
 // The UTF-8 line that ShowMessage writes on a terminal: "OKA PF: ошибка: <text>\n" and so on.
-// A text that already ends with a line feed gets no second one.
+// A text that already ends with a line feed gets no second one. Control bytes other than TAB
+// and line feed, and DEL (0x7F), are shown as "?".
 std::string FormatTerminalMessage(const std::string& text, uint32_t style);

@@ -6,7 +6,8 @@
 //   port never gets one of them and nothing written as a message can reach the register;
 // - SIGPIPE is ignored: a message that cannot be written is dropped, and the exit status
 //   still tells how the run went;
-// - SIGINT, SIGTERM and SIGHUP give the port back (its settings as before the run, exclusive
-//   mode off, lock dropped), end the progress line and end the process with 128 + signal;
-//   one that the caller has set to be ignored (nohup) stays ignored.
+// - SIGINT, SIGTERM, SIGHUP and SIGQUIT (Ctrl-\) give the port back (its settings as before
+//   the run, exclusive mode off, lock dropped), end the progress line and the wire trace's
+//   record and end the process with 128 + signal (no core dump for SIGQUIT); one that the
+//   caller has set to be ignored (nohup) stays ignored.
 void PrepareProcess();

@@ -51,14 +51,14 @@ class TerminalProgress final : public ProgressView {
     draw();
   }
 
-  // A full bar stays on screen with its line ended; an unfinished one is wiped, so that
-  // whatever comes next starts on a clean line.
+  // The bar stays on screen with its line ended: full after a complete upload, and after a
+  // failure with the count of goods lines the register took, which the message then follows.
   void end() override {
     if (gone_) return;
     gone_ = true;
     if (!ProgressLineShown) return;
     ProgressLineShown = false;
-    WriteToTerminal(rangeSet_ && position_ == range_ ? "\n" : "\r\033[K");
+    WriteToTerminal("\n");
   }
 
   bool gone() const { return gone_; }

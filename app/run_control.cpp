@@ -65,14 +65,15 @@ int RunWith(std::string_view arguments, std::string_view systemArguments, Serial
   }
 
   RunState = NoMessage;
+  int32_t stoppedAt = 0;
   ProgressWindow::showModal([&](ProgressView& view, const PollHooks& hooks) {
     BeginFineClock();
-    RunState =
-        RunStateOf(UploadExchange::run(view, Goods, options.port, line, hooks, showAfterClock));
+    RunState = RunStateOf(
+        UploadExchange::run(view, Goods, options.port, line, hooks, showAfterClock, stoppedAt));
     EndFineClock();
   });
   line.close();
-  if (RunState == NoAnswer) show(NoAnswerText(), kIconError);
+  if (RunState == NoAnswer) show(NoAnswerText() + UploadItemText(Goods, stoppedAt), kIconError);
   return RunState == NoMessage ? kExitCompleted : kExitFailure;
 }
 
@@ -84,8 +85,9 @@ int RunTally(std::string_view arguments, std::string_view systemArguments) {
   // The one serial line of the run. After the clear run it stays open until the process
   // ends; after the upload run it is closed once the window has gone.
   static SerialPort port;
-  // TALLY_TRACE: the line and the messages pass by the trace on their way.
-  WireTrace trace = StartWireTrace();
+  // TALLY_TRACE: the line and the messages pass by the trace on their way. It is never
+  // written into the goods file the run names.
+  WireTrace trace = StartWireTrace(ParseCommandLine(systemArguments).goodsFileName);
   TracedLine line(port, trace);
   const int status = RunWith(arguments, systemArguments, line, TracedMessages(trace, ShowMessage));
   trace.finish(status);

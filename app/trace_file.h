@@ -22,6 +22,9 @@ class TraceFile {
   void write(std::string_view bytes);
   void close();
   bool isOpen() const { return handle_ != kClosed; }
+  // Whether the open file is the one that path names, by whatever name or link: the same
+  // device and inode on Linux, the same volume serial number and file index on Windows.
+  bool isFile(const std::string& path) const;
 
  private:
   static constexpr intptr_t kClosed = -1;

@@ -28,6 +28,33 @@ void TraceFile::write(std::string_view bytes) {
   }
 }
 
+namespace {
+
+// Whether two open handles are the same file: the same volume and the same file index.
+bool SameFile(HANDLE a, HANDLE b) {
+  BY_HANDLE_FILE_INFORMATION first{};
+  BY_HANDLE_FILE_INFORMATION second{};
+  return GetFileInformationByHandle(a, &first) && GetFileInformationByHandle(b, &second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
+}  // namespace
+
+bool TraceFile::isFile(const std::string& path) const {
+  if (!isOpen()) return false;
+  // No access asked, every kind of sharing allowed: only the file's identity is read, and
+  // the open conflicts with nobody, the trace's own handle included.
+  const HANDLE named =
+      CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (named == INVALID_HANDLE_VALUE) return false;
+  const bool same = SameFile(reinterpret_cast<HANDLE>(handle_), named);
+  CloseHandle(named);
+  return same;
+}
+
 void TraceFile::close() {
   if (!isOpen()) return;
   CloseHandle(reinterpret_cast<HANDLE>(handle_));

@@ -69,6 +69,12 @@ void WireTrace::configured(const PortSettings& s) {
         std::to_string(s.transmitQueue) + ", receive queue " + std::to_string(s.receiveQueue));
 }
 
+void WireTrace::item(const FrameItem& item) {
+  emptyPolls();
+  timed("item " + std::to_string(item.item) + " of " + std::to_string(item.count) + ", code " +
+        std::to_string(item.code) + ", line " + std::to_string(item.line) + " of the goods file");
+}
+
 void WireTrace::sent(const std::string& bytes, bool success) {
   emptyPolls();
   poll_ = 0;
@@ -118,6 +124,7 @@ void WireTrace::finish(int exitStatus) {
 
 bool TracedLine::open(const std::string& portName) {
   const bool opened = line_.open(portName);
+  open_ = opened;
   if (trace_.on()) {
     trace_.opened(portName, SerialDevicePath(portName), opened,
                   opened ? std::string() : line_.openFailureDetail());
@@ -149,9 +156,15 @@ std::string TracedLine::receive(int32_t count) {
 
 std::string TracedLine::openFailureDetail() const { return line_.openFailureDetail(); }
 
+void TracedLine::nextFrameCarries(const FrameItem& item) {
+  line_.nextFrameCarries(item);
+  trace_.item(item);
+}
+
 void TracedLine::close() {
   line_.close();
-  trace_.closed();
+  if (open_) trace_.closed();
+  open_ = false;
 }
 
 MessageSink TracedMessages(WireTrace& trace, MessageSink show) {
@@ -162,11 +175,13 @@ MessageSink TracedMessages(WireTrace& trace, MessageSink show) {
   };
 }
 
-WireTrace StartWireTrace() {
+WireTrace StartWireTrace(const std::string& goodsPath) {
   const char* path = std::getenv("TALLY_TRACE");
   if (path == nullptr || *path == '\0') return {};
   auto file = std::make_shared<TraceFile>();
   if (!file->open(path)) return {};
+  // Closed again unwritten: appending to the goods file would change what the run reads.
+  if (!goodsPath.empty() && file->isFile(goodsPath)) return {};
 
   // Every line is written as it happens, unbuffered: a trace is wanted most for runs that
   // hang or are cut short, and those would lose a trace held back in memory. A line costs

@@ -35,6 +35,8 @@ class WireTrace {
   void opened(const std::string& portName, const std::string& device, bool success,
               const std::string& detail = {});
   void configured(const PortSettings& settings);
+  // The goods item that the next frame carries.
+  void item(const FrameItem& item);
   void sent(const std::string& bytes, bool success);
   // One poll of the line: counted, written only when bytes arrive.
   void polled();
@@ -71,10 +73,12 @@ class TracedLine final : public SerialLine {
   std::string receive(int32_t count) override;
   void close() override;
   std::string openFailureDetail() const override;
+  void nextFrameCarries(const FrameItem& item) override;
 
  private:
   SerialLine& line_;
   WireTrace& trace_;
+  bool open_ = false;  // a port that never opened is not closed in the record
 };
 
 // A message sink that tells the trace, then shows the message through show.
@@ -82,5 +86,6 @@ MessageSink TracedMessages(WireTrace& trace, MessageSink show);
 
 // The trace of this run: to the file that TALLY_TRACE names, started with the date, the
 // version and the command line; a trace that records nothing when the variable is unset or
-// empty, or when the file cannot be opened.
-WireTrace StartWireTrace();
+// empty, when the file cannot be opened, or when it is the goods file that goodsPath names
+// (the same file by any name or link): the trace must never change the goods it records.
+WireTrace StartWireTrace(const std::string& goodsPath);

@@ -130,12 +130,16 @@ TEST(WireTrace, FailuresAndTextsAsTheyHappened) {
   run.line.opens = false;
   run.line.failureDetail = W1251("/dev/ttyUSB0: нет прав доступа");
   EXPECT_FALSE(run.traced.open("COM1"));
+  run.traced.nextFrameCarries({3, 10, 103, 4});
   run.trace.sent("\x01", false);
   // A multi-line text (the usage text) stays on one trace line.
   run.trace.message(W1251("Строка 1\n\nСтрока 2\n"), 0x40);
+  // A port that never opened is not closed in the record.
+  run.traced.close();
   const std::vector<std::string> expected = {
       "      0 ms  open COM1 (" + SerialDevicePath("COM1") +
           "): failed (/dev/ttyUSB0: нет прав доступа)",
+      "      0 ms  item 3 of 10, code 103, line 4 of the goods file",
       "      0 ms  sent      01  (not all written)",
       "      0 ms  message (information): Строка 1 |  | Строка 2",
   };

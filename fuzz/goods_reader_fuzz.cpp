@@ -1,6 +1,6 @@
 // The goods reader on any bytes: the same file read in 1-byte, 7-byte and 64 KiB pieces must
 // give the same table and the same message, whatever its encoding; and a table that was read
-// holds only what the register can take.
+// holds only what the register can take, each item on a line of its own in file order.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -36,7 +36,8 @@ bool SameItems(const GoodsTable& a, const GoodsTable& b) {
   if (a.GoodsCount != b.GoodsCount) return false;
   for (int32_t i = 1; i <= a.GoodsCount; ++i) {
     if (a.Code[i] != b.Code[i] || a.Name[i] != b.Name[i] || a.Barcode[i] != b.Barcode[i] ||
-        a.Price[i] != b.Price[i] || a.Group[i] != b.Group[i] || a.Flag[i] != b.Flag[i]) {
+        a.Price[i] != b.Price[i] || a.Group[i] != b.Group[i] || a.Flag[i] != b.Flag[i] ||
+        a.Line[i] != b.Line[i]) {
       return false;
     }
   }
@@ -56,6 +57,8 @@ void CheckTable(const Reading& r) {
         (r.table.Flag[i] != 0 && r.table.Flag[i] != 1)) {
       Fail("a value the register cannot take");
     }
+    // A "<start>" line stands before the first item, and each item has a line of its own.
+    if (r.table.Line[i] <= (i == 1 ? 1 : r.table.Line[i - 1])) Fail("item lines in file order");
   }
 }
 

@@ -16,6 +16,16 @@ bool CheckUpToEndOfFile(Utf8Check& check, std::string_view bytes) {
   return stop == std::string_view::npos;
 }
 
+// UTF-8 text cut or spliced by some tool keeps a few stray bytes among many valid letters;
+// Windows-1251 text (Russian letters, "№", no-break spaces) practically never forms a valid
+// sequence of two bytes or more at all. So the text is UTF-8 when its valid sequences
+// outnumber its invalid bytes at least ten to one.
+constexpr uint64_t kValidPerInvalid = 10;
+
+bool IsMostlyUtf8(const Utf8Check& check) {
+  return check.multibyte() > 0 && check.multibyte() >= kValidPerInvalid * check.invalid();
+}
+
 }  // namespace
 
 bool DetectGoodsEncoding(ByteSource& source, ByteOrderMark& found) {
@@ -35,12 +45,12 @@ bool DetectGoodsEncoding(ByteSource& source, ByteOrderMark& found) {
 
   Utf8Check check;
   bool more = CheckUpToEndOfFile(check, head) && !atEnd;
-  while (more && !check.broken()) {
+  while (more) {
     const int64_t count = source.read(piece.data(), piece.size());
     if (count < 0) return false;
     more = count > 0 &&
            CheckUpToEndOfFile(check, std::string_view(piece.data(), static_cast<size_t>(count)));
   }
-  if (check.valid() && check.sawNonAscii()) found.encoding = TextEncoding::Utf8;
+  if (IsMostlyUtf8(check)) found.encoding = TextEncoding::Utf8;
   return source.rewind();
 }

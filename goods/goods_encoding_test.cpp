@@ -12,6 +12,12 @@
 
 namespace {
 
+std::string Repeat(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 struct Result {
   bool ok = false;
   GoodsTable table;
@@ -125,10 +131,21 @@ TEST(GoodsEncodings, NamesAfterConversion) {
       // An invalid sequence after a mark is one '?'.
       {"invalid UTF-8 after the mark", "\xEF\xBB\xBF<start>\r\n1\tA\xD0 B\xFF\t\t1.00\t\t\t\r\n",
        "A? B?\t"},
-      // Without a mark, a file that is not all valid UTF-8 stays Windows-1251, byte for byte.
+      // Without a mark, a file whose valid UTF-8 sequences do not outnumber its invalid
+      // bytes ten to one stays Windows-1251, byte for byte.
       {"UTF-8 and Windows-1251 mixed",
        "<start>\r\n1\t\xD0\xA7\t\t1.00\t\t\t\r\n2\t\xD7\t\t1.00\t\t\t\r\n", "\xD0\xA7\t"},
       {"ASCII only", "<start>\r\n1\tTea\t\t1.00\t\t\t\r\n", "Tea\t"},
+      // Ten valid letters to one stray byte: UTF-8, the stray byte a '?'.
+      {"UTF-8 with one stray byte",
+       "<start>\r\n1\t" + Repeat("\xD0\xA7", 10) + "\t\t1.00\t\t\t\r\n<end>\xA0",
+       Repeat("\xD7", 10) + "\t"},
+      {"UTF-8 with a name cut mid-letter",
+       "<start>\r\n1\t" + Repeat("\xD0\xA7", 10) + "\xD0\t\t1.00\t\t\t\r\n",
+       Repeat("\xD7", 10) + "?\t"},
+      {"nine letters to one stray byte",
+       "<start>\r\n1\t" + Repeat("\xD0\xA7", 9) + "\xFF\t\t1.00\t\t\t\r\n",
+       Repeat("\xD0\xA7", 9) + "\xFF\t"},
       // Valid UTF-8 up to the end-of-file byte; what follows it does not count.
       {"UTF-8 up to 0x1A", "<start>\r\n1\t\xD0\xA7\t\t1.00\t\t\t\r\n\x1A\xFF\xFE", "\xD7\t"},
   };
@@ -223,6 +240,11 @@ TEST(DetectGoodsEncoding, DecidesAndRewinds) {
       {"\xEF\xBB", TextEncoding::Windows1251, 0},
       {"\xD0\xA7\x1A\xFF", TextEncoding::Utf8, 0},
       {"ab\x1A\xD0\xA7", TextEncoding::Windows1251, 0},  // nothing above 0x7F before 0x1A
+      // Valid sequences against invalid bytes: ten to one is UTF-8, nine to one is not.
+      {Repeat("\xD0\xA7", 10) + "\xA0", TextEncoding::Utf8, 0},
+      {"\xA0" + Repeat("\xE2\x84\x96", 20) + "\xD0", TextEncoding::Utf8, 0},
+      {Repeat("\xD0\xA7", 9) + "\xA0", TextEncoding::Windows1251, 0},
+      {Repeat("\xD0\xA7", 19) + "\xA0\xD7", TextEncoding::Windows1251, 0},
   };
   for (const auto& c : cases) {
     for (const size_t piece : kPieceSizes) {

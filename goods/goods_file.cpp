@@ -200,8 +200,10 @@ class OneNumberReader {
 class PriceReader {
  public:
   void feed(std::string_view text) {
+    bool digit = false;  // kept apart from sawDigit_ so the loop stores nothing more per byte
     for (const char c : text) {
       if (IsDigit(c)) {
+        digit = true;
         if (!tooLarge_) {
           value_ = value_ * 10 + static_cast<uint64_t>(DigitValue(c));
           tooLarge_ = value_ > kMaxPrice;
@@ -215,14 +217,17 @@ class PriceReader {
       } else {
         separators_ = 2;
       }
-      if (separators_ == 2 || tooLarge_) return;  // invalid in both modes, whatever follows
+      if (separators_ == 2 || tooLarge_) break;  // invalid in both modes, whatever follows
     }
+    if (digit) sawDigit_ = true;
   }
 
+  // A price without any digit (an empty field, a heading in the price column) is no price
+  // in either mode: it must never reach the register as 0.
   PriceResult result(bool wholeUnitPrices) const {
     const bool formOk =
         wholeUnitPrices ? separators_ == 0 && decimals_ == 0 : separators_ <= 1 && decimals_ == 3;
-    if (!formOk || tooLarge_) return {};
+    if (!formOk || !sawDigit_ || tooLarge_) return {};
     return {true, static_cast<int32_t>(value_)};
   }
 
@@ -230,6 +235,7 @@ class PriceReader {
   static constexpr uint64_t kMaxPrice = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
 
   uint64_t value_ = 0;
+  bool sawDigit_ = false;
   bool tooLarge_ = false;
   int separators_ = 0;  // more than 1 can never become valid again, so it stops at 2
   int decimals_ = 0;    // 1 right after a separator, then one more per digit; stops at 4
@@ -244,6 +250,11 @@ class FieldStart {
   void clear() {
     text_.clear();
     longer_ = false;
+  }
+
+  void clear(size_t limit) {
+    clear();
+    limit_ = limit;
   }
 
   void add(std::string_view piece) {
@@ -261,6 +272,53 @@ class FieldStart {
   bool longer_ = false;
 };
 
+// A field as a spreadsheet saves a cell that holds a quote mark: in quotes, each quote mark
+// inside doubled ("Шоколад ""Алёнка"" 100г"). Follows the field's bytes and gives the text
+// inside the quotes, each pair as one quote mark; whether the field was quoted so as a whole
+// is known once it ends. Any other field with quote marks keeps them as they stand.
+class QuotedField {
+ public:
+  void reset() { stage_ = kFirst; }
+  // Whether the field can still turn out to be quoted as a whole.
+  bool possible() const { return stage_ != kNot; }
+  // The field ends here: the field was quoted as a whole.
+  bool whole() const { return stage_ == kQuote; }
+
+  // Takes bytes of the field (its TAB not among them), appending what they give inside the
+  // quotes to inner.
+  void take(std::string_view bytes, std::string& inner) {
+    for (const char c : bytes) {
+      switch (stage_) {
+        case kFirst:
+          stage_ = c == '"' ? kInside : kNot;
+          break;
+        case kInside:
+          if (c == '"') {
+            stage_ = kQuote;
+          } else {
+            inner += c;
+          }
+          break;
+        case kQuote:  // the closing quote, unless a second one makes a pair
+          if (c != '"') {
+            stage_ = kNot;
+            return;
+          }
+          inner += c;
+          stage_ = kInside;
+          break;
+        case kNot:
+          return;
+      }
+    }
+  }
+
+ private:
+  // kQuote: a quote mark after the opening one, not yet paired.
+  enum Stage { kFirst, kInside, kQuote, kNot };
+  Stage stage_ = kFirst;
+};
+
 // A field fitted to a fixed-width column: cut to width, or padded with blanks.
 std::string Fit(std::string_view field, size_t width) {
   std::string column(field.substr(0, width));
@@ -274,6 +332,49 @@ std::string Quoted(std::string_view utf8Lead, const FieldStart& field) {
 }
 
 enum class Outcome { Reading, Finished, Refused };
+
+enum Field { kCode, kName, kBarcode, kPrice, kGroup, kFlag, kFieldCount };
+
+// What is kept of one field as it is read: the first bytes a column or a message can use,
+// and the number or price it holds.
+struct FieldReading {
+  FieldStart start;
+  OneNumberReader number;  // of the code, bar code and group fields
+  PriceReader price;
+  NumberReader flag;
+
+  explicit FieldReading(size_t limit = kQuoteLimit) : start(limit) {}
+
+  void clear(size_t limit) {
+    start.clear(limit);
+    number = OneNumberReader();
+    price = PriceReader();
+    flag = NumberReader();
+  }
+
+  void feed(Field field, std::string_view piece) {
+    start.add(piece);
+    switch (field) {
+      case kCode:
+      case kBarcode:
+      case kGroup:
+        number.feed(piece);
+        break;
+      case kPrice:
+        price.feed(piece);
+        break;
+      case kFlag:
+        flag.feed(piece);
+        break;
+      case kName:        // only what fits the column is kept
+      case kFieldCount:  // text after the sixth TAB is ignored
+        break;
+    }
+  }
+};
+
+// How much of a field its column or a message can use.
+size_t StartLimit(Field field) { return field == kName ? kNameWidth : kQuoteLimit; }
 
 // Splits the file into lines and goods lines into fields as the bytes come, and stores each
 // goods line as the next item of the table. A line may be of any length: every byte is
@@ -324,7 +425,6 @@ class GoodsReader {
 
  private:
   enum class Line { Fresh, Marker, Goods, Skipped };
-  enum Field { kCode, kName, kBarcode, kPrice, kGroup, kFlag, kFieldCount };
 
   static bool IsLineBreak(char c) {
     return c == kCarriageReturn || c == kLineFeed || c == kEndOfFile;
@@ -347,12 +447,23 @@ class GoodsReader {
 
   void beginGoodsLine() {
     line_ = Line::Goods;
-    field_ = kCode;
     blank_ = true;
-    for (FieldStart& start : starts_) start.clear();
-    for (OneNumberReader& number : numbers_) number = OneNumberReader();
-    price_ = PriceReader();
-    flag_ = NumberReader();
+    for (int f = kCode; f < kFieldCount; ++f) fields_[f].clear(StartLimit(static_cast<Field>(f)));
+    beginField(kCode);
+  }
+
+  void beginField(Field field) {
+    field_ = field;
+    quote_.reset();
+    quoted_.clear(StartLimit(field));
+  }
+
+  // The field being read has ended (at its TAB, or at the line end with tab false): one
+  // quoted as a whole is read as the text inside its quotes.
+  void endField(bool tab) {
+    if (field_ >= kFieldCount || !quote_.whole()) return;
+    if (tab) quoted_.feed(field_, "\t");
+    std::swap(fields_[field_], quoted_);
   }
 
   // Bytes of a marker line or of a line that is not read: only a marker's first bytes count.
@@ -374,30 +485,25 @@ class GoodsReader {
     if (tab) ++stop;  // the TAB belongs to its field
     const std::string_view piece(p, static_cast<size_t>(stop - p));
     if (blank_) blank_ = OnlyBlanks(piece);
-    if (field_ < kFieldCount) starts_[field_].add(piece);
-    switch (field_) {
-      case kCode:
-      case kBarcode:
-      case kGroup:
-        numbers_[field_].feed(piece);
-        break;
-      case kPrice:
-        price_.feed(piece);
-        break;
-      case kFlag:
-        flag_.feed(piece);
-        break;
-      case kName:        // only what fits the column is kept
-      case kFieldCount:  // text after the sixth TAB is ignored
-        break;
+    if (field_ < kFieldCount) {
+      fields_[field_].feed(field_, piece);
+      if (quote_.possible()) {
+        inner_.clear();
+        quote_.take(piece.substr(0, piece.size() - (tab ? 1 : 0)), inner_);
+        quoted_.feed(field_, inner_);
+      }
+      if (tab) {
+        endField(true);
+        beginField(static_cast<Field>(field_ + 1));
+      }
     }
-    if (tab && field_ < kFieldCount) field_ = static_cast<Field>(field_ + 1);
     return stop;
   }
 
   bool endLine() {
     const Line line = line_;
     line_ = Line::Fresh;
+    const int64_t number = lineNumber_++;
     switch (line) {
       case Line::Marker: {
         const std::string_view marker = marker_;
@@ -408,7 +514,8 @@ class GoodsReader {
       }
       case Line::Goods:
         // A row of nothing but blanks and TABs is no item.
-        return blank_ || storeItem();
+        endField(false);
+        return blank_ || storeItem(number);
       case Line::Fresh:  // an empty line
       case Line::Skipped:
         return true;
@@ -417,50 +524,51 @@ class GoodsReader {
   }
 
   bool refuse(std::string_view utf8Lead, Field field) {
-    show_(Quoted(utf8Lead, starts_[field]), kIconError);
+    show_(Quoted(utf8Lead, fields_[field].start), kIconError);
     return false;
   }
 
   // Stores the finished goods line as the next item, checking its fields in the order the
   // columns are filled; the first field the register would not receive as written refuses
   // the whole file.
-  bool storeItem() {
+  bool storeItem(int64_t lineNumber) {
     if (table_.GoodsCount >= kGoodsCapacity) {
       show_(W1251("Слишком много товаров в файле (больше ") + std::to_string(kGoodsCapacity) + ")",
             kIconError);
       return false;
     }
     const int32_t item = ++table_.GoodsCount;
+    table_.Line[item] = lineNumber;
 
-    const OneNumberReader::Result code = numbers_[kCode].result();
+    const OneNumberReader::Result code = fields_[kCode].number.result();
     if (!code.valid || code.number.overflow || code.number.value < 0 ||
         code.number.value > kMaxCode) {
       return refuse("Недопустимый код товара: '", kCode);
     }
     table_.Code[item] = static_cast<int32_t>(code.number.value);
 
-    table_.Name[item] = Fit(starts_[kName].text(), kNameWidth);
-    table_.Barcode[item] = Fit(starts_[kBarcode].text(), kBarcodeWidth);
+    table_.Name[item] = Fit(fields_[kName].start.text(), kNameWidth);
+    table_.Barcode[item] = Fit(fields_[kBarcode].start.text(), kBarcodeWidth);
     // The register gets the number of the 14 stored bytes; it must be the file's number.
-    const OneNumberReader::Result written = numbers_[kBarcode].result();
+    const OneNumberReader::Result written = fields_[kBarcode].number.result();
     const NumberValue stored = ParseNumber(table_.Barcode[item]);
     if (!written.valid || written.number.overflow || written.number.value < 0 || stored.overflow ||
         stored.value != written.number.value) {
       return refuse("Недопустимый штрих-код: '", kBarcode);
     }
 
-    const PriceResult price = price_.result(wholeUnitPrices_);
+    const PriceResult price = fields_[kPrice].price.result(wholeUnitPrices_);
     if (!price.valid) return refuse("Недопустимая цена: '", kPrice);
     table_.Price[item] = price.value;
 
-    const OneNumberReader::Result group = numbers_[kGroup].result();
+    const OneNumberReader::Result group = fields_[kGroup].number.result();
     if (!group.valid || group.number.overflow || group.number.value < 0 ||
         group.number.value > kMaxGroup) {
       return refuse("Недопустимый номер группы: '", kGroup);
     }
     table_.Group[item] = static_cast<int32_t>(group.number.value);
 
-    const NumberValue flag = flag_.result();
+    const NumberValue flag = fields_[kFlag].flag.result();
     table_.Flag[item] = flag.overflow || flag.value != 0 ? 1 : 0;
     return true;
   }
@@ -474,15 +582,16 @@ class GoodsReader {
   bool sawStart_ = false;  // a "<start>" line came
   Line line_ = Line::Fresh;
   bool afterCarriageReturn_ = false;
-  std::string marker_;   // the first bytes of a marker line, Latin letters lowered
-  Field field_ = kCode;  // the field being read; fields before it have their TAB
-  bool blank_ = true;    // the goods line has had nothing but blanks and TABs so far
-  // What a column or a message can use of each field; the name keeps what fits its column.
-  FieldStart starts_[kFieldCount] = {FieldStart(), FieldStart(kNameWidth), FieldStart(),
-                                     FieldStart(), FieldStart(),           FieldStart()};
-  OneNumberReader numbers_[kFieldCount];  // of the code, bar code and group fields
-  PriceReader price_;
-  NumberReader flag_;
+  std::string marker_;      // the first bytes of a marker line, Latin letters lowered
+  int64_t lineNumber_ = 1;  // of the line being read, counting every line from 1
+  Field field_ = kCode;     // the field being read; fields before it have their TAB
+  bool blank_ = true;       // the goods line has had nothing but blanks and TABs so far
+  FieldReading fields_[kFieldCount] = {FieldReading(), FieldReading(kNameWidth), FieldReading(),
+                                       FieldReading(), FieldReading(),           FieldReading()};
+  // The field being read as the text inside its quotes, while it may be quoted as a whole.
+  QuotedField quote_;
+  FieldReading quoted_;
+  std::string inner_;
 };
 
 // Tells the user that the file cannot be read; false, for the reader to return.

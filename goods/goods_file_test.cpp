@@ -121,12 +121,13 @@ TEST(ParsePrice, BothModes) {
       {"1.234,50", -1, -1},
       {"-5.00", -1, -1},
       {"12.50\xF0", -1, -1},  // "р"
-      {"", -1, 0},
+      {"", -1, -1},           // no digit: no price in either mode
       // Blanks and TABs count nowhere, wherever they stand.
       {" \t12 .5 0\t", 1250, -1},
       {"1 2", -1, 12},
-      {"\t", -1, 0},
-      {" ", -1, 0},
+      {"\t", -1, -1},
+      {" ", -1, -1},
+      {"\xCC\xCE\xCB\xCE\xCA\xCE", -1, -1},  // "МОЛОКО", a heading
       {".", -1, -1},
       {"12.", -1, -1},
       {"00000000000000000012.50", 1250, -1},
@@ -297,20 +298,31 @@ TEST_F(GoodsFileTest, LastFieldEndsAtTheLineEnd) {
       {"5\tA\t46\t7\t2", 5, Name("A\t"), Barcode("46\t"), 7, 2, 0},
       {"5\tA\t46\t7\t2\t", 5, Name("A\t"), Barcode("46\t"), 7, 2, 0},
       {"5\tA\t46\t7", 5, Name("A\t"), Barcode("46\t"), 7, 0, 0},
-      {"5\tA\t46", 5, Name("A\t"), Barcode("46"), 0, 0, 0},
-      {"5\tMilk", 5, Name("Milk"), Barcode(""), 0, 0, 0},
-      {"5", 5, Name(""), Barcode(""), 0, 0, 0},
       // Text after the sixth TAB is ignored.
       {"5\tA\t46\t7\t2\t1\t99\tjunk\t-1.5\t", 5, Name("A\t"), Barcode("46\t"), 7, 2, 1},
       {"5\tA\t46\t7\t2\t0\t1", 5, Name("A\t"), Barcode("46\t"), 7, 2, 0},
       // The flag keeps its rule: the first number, rounded, zero or not.
-      {"\t\t\t\t\t0.51", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
-      {"\t\t\t\t\t0.5", 0, Name("\t"), Barcode("\t"), 0, 0, 0},
-      {"\t\t\t\t\t-3", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
-      {"\t\t\t\t\tyes", 0, Name("\t"), Barcode("\t"), 0, 0, 0},
-      {"\t\t\t\t\t1 234", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
-      {"\t\t\t\t\t99999999999999999999999\t", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
-      {"\t\t\t\t\t                         1\t", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
+      {"\t\t\t0\t\t0.51", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
+      {"\t\t\t0\t\t0.5", 0, Name("\t"), Barcode("\t"), 0, 0, 0},
+      {"\t\t\t0\t\t-3", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
+      {"\t\t\t0\t\tyes", 0, Name("\t"), Barcode("\t"), 0, 0, 0},
+      {"\t\t\t0\t\t1 234", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
+      {"\t\t\t0\t\t99999999999999999999999\t", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
+      {"\t\t\t0\t\t                         1\t", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
+      // A field in spreadsheet quotes is read as the text inside them, each "" as one ".
+      {"5\t\"\xD8\xEE\xEA\xEE\xEB\xE0\xE4 \"\"\xC0\xEB\xB8\xED\xEA\xE0\"\" 100\xE3\"\t46\t7\t2\t1",
+       5, Name("\xD8\xEE\xEA\xEE\xEB\xE0\xE4 \"\xC0\xEB\xB8\xED\xEA\xE0\" 100\xE3\t"),
+       Barcode("46\t"), 7, 2, 1},  // "Шоколад ""Алёнка"" 100г"
+      {"\"5\"\t\"A\"\t\"46\"\t\"7\"\t\"2\"\t\"1\"", 5, Name("A\t"), Barcode("46\t"), 7, 2, 1},
+      {"5\t\"\"\t46\t7", 5, Name("\t"), Barcode("46\t"), 7, 0, 0},
+      {"5\t\"" + std::string(30, 'x') + "\"\t46\t7", 5, std::string(24, 'x'), Barcode("46\t"), 7, 0,
+       0},
+      // Any other quote marks stay as they stand.
+      {"5\t\"A\"B\"\t46\t7", 5, Name("\"A\"B\"\t"), Barcode("46\t"), 7, 0, 0},
+      {"5\t\"A\"\"\t46\t7", 5, Name("\"A\"\"\t"), Barcode("46\t"), 7, 0, 0},
+      {"5\t\"\t46\t7", 5, Name("\"\t"), Barcode("46\t"), 7, 0, 0},
+      {"5\t \"A\"\t46\t7", 5, Name(" \"A\"\t"), Barcode("46\t"), 7, 0, 0},
+      {"5\tA \"B\"\t46\t7", 5, Name("A \"B\"\t"), Barcode("46\t"), 7, 0, 0},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(read(Block({c.line}), true)) << c.line;
@@ -325,6 +337,8 @@ TEST_F(GoodsFileTest, LastFieldEndsAtTheLineEnd) {
   // In the default mode a price at the line end is read too; a missing one is empty.
   ASSERT_TRUE(read(Block({"5\tA\t46\t7.00"})));
   EXPECT_EQ(table.Price[1], 700);
+  ASSERT_TRUE(read(Block({"5\tA\t46\t\"7,00\"\t"})));
+  EXPECT_EQ(table.Price[1], 700);
   const struct {
     std::string line;
     Shown message;
@@ -334,10 +348,18 @@ TEST_F(GoodsFileTest, LastFieldEndsAtTheLineEnd) {
       {"5\tA\t46\t7.00\t1 5", {W1251("Недопустимый номер группы: '1 5'"), kIconError}},
       {"5\tA\t4 6", {W1251("Недопустимый штрих-код: '4 6'"), kIconError}},
       {"5 5", {W1251("Недопустимый код товара: '5 5'"), kIconError}},
+      // Unquoted, a field must still hold what its column takes.
+      {"5\tA\t46\t\"7.5\"", {W1251("Недопустимая цена: '7.5'"), kIconError}},
+      {"\"5\"\"5\"", {W1251("Недопустимый код товара: '5\"5'"), kIconError}},
   };
   for (const auto& r : refused) {
     EXPECT_FALSE(read(Block({r.line}))) << r.line;
     EXPECT_EQ(shown, Only(r.message)) << r.line;
+  }
+  // A line that ends before its price has none, in whole units too.
+  for (const std::string line : {"5\tA\t46", "5\tMilk", "5"}) {
+    EXPECT_FALSE(read(Block({line}), true)) << line;
+    EXPECT_EQ(shown, Only({W1251("Недопустимая цена: ''"), kIconError})) << line;
   }
 }
 
@@ -362,17 +384,29 @@ TEST_F(GoodsFileTest, EmptyRowsAreNotGoods) {
   ASSERT_TRUE(read("<start>\r\r\n" + a + "\r\r\n" + b + "\r\r\n<end>\r\r\n"));
   ASSERT_EQ(table.GoodsCount, 2);
   EXPECT_EQ(table.Price[2], 200);
-  // Any other byte makes the row an item, even one after the sixth TAB or a no-break space.
-  for (const std::string& row : {std::string("\t\t\t\t\t\tx"), std::string("\xA0"),
-                                 std::string("\t\t\t\t\t1"), std::string("\t-")}) {
-    ASSERT_TRUE(read(Block({Line("1", "A", "", "1", "", ""), row}), true)) << row;
-    ASSERT_EQ(table.GoodsCount, 2) << row;
-    EXPECT_EQ(table.Code[2], 0);
-    EXPECT_EQ(table.Price[2], 0);
+  // Any other byte makes the row a goods line, even one after the sixth TAB or a no-break
+  // space; without a digit in its price it refuses the file in either mode, as a heading row
+  // ("\tМОЛОЧНЫЕ ПРОДУКТЫ") or a short row does.
+  const struct {
+    std::string row;
+    std::string priceField;
+  } rows[] = {{"\t\t\t\t\t\tx", "\t"},
+              {"\xA0", ""},
+              {"\t\t\t\t\t1", "\t"},
+              {"\t-", ""},
+              {"\t\xCC\xCE\xCB\xCE\xD7\xCD\xDB\xC5 \xCF\xD0\xCE\xC4\xD3\xCA\xD2\xDB", ""},
+              {"5\tName\t4607001001010", ""},
+              {"5\tName\t4607001001010\tx\t", "x\t"}};
+  for (const auto& r : rows) {
+    for (const bool wholeUnits : {false, true}) {
+      EXPECT_FALSE(
+          read(Block({Line("1", "A", "", wholeUnits ? "1" : "1.00", "", ""), r.row}), wholeUnits))
+          << r.row;
+      EXPECT_EQ(shown, Only({W1251("Недопустимая цена: '") + r.priceField + "'", kIconError}))
+          << r.row;
+      EXPECT_EQ(table.GoodsCount, 0);
+    }
   }
-  // In the default mode such a row's empty price is invalid, and the message says so.
-  EXPECT_FALSE(read(Block({a, "\t\t\t\t\t\tx"})));
-  EXPECT_EQ(shown, Only({W1251("Недопустимая цена: '\t'"), kIconError}));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -399,7 +433,7 @@ TEST_F(GoodsFileTest, MarkersAndBlocks) {
       {"<started>\r\n" + a + "\r\n<start>\r\n" + b, {2}},
       {"<start>\r\n" + a + "\r\n<ending>\r\n" + b, {1, 2}},
       {"\xEF\xBB\xBF<start>\r\n" + a + "\r\n", {1}},  // a UTF-8 mark is no part of the text
-      {"<start>\r\n" + a + "\r\n <end>\r\n" + b + "\r\n", {1, 0, 2}},  // " <end>" is goods
+      {"<start>\r\n" + a + "\r\n <end>\t\t\t0\r\n" + b + "\r\n", {1, 0, 2}},  // goods
       // Lines beginning with "<" inside a block are skipped and not counted.
       {"<start>\r\n" + a + "\r\n<comment>\r\n<\r\n" + b + "\r\n<end>\r\n", {1, 2}},
       // Several blocks: item numbers run on across them.
@@ -413,6 +447,20 @@ TEST_F(GoodsFileTest, MarkersAndBlocks) {
     ASSERT_EQ(table.GoodsCount, static_cast<int32_t>(k.codes.size())) << k.file;
     for (size_t i = 0; i < k.codes.size(); ++i) EXPECT_EQ(table.Code[i + 1], k.codes[i]) << k.file;
   }
+}
+
+TEST_F(GoodsFileTest, ItemsKnowTheirLines) {
+  // Every line counts, whatever its line end: the header, markers, empty rows and skipped
+  // lines too.
+  const std::string a = Line("1", "A", "", "1", "", "");
+  ASSERT_TRUE(read("header\r\n<start>\r\n" + a + "\r\n\r\n<note>\n" + a + "\r" + a +
+                       "\r\n<end>\r\nx\r\n<start>\r\n \t\r\n" + a,
+                   true));
+  ASSERT_EQ(table.GoodsCount, 4);
+  EXPECT_EQ(table.Line[1], 3);
+  EXPECT_EQ(table.Line[2], 6);
+  EXPECT_EQ(table.Line[3], 7);
+  EXPECT_EQ(table.Line[4], 12);
 }
 
 TEST_F(GoodsFileTest, NoStartLineIsNoGoodsFile) {
@@ -498,7 +546,7 @@ TEST_F(GoodsFileTest, LineEnds) {
       {"<start>\r\n" + a + "\r\n\r\n" + b + "\r\n", {1, 2}},
       {"<start>\r\n" + a + "\n\n" + b + "\r\n", {1, 2}},
       // A line break inside a row ends it there: the rest is a row of its own.
-      {"<start>\n1\tA\t\t1\n\t\t0\t\n" + b, {1, 0, 2}},
+      {"<start>\n1\tA\t\t1\n\t\t\t0\t\n" + b, {1, 0, 2}},
   };
   for (const Case& k : cases) {
     ASSERT_TRUE(read(k.file, true)) << k.file;
@@ -798,9 +846,9 @@ TEST_F(GoodsFileTest, LongLinesReadOnce) {
   EXPECT_EQ(table.Price[4], 400);
   EXPECT_EQ(table.Group[4], 1);
   EXPECT_EQ(table.Flag[4], 1);
-  // A long line without TABs inside a block is an item with an empty price.
-  ASSERT_TRUE(read("<start>\r\n" + huge + "\r\n", true));
-  EXPECT_EQ(table.GoodsCount, 1);
+  // A long line without TABs inside a block is a goods line without a price.
+  ASSERT_FALSE(read("<start>\r\n" + huge + "\r\n", true));
+  EXPECT_EQ(shown, Only({W1251("Недопустимая цена: ''"), kIconError}));
 }
 
 // A message quotes at most the first 100 bytes of its field (the TAB counts), then "...".

@@ -10,5 +10,6 @@ void GoodsTable::create() {
   Price.assign(rows, 0);
   Group.assign(rows, 0);
   Flag.assign(rows, 0);
+  Line.assign(rows, 0);
   GoodsCount = 0;
 }

@@ -16,6 +16,7 @@ struct GoodsTable {
   std::vector<int32_t> Price;        // kopecks, or whole units with "/r"
   std::vector<int32_t> Group;
   std::vector<int32_t> Flag;  // 0 or 1
+  std::vector<int64_t> Line;  // the item's line in the goods file, counting every line from 1
   int32_t GoodsCount = 0;
 
   // Makes all six columns empty (zero-filled, full capacity) and GoodsCount 0.

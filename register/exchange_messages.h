@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "goods/goods_table.h"
+
 // "Не открыт порт COM1": the port did not open. A detail from the line, when there is one,
 // follows in brackets: "Не открыт порт COM1 (/dev/ttyUSB0: нет прав доступа)".
 std::string PortNotOpenedText(const std::string& portName, const std::string& detail);
@@ -15,3 +17,7 @@ std::string NoAnswerText();
 // 1..255 "Возвращен код ошибки  5", the number written with a sign position (a blank where a
 // minus sign would stand), hence two blanks before the digits.
 std::string AnswerFailureText(int32_t checkResult);
+// What follows a failure message of the upload to name the item it failed at, from 1:
+// " (товар 3 из 10, код 103, строка 4 файла)", its place in the upload, the number of items,
+// its code and its line in the goods file.
+std::string UploadItemText(const GoodsTable& table, int32_t item);

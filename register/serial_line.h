@@ -14,6 +14,14 @@ struct PortSettings {
   uint32_t receiveQueue = 4096;
 };
 
+// The goods item that the next frame carries, for a line that records what passes by.
+struct FrameItem {
+  int32_t item = 0;   // its place in the upload, from 1
+  int32_t count = 0;  // the number of items in the upload
+  int32_t code = 0;
+  int64_t line = 0;  // its line in the goods file
+};
+
 class SerialLine {
  public:
   virtual ~SerialLine() = default;
@@ -33,6 +41,8 @@ class SerialLine {
   // Why the last open failed, as "<device>: <reason>" in Windows-1251, or empty when the
   // line has nothing to add to the port's name.
   virtual std::string openFailureDetail() const { return {}; }
+  // Tells what the next frame sent carries; the line itself does nothing with it.
+  virtual void nextFrameCarries(const FrameItem& item) { static_cast<void>(item); }
 };
 
 // "COM1" for port 1, "COM2" for any other number.

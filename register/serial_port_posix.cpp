@@ -178,6 +178,9 @@ void SerialPort::configure(const PortSettings& settings) {
   });
   // The transmit and receive queues are the kernel's own (4 KiB and more); a terminal has
   // no call to size them, so the queue settings need no step here.
+  // 6. Fresh queues: bytes from before this run (a late answer to a run that ended, say)
+  // must never complete an answer of this one. Within the run nothing is discarded.
+  tcflush(fd, TCIOFLUSH);
 }
 
 bool SerialPort::send(const std::string& bytes) {

@@ -105,6 +105,9 @@ void SerialPort::configure(const PortSettings& settings) {
   timeouts.WriteTotalTimeoutMultiplier = kWriteTimeoutPerByteMs;
   timeouts.WriteTotalTimeoutConstant = kWriteTimeoutMs;
   SetCommTimeouts(port, &timeouts);
+  // Fresh queues: bytes from before this run (a late answer to a run that ended, say) must
+  // never complete an answer of this one. Within the run nothing is discarded.
+  PurgeComm(port, PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT);
 }
 
 bool SerialPort::send(const std::string& bytes) {

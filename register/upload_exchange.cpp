@@ -42,7 +42,8 @@ std::string UploadExchange::buildItemCommand(const GoodsTable& table, int32_t li
 
 ExchangeOutcome UploadExchange::run(ProgressView& view, const GoodsTable& table, int32_t port,
                                     SerialLine& line, const PollHooks& hooks,
-                                    const MessageSink& show) {
+                                    const MessageSink& show, int32_t& stoppedAt) {
+  stoppedAt = 0;
   view.repaint();
   view.setRange(table.GoodsCount);
 
@@ -60,6 +61,8 @@ ExchangeOutcome UploadExchange::run(ProgressView& view, const GoodsTable& table,
 
   for (int32_t i = 1; i <= table.GoodsCount; ++i) {
     const uint8_t marker = i >= table.GoodsCount ? 1 : 0;
+    line.nextFrameCarries({i, table.GoodsCount, table.Code[static_cast<size_t>(i)],
+                           table.Line[static_cast<size_t>(i)]});
     // What the send reports does not matter: the register's answer is the only judge.
     line.send(BuildFrame(buildItemCommand(table, i, marker)));
 
@@ -67,12 +70,14 @@ ExchangeOutcome UploadExchange::run(ProgressView& view, const GoodsTable& table,
     if (!answer) {
       // Run control says so once the window is gone and the port is closed.
       view.end();
+      stoppedAt = i;
       return ExchangeOutcome::NoAnswer;
     }
     const int32_t result = CheckAnswer(*answer);
     if (result != 0) {
       view.end();
-      show(AnswerFailureText(result), kIconWarning);
+      stoppedAt = i;
+      show(AnswerFailureText(result) + UploadItemText(table, i), kIconWarning);
       return ExchangeOutcome::FailureShown;
     }
     view.stepIt();

@@ -30,6 +30,7 @@ GoodsTable MakeTable(int32_t count) {
     table.Price[row] = 1000 * i + 50;
     table.Group[row] = i % 7;
     table.Flag[row] = i % 2;
+    table.Line[row] = 2 * i + 1;  // a header, the "<start>" line, then every other line
   }
   table.GoodsCount = count;
   return table;
@@ -53,7 +54,9 @@ using Events = std::vector<std::string>;
 // The scripted line, with opening, configuring and sending also put into the event log.
 class RecordingLine final : public SerialLine {
  public:
-  RecordingLine(ScriptedLine& inner, Events& events) : inner_(inner), events_(events) {}
+  RecordingLine(ScriptedLine& inner, Events& events, std::vector<FrameItem>& items)
+      : inner_(inner), events_(events), items_(items) {}
+  void nextFrameCarries(const FrameItem& item) override { items_.push_back(item); }
   bool open(const std::string& portName) override {
     events_.push_back("open " + portName);
     return inner_.open(portName);
@@ -74,6 +77,7 @@ class RecordingLine final : public SerialLine {
  private:
   ScriptedLine& inner_;
   Events& events_;
+  std::vector<FrameItem>& items_;
 };
 
 class RecordingView final : public ProgressView {
@@ -100,11 +104,13 @@ struct Upload {
   ScriptedLine port;
   Events events;
   std::vector<Shown> shown;
+  std::vector<FrameItem> items;  // told to the line before each frame
   int32_t portNumber = 1;
   ExchangeOutcome outcome = ExchangeOutcome::Completed;
+  int32_t stoppedAt = -1;
 
   void run(const GoodsTable& table) {
-    RecordingLine line(port, events);
+    RecordingLine line(port, events, items);
     RecordingView view(events);
     PollHooks hooks;
     hooks.pumpOneMessage = [this] {
@@ -116,7 +122,7 @@ struct Upload {
       events.push_back("message");
       shown.push_back({text, style});
     };
-    outcome = UploadExchange::run(view, table, portNumber, line, hooks, show);
+    outcome = UploadExchange::run(view, table, portNumber, line, hooks, show, stoppedAt);
   }
 
   // The register answers frame n (from 0) with answers(n), in the poll after the send.
@@ -236,6 +242,7 @@ TEST(UploadRun, EveryLineAcknowledged) {
   EXPECT_EQ(Events(upload.events.end() - 3, upload.events.end()),
             (Events{"stepIt", "sleep 1000", "end"}));
   EXPECT_EQ(upload.outcome, ExchangeOutcome::Completed);
+  EXPECT_EQ(upload.stoppedAt, 0);
   EXPECT_TRUE(upload.shown.empty());
   // The frames written out: start, length 45, "j", last-line marker, flag; the name in the
   // register's letters ("towar 1", TAB, blanks to 24 bytes); price, group, code and bar code,
@@ -277,9 +284,9 @@ TEST(UploadRun, ErrorCodeStopsAtItsLine) {
   const struct {
     unsigned code;
     const char* text;
-  } cases[] = {{3, "Возвращен код ошибки  3"},
-               {5, "Возвращен код ошибки  5"},
-               {255, "Возвращен код ошибки  255"}};
+  } cases[] = {{3, "Возвращен код ошибки  3 (товар 3 из 10, код 103, строка 7 файла)"},
+               {5, "Возвращен код ошибки  5 (товар 3 из 10, код 103, строка 7 файла)"},
+               {255, "Возвращен код ошибки  255 (товар 3 из 10, код 103, строка 7 файла)"}};
   for (const auto& c : cases) {
     Upload upload;
     const unsigned code = c.code;
@@ -293,6 +300,16 @@ TEST(UploadRun, ErrorCodeStopsAtItsLine) {
     ASSERT_EQ(upload.shown.size(), 1u);
     EXPECT_EQ(upload.shown[0].text, W1251(c.text));
     EXPECT_EQ(upload.shown[0].style, kIconWarning);
+    EXPECT_EQ(upload.stoppedAt, 3);
+    // Each frame's item was told to the line before it went.
+    ASSERT_EQ(upload.items.size(), 3u);
+    for (int32_t i = 1; i <= 3; ++i) {
+      const FrameItem& item = upload.items[static_cast<size_t>(i - 1)];
+      EXPECT_EQ(item.item, i);
+      EXPECT_EQ(item.count, 10);
+      EXPECT_EQ(item.code, 100 + i);
+      EXPECT_EQ(item.line, 2 * i + 1);
+    }
     // The window goes first, then the message.
     const Events effects = upload.effects();
     EXPECT_EQ(Events(effects.end() - 3, effects.end()), (Events{"send 3", "end", "message"}));
@@ -313,7 +330,9 @@ TEST(UploadRun, BadAnswersEndTheWindowThenWarn) {
         << Hex(bad);
     EXPECT_EQ(upload.outcome, ExchangeOutcome::FailureShown);
     ASSERT_EQ(upload.shown.size(), 1u);
-    EXPECT_EQ(upload.shown[0].text, W1251("Неверный ответ от кассы"));
+    EXPECT_EQ(upload.shown[0].text,
+              W1251("Неверный ответ от кассы (товар 2 из 4, код 102, строка 5 файла)"));
+    EXPECT_EQ(upload.stoppedAt, 2);
     EXPECT_EQ(upload.shown[0].style, kIconWarning);
   }
 }
@@ -327,6 +346,7 @@ TEST(UploadRun, SilenceEndsTheWindowWithoutMessage) {
                                       "send 1", "stepIt", "send 2", "end"}));
   EXPECT_EQ(upload.outcome, ExchangeOutcome::NoAnswer);
   EXPECT_TRUE(upload.shown.empty()) << "run control reports the silence";
+  EXPECT_EQ(upload.stoppedAt, 2);
   EXPECT_EQ(upload.port.polls, 1 + kAnswerPolls);
 }
 

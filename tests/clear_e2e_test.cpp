@@ -1,6 +1,7 @@
 // The clear run of the Linux program against the register simulator over a pseudo-terminal.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/program_runner.h"
@@ -186,4 +188,56 @@ TEST(ClearRun, SecondProgramOnTheSamePortIsTurnedAway) {
   EXPECT_EQ(second.exitStatus, 1);
   EXPECT_EQ(first.wait(30), 1);  // the first one: no answer
   EXPECT_EQ(Received(sim), std::vector<std::string>{"frame 1 19200 " + kClearFrameHex});
+}
+
+namespace {
+
+// Waits up to seconds for the simulator's log to hold a line beginning with start.
+bool LogHasLine(const SimulatorProcess& sim, const std::string& start, int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  do {
+    const std::string log = "\n" + sim.log();
+    if (log.find("\n" + start) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  } while (MsLeft(deadline) > 0);
+  return false;
+}
+
+}  // namespace
+
+// A register that answers after the program has given up, or after the user has stopped
+// it: the late answer waits on the line when the next run begins. It must not pass for the
+// answer to that run's frame: here the register refuses the clear, and the run must say so.
+TEST(ClearRun, ALateAnswerFromAnEarlierRunNeverCompletesThisOne) {
+  TempDir dir;
+  const std::string goods = dir.write("goods.txt", "<start>\r\n1\tA\t\t1.00\t\t\t\r\n");
+  const struct {
+    const char* what;
+    std::vector<std::string> firstRun;
+    std::string late;  // --late for frame 1: long after the first run has ended
+  } cases[] = {
+      {"an upload stopped with Ctrl-C", {goods}, "1:800"},
+      {"a clear run that got no answer", {"/e"}, "1:2500"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SimulatorProcess sim = LoggingSimulator({"--late", c.late, "--error", "2:5"});
+    REQUIRE_SIMULATOR(sim);
+    {
+      ChildProcess first(TALLY_BINARY, c.firstRun,
+                         {.environment = {{"TALLY_COM1", sim.slave()}, {"TALLY_COM2", kNoPort}}});
+      ASSERT_TRUE(LogHasLine(sim, "frame 1 ", 10)) << sim.log();
+      if (c.firstRun[0] != "/e") {
+        kill(first.pid(), SIGINT);
+        EXPECT_EQ(first.wait(10), 128 + SIGINT);
+      } else {
+        EXPECT_EQ(first.wait(10), 1);
+      }
+    }
+    // The late answer (code 0, "done") reaches the line before the next run starts.
+    ASSERT_TRUE(LogHasLine(sim, "answer 1 ", 10)) << sim.log();
+    const ProgramResult r = RunTallyOn({"/e"}, sim.slave());
+    EXPECT_EQ(r.err, Warning("Возвращен код ошибки  5"));
+    EXPECT_EQ(r.exitStatus, 1);
+  }
 }

@@ -86,6 +86,11 @@ TEST(TallyGoodsFile, InvalidPrice) {
   std::string lf = Block(Line("3", "", "1,2,3", ""));
   lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
   ExpectRefused({dir.write("lf.txt", lf)}, "Недопустимая цена: '1,2,3\t'");
+  // A price without a digit is no price in whole units either: a heading row in the block.
+  const std::string heading =
+      dir.write("heading.txt", "<start>\r\n" + W1251("\tМОЛОЧНЫЕ ПРОДУКТЫ\r\n") +
+                                   Line("1", "", "80", "") + "<end>\r\n");
+  ExpectRefused({"/r", heading}, "Недопустимая цена: ''");
 }
 
 TEST(TallyGoodsFile, TooManyGoods) {
@@ -143,18 +148,22 @@ const std::string kBaseHeader = "code\tname\tbarcode\tprice\tgroup\tflag\tlast\n
 TEST(TallyGoodsFile, SpreadsheetRowsLandWhole) {
   const LowerCaseDir dir;
   // As a spreadsheet saves TAB-separated text: no TAB after the last cell of a row. Empty
-  // rows, a row of TABs and a CR CR LF line end add nothing.
+  // rows, a row of TABs and a CR CR LF line end add nothing. A cell with quote marks in it
+  // is saved in quotes, each of its own doubled.
   const std::string goods = "<start>\r\n" + W1251("5\tХлеб\t\t45.50\t1\t1") + "\r\n\r\n" +
                             W1251("6\tМолоко\t4600000000017\t79.90\t3") + "\r\r\n\t\t\t\t\t\r\n" +
-                            W1251("7\tЧай\t\t120,00\t\t0") + "\r\n<end>\r\n";
+                            W1251("7\tЧай\t\t120,00\t\t0") + "\r\n" +
+                            W1251("8\t\"Шоколад \"\"Алёнка\"\" 100г\"\t\t\"89,90\"\t\t0") +
+                            "\r\n<end>\r\n";
   const Landed landed = UploadTo(dir, goods);
   EXPECT_EQ(landed.exitStatus, 0) << landed.err;
   EXPECT_EQ(landed.err, "");
   EXPECT_EQ(landed.base, kBaseHeader +                                                       //
                              "5\thleb\\t" + std::string(19, ' ') + "\t0\t4550\t1\t1\t0\n" +  //
                              "6\tmoloko\\t" + std::string(17, ' ') +
-                             "\t4600000000017\t7990\t3\t0\t0\n" +  //
-                             "7\t~aj\\t" + std::string(20, ' ') + "\t0\t12000\t0\t0\t1\n");
+                             "\t4600000000017\t7990\t3\t0\t0\n" +                            //
+                             "7\t~aj\\t" + std::string(20, ' ') + "\t0\t12000\t0\t0\t0\n" +  //
+                             "8\t{okolad \"alenka\" 100g\\t  \t0\t8990\t0\t0\t1\n");
 }
 
 TEST(TallyGoodsFile, NoStartLineSendsNothing) {

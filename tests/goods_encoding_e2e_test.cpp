@@ -54,6 +54,13 @@ TEST(GoodsEncodingsProgram, ShopFileLandsAlikeInEveryEncoding) {
   // 37 goods lines, 37 frames.
   ASSERT_EQ(std::count(reference.frames.begin(), reference.frames.end(), '\n'), 37);
 
+  // The same goods as two files: the first block cut after its fifth goods line.
+  size_t cut = shop.find("<start>");
+  for (int line = 0; line < 6 && cut != std::string::npos; ++line) cut = shop.find('\n', cut + 1);
+  ASSERT_NE(cut, std::string::npos);
+  const std::string first = shop.substr(0, cut + 1) + "<end>\r\n";
+  const std::string second = "<start>\r\n" + shop.substr(cut + 1);
+
   TempDir dir;
   const struct {
     const char* what;
@@ -63,6 +70,13 @@ TEST(GoodsEncodingsProgram, ShopFileLandsAlikeInEveryEncoding) {
       {"UTF-8 with its mark", "\xEF\xBB\xBF" + Cp1251ToUtf8(shop)},
       {"UTF-16 LE", "\xFF\xFE" + Utf16Bytes(shop, true)},
       {"UTF-16 BE", "\xFE\xFF" + Utf16Bytes(shop, false)},
+      // Two exports joined one after the other, each with its mark.
+      {"two UTF-8 files joined",
+       "\xEF\xBB\xBF" + Cp1251ToUtf8(first) + "\xEF\xBB\xBF" + Cp1251ToUtf8(second)},
+      {"two UTF-16 files joined",
+       "\xFF\xFE" + Utf16Bytes(first, true) + "\xFF\xFE" + Utf16Bytes(second, true)},
+      // One stray byte among the letters: still UTF-8.
+      {"UTF-8 with a stray byte after <end>", Cp1251ToUtf8(shop) + "\xA0\r\n"},
   };
   for (const auto& f : files) {
     const Landed landed = Upload(dir.write("goods.txt", f.bytes));

@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -160,7 +161,7 @@ TEST(Process, ASignalDuringTheUploadGivesThePortBackAndEndsTheLine) {
   const struct {
     int signal;
     const char* name;
-  } cases[] = {{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
+  } cases[] = {{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}, {SIGQUIT, "SIGQUIT"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
@@ -172,8 +173,9 @@ TEST(Process, ASignalDuringTheUploadGivesThePortBackAndEndsTheLine) {
     UserTerminal terminal;
     ASSERT_FALSE(terminal.slave().empty());
 
+    const std::string trace = dir.path() + "/trace.txt";
     ChildProcess tally(TALLY_BINARY, {goods},
-                       {.environment = {{"TALLY_COM1", sim.slave()}},
+                       {.environment = {{"TALLY_COM1", sim.slave()}, {"TALLY_TRACE", trace}},
                         .err = Sink::kFile,
                         .errFile = terminal.slave()});
     ASSERT_TRUE(tally.running());
@@ -201,6 +203,15 @@ TEST(Process, ASignalDuringTheUploadGivesThePortBackAndEndsTheLine) {
     ASSERT_GE(other, 0);
     EXPECT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
     close(other);
+
+    // The trace's record ends as every run's does: the exit status, then an empty line.
+    const std::vector<std::string> record = LogLines(ReadFileBytes(trace));
+    ASSERT_GE(record.size(), 2u);
+    const std::string status = std::to_string(128 + c.signal);
+    EXPECT_TRUE(std::regex_match(record[record.size() - 2],
+                                 std::regex(" +[0-9]+ ms  exit status " + status)))
+        << record[record.size() - 2];
+    EXPECT_EQ(record.back(), "");
   }
 }
 

@@ -2,6 +2,7 @@
 // records, checked against the simulator's own log, and that it never changes the run.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <regex>
@@ -95,7 +96,8 @@ TEST(WireTraceProgram, FailedUploadShowsTheFramesAndAnswersThatLedToTheMessage) 
   SimulatorProcess sim(REGISTER_SIM_BINARY, {"--error", "2:5"}, {.ownLog = true});
   REQUIRE_SIMULATOR(sim);
   const ProgramResult r = RunTraced({goods}, sim.slave(), trace);
-  EXPECT_EQ(r.err, "OKA PF: внимание: Возвращен код ошибки  5\n");
+  EXPECT_EQ(r.err,
+            "OKA PF: внимание: Возвращен код ошибки  5 (товар 2 из 3, код 102, строка 3 файла)\n");
   EXPECT_EQ(r.exitStatus, 1);
   sim.stop();
 
@@ -114,6 +116,11 @@ TEST(WireTraceProgram, FailedUploadShowsTheFramesAndAnswersThatLedToTheMessage) 
           R"( +\d+ ms  line settings: 19200 bit/s, 8 data bits, no parity, 1 stop bit, transmit queue 4096, receive queue 4096)")))
       << lines[3];
 
+  // Each frame is marked with its item, its code and its line in the goods file.
+  EXPECT_EQ(TraceHexAfter(lines, std::regex(R"( +\d+ ms  (item .*))")),
+            (std::vector<std::string>{"item 1 of 3, code 101, line 2 of the goods file",
+                                      "item 2 of 3, code 102, line 3 of the goods file"}));
+
   // The frames as the register got them, the answers as it wrote them.
   const std::vector<std::string> frames = SimulatorHex(sim.log(), "frame");
   ASSERT_EQ(frames.size(), 2u);
@@ -126,7 +133,9 @@ TEST(WireTraceProgram, FailedUploadShowsTheFramesAndAnswersThatLedToTheMessage) 
   ASSERT_GE(lines.size(), 3u);
   const size_t n = lines.size();
   EXPECT_TRUE(std::regex_match(
-      lines[n - 4], std::regex(R"( +\d+ ms  message \(warning\): Возвращен код ошибки  5)")))
+      lines[n - 4],
+      std::regex(
+          R"( +\d+ ms  message \(warning\): Возвращен код ошибки  5 \(товар 2 из 3, код 102, строка 3 файла\))")))
       << lines[n - 4];
   EXPECT_TRUE(std::regex_match(lines[n - 3], std::regex(R"( +\d+ ms  port closed)")))
       << lines[n - 3];
@@ -219,4 +228,38 @@ TEST(WireTraceProgram, ATraceThatCannotBeWrittenChangesNothing) {
   // And nothing else: no trace text went down the line.
   EXPECT_EQ(SimulatorHex(sim.log(), "junk"), std::vector<std::string>{});
   EXPECT_EQ(SimulatorHex(sim.log(), "garbled"), std::vector<std::string>{});
+}
+
+TEST(WireTraceProgram, NeverWritesIntoTheGoodsFile) {
+  TempDir dir;
+  // An open block to the end of the file, in whole units: a record appended to it would be
+  // read as more goods lines.
+  const std::string goodsBytes = "<start>\r\n101\tbread\t\t42\t1\t0\t\r\n102\tmilk\t\t35\t1\t0\t";
+  const std::string goods = dir.write("goods.txt", goodsBytes);
+  const std::string symbolic = dir.path() + "/symbolic.txt";
+  const std::string hard = dir.path() + "/hard.txt";
+  ASSERT_EQ(symlink(goods.c_str(), symbolic.c_str()), 0);
+  ASSERT_EQ(link(goods.c_str(), hard.c_str()), 0);
+  const struct {
+    const char* what;
+    std::string trace;
+  } cases[] = {
+      {"the goods file itself", goods},
+      {"another name for the same path", dir.path() + "/./goods.txt"},
+      {"a symbolic link to it", symbolic},
+      {"a hard link to it", hard},
+  };
+  SimulatorProcess sim(REGISTER_SIM_BINARY, {}, {.ownLog = true});
+  REQUIRE_SIMULATOR(sim);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const ProgramResult r = RunTraced({"/r", goods}, sim.slave(), c.trace);
+    // The run goes on as without a trace, and the file is as it was.
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(ReadFileBytes(goods), goodsBytes);
+  }
+  sim.stop();
+  // Both items, and nothing more, in every run.
+  EXPECT_EQ(SimulatorHex(sim.log(), "frame").size(), 2 * std::size(cases));
 }

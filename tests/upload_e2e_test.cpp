@@ -228,14 +228,27 @@ TEST(UploadProgram, FailuresStopTheRunWithTheirMessage) {
     size_t frames;
     const char* err;
   } cases[] = {
-      {"error code", {"--error", "3:3"}, 3, "OKA PF: внимание: Возвращен код ошибки  3\n"},
+      // Each names the item it failed at: item n has code n on line n + 2 of the file.
+      {"error code",
+       {"--error", "3:3"},
+       3,
+       "OKA PF: внимание: Возвращен код ошибки  3 (товар 3 из 10, код 3, строка 5 файла)\n"},
       {"large error code",
        {"--error", "1:200"},
        1,
-       "OKA PF: внимание: Возвращен код ошибки  200\n"},
-      {"silence", {"--silent", "2"}, 2, "OKA PF: ошибка: Нет ответа от кассы\n"},
-      {"bad checksum", {"--bad-checksum", "4"}, 4, "OKA PF: внимание: Неверный ответ от кассы\n"},
-      {"stray byte after an answer", {"--stray", "1"}, 2, "OKA PF: ошибка: Нет ответа от кассы\n"},
+       "OKA PF: внимание: Возвращен код ошибки  200 (товар 1 из 10, код 1, строка 3 файла)\n"},
+      {"silence",
+       {"--silent", "2"},
+       2,
+       "OKA PF: ошибка: Нет ответа от кассы (товар 2 из 10, код 2, строка 4 файла)\n"},
+      {"bad checksum",
+       {"--bad-checksum", "4"},
+       4,
+       "OKA PF: внимание: Неверный ответ от кассы (товар 4 из 10, код 4, строка 6 файла)\n"},
+      {"stray byte after an answer",
+       {"--stray", "1"},
+       2,
+       "OKA PF: ошибка: Нет ответа от кассы (товар 2 из 10, код 2, строка 4 файла)\n"},
   };
   for (const auto& c : cases) {
     Upload upload;
@@ -352,12 +365,15 @@ TEST(UploadProgram, MessagesStartAtColumnZeroOnATerminal) {
     EXPECT_EQ(r.err.substr(r.err.size() - tail.size()), tail) << r.err;
   }
   {
-    // An error code ends the window first: the unfinished line goes, then the message.
+    // An error code ends the window first: the line stays with the count the register took,
+    // then the message follows on a line of its own.
     SimulatorProcess sim(REGISTER_SIM_BINARY, {"--error", "2:7"});
     ASSERT_FALSE(sim.slave().empty());
     const ProgramResult r = RunOnTerminal({goods}, {{"TALLY_COM1", sim.slave()}});
     EXPECT_EQ(r.exitStatus, 1);
-    const std::string tail = "] 1/3\033[K\r\033[KOKA PF: внимание: Возвращен код ошибки  7\r\n";
+    const std::string tail =
+        "] 1/3\033[K\r\nOKA PF: внимание: Возвращен код ошибки  7 (товар 2 из 3, код 2, строка 4 "
+        "файла)\r\n";
     ASSERT_GE(r.err.size(), tail.size()) << r.err;
     EXPECT_EQ(r.err.substr(r.err.size() - tail.size()), tail) << r.err;
   }

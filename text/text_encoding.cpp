@@ -60,6 +60,7 @@ Utf8Step TakeUtf8Byte(unsigned char byte, Utf8State s) {
 }
 
 constexpr char kReplacement = '?';
+constexpr char32_t kByteOrderMark = 0xFEFF;
 
 // The number of ASCII bytes at the start of bytes, looked at eight at a time: long runs of
 // them are the usual text between two letters.
@@ -102,15 +103,19 @@ char CodePointToCp1251(char32_t codePoint) {
 void Utf8Check::feed(std::string_view bytes) {
   char32_t codePoint = 0;
   const Utf8State state{codePoint, pending_, lowest_, highest_};
-  for (size_t i = 0; i < bytes.size() && !broken_; ++i) {
+  for (size_t i = 0; i < bytes.size(); ++i) {
     if (pending_ == 0) {
       i += AsciiRun(bytes.substr(i));
       if (i == bytes.size()) return;
     }
     const auto byte = static_cast<unsigned char>(bytes[i]);
-    if (byte >= 0x80) sawNonAscii_ = true;
-    const Utf8Step step = TakeUtf8Byte(byte, state);
-    broken_ = step == Utf8Step::Malformed || step == Utf8Step::Cut;
+    Utf8Step step = TakeUtf8Byte(byte, state);
+    if (step == Utf8Step::Cut) {
+      ++invalid_;  // the broken sequence; the byte is taken again
+      step = TakeUtf8Byte(byte, state);
+    }
+    if (step == Utf8Step::Malformed) ++invalid_;
+    if (step == Utf8Step::Complete && byte >= 0x80) ++multibyte_;
   }
 }
 
@@ -144,7 +149,9 @@ void Cp1251Converter::convertUtf8(std::string_view bytes, std::string& out) {
       out += kReplacement;  // for the broken sequence; the byte is taken again
       step = TakeUtf8Byte(byte, state);
     }
-    if (step == Utf8Step::Complete) out += CodePointToCp1251(codePoint_);
+    if (step == Utf8Step::Complete && codePoint_ != kByteOrderMark) {
+      out += CodePointToCp1251(codePoint_);
+    }
     if (step == Utf8Step::Malformed) out += kReplacement;
   }
 }
@@ -179,7 +186,7 @@ void Cp1251Converter::takeUnit(uint16_t unit, std::string& out) {
     highSurrogate_ = true;
   } else if (isLow) {
     out += kReplacement;
-  } else {
+  } else if (unit != kByteOrderMark) {
     out += CodePointToCp1251(unit);
   }
 }

@@ -20,21 +20,23 @@ ByteOrderMark FindByteOrderMark(std::string_view start);
 // The Windows-1251 byte of a Unicode code point, or '?' when Windows-1251 lacks it.
 char CodePointToCp1251(char32_t codePoint);
 
-// Tells whether a text given piece by piece is valid UTF-8: no stray or missing continuation
-// byte, no over-long form, no surrogate, nothing above U+10FFFF.
+// Weighs a text given piece by piece as UTF-8: counts its valid sequences of two bytes or
+// more, and what cannot belong to valid UTF-8 (a stray or missing continuation byte, an
+// over-long form, a surrogate, anything above U+10FFFF), counted as Cp1251Converter would
+// turn it into "?" marks.
 class Utf8Check {
  public:
   void feed(std::string_view bytes);
-  // Some byte so far cannot belong to valid UTF-8; nothing fed later can mend it.
-  bool broken() const { return broken_; }
+  // Valid sequences of two bytes or more so far.
+  uint64_t multibyte() const { return multibyte_; }
+  // Invalid bytes and broken-off sequences so far, and a sequence left unfinished at the end.
+  uint64_t invalid() const { return invalid_ + (pending_ > 0 ? 1 : 0); }
   // Everything fed is valid UTF-8 when the text ends here.
-  bool valid() const { return !broken_ && pending_ == 0; }
-  // A byte of 0x80 or more has been fed.
-  bool sawNonAscii() const { return sawNonAscii_; }
+  bool valid() const { return invalid() == 0; }
 
  private:
-  bool broken_ = false;
-  bool sawNonAscii_ = false;
+  uint64_t multibyte_ = 0;
+  uint64_t invalid_ = 0;
   int pending_ = 0;  // continuation bytes still due
   unsigned char lowest_ = 0x80;
   unsigned char highest_ = 0xBF;
@@ -42,7 +44,9 @@ class Utf8Check {
 
 // Converts a text given piece by piece into Windows-1251; a sequence or a unit cut between
 // two pieces is kept until its rest comes. A character that Windows-1251 lacks, an invalid
-// sequence and an unpaired surrogate each become one '?'. Windows-1251 passes unchanged.
+// sequence and an unpaired surrogate each become one '?'. U+FEFF, the byte-order mark, is
+// dropped wherever it stands (files joined one after another each bring their own).
+// Windows-1251 passes unchanged.
 class Cp1251Converter {
  public:
   explicit Cp1251Converter(TextEncoding from) : from_(from) {}

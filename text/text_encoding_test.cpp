@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 // Converts the text given in pieces cut at the positions listed, then ends it.
@@ -86,6 +88,13 @@ TEST(Cp1251Converter, TextInEveryEncodingAndAnyPieces) {
       // The end-of-file character passes as 0x1A; U+041A (1A 04) is the letter К.
       {kLe, std::string("\x1A\x00\x1A\x04", 4), "\x1A\xCA"},
       {kBe, std::string("\x00\x1A\x04\x1A", 4), "\x1A\xCA"},
+      // U+FEFF, the byte-order mark, is dropped wherever it stands.
+      {kUtf8,
+       "\xEF\xBB\xBF"
+       "a\r\n\xEF\xBB\xBF<b",
+       "a\r\n<b"},
+      {kLe, std::string("\xFF\xFE\x41\x00\xFF\xFE<\x00", 8), "A<"},
+      {kBe, std::string("\xFE\xFF\x00\x41\xFE\xFF\x00<", 8), "A<"},
       // Line ends, TABs and "<" pass as they are.
       {kBe, std::string("\x00<\x00\t\x00\r\x00\n", 8), "<\t\r\n"},
   };
@@ -137,25 +146,28 @@ TEST(ByteOrderMark, FoundOnlyWhole) {
 }
 
 TEST(Utf8Check, ValidOnlyWhenEveryByteFits) {
+  // Each invalid byte or broken-off sequence counts once, as the conversion makes one '?' of
+  // it (a valid character that Windows-1251 lacks is a '?' too, but not an invalid one).
   const struct {
     std::string text;
     bool valid;
-    bool broken;  // no later byte can make it valid
-    bool nonAscii;
+    uint64_t multibyte;
+    uint64_t invalid;
+    uint64_t marks = invalid;  // '?' marks in the conversion
   } cases[] = {
-      {"", true, false, false},
-      {"<start>\r\n1\t", true, false, false},
-      {"\xD0\xA5\xD0\xBB\xD0\xB5\xD0\xB1", true, false, true},  // "Хлеб"
-      {"\xF0\x9F\x98\x80", true, false, true},                  // beyond U+FFFF is valid
-      {"\xEF\xBB\xBF", true, false, true},
-      {"\xD5\xEB\xE5\xE1", false, true, true},  // "Хлеб" in Windows-1251
-      {"\xD0\xA5\xE1", false, false, true},     // UTF-8, then a Windows-1251 letter at the end
-      {"\xD0\xA5\xE1 ", false, true, true},     // ... with more after it
-      {"\xD0", false, false, true},             // cut short
-      {"\xC0\xAF", false, true, true},
-      {"\xED\xA0\x80", false, true, true},
-      {"\xF4\x90\x80\x80", false, true, true},
-      {"\x80", false, true, true},
+      {"", true, 0, 0},
+      {"<start>\r\n1\t", true, 0, 0},
+      {"\xD0\xA5\xD0\xBB\xD0\xB5\xD0\xB1", true, 4, 0},  // "Хлеб"
+      {"\xF0\x9F\x98\x80", true, 1, 0, 1},               // beyond U+FFFF is valid
+      {"\xEF\xBB\xBF", true, 1, 0},
+      {"\xD5\xEB\xE5\xE1", false, 0, 4},       // "Хлеб" in Windows-1251
+      {"\xD0\xA5\xE1", false, 1, 1},           // UTF-8, then a Windows-1251 letter at the end
+      {"\xD0\xA5\xE1 \xD0\xA5", false, 2, 1},  // ... with more after it
+      {"\xD0", false, 0, 1},                   // cut short
+      {"\xC0\xAF", false, 0, 2},
+      {"\xED\xA0\x80", false, 0, 3},
+      {"\xF4\x90\x80\x80", false, 0, 4},
+      {"\x80", false, 0, 1},
   };
   for (const auto& c : cases) {
     for (const bool byteByByte : {false, true}) {
@@ -166,8 +178,12 @@ TEST(Utf8Check, ValidOnlyWhenEveryByteFits) {
         check.feed(c.text);
       }
       EXPECT_EQ(check.valid(), c.valid) << c.text;
-      EXPECT_EQ(check.broken(), c.broken) << c.text;
-      EXPECT_EQ(check.sawNonAscii(), c.nonAscii) << c.text;
+      EXPECT_EQ(check.multibyte(), c.multibyte) << c.text;
+      EXPECT_EQ(check.invalid(), c.invalid) << c.text;
+      // As many '?' marks as invalid bytes counted.
+      const std::string converted = Utf8ToCp1251(c.text);
+      EXPECT_EQ(static_cast<uint64_t>(std::count(converted.begin(), converted.end(), '?')), c.marks)
+          << c.text;
     }
   }
 }

@@ -219,7 +219,7 @@ begin_case "error code on line 3 of 10"
 start_sim --delay 100 --error 3:5 && point_port com1 "$sim_device"
 run_tally -- "$(winpath "$goods/ten.txt")"
 expect "the exit status" "$status" 1
-expect "the boxes" "$(boxes)" "warning Возвращен код ошибки  5"
+expect "the boxes" "$(boxes)" "warning Возвращен код ошибки  5 (товар 3 из 10, код 103, строка 4 файла)"
 expect_frames "$goods/ten.txt" 3
 expect_clock
 expect_bar_went_up 10
@@ -232,7 +232,7 @@ begin_case "no answer to line 3"
 start_sim --silent 3 && point_port com1 "$sim_device"
 run_tally -- "$(winpath "$goods/ten.txt")"
 expect "the exit status" "$status" 1
-expect "the boxes" "$(boxes)" "error Нет ответа от кассы"
+expect "the boxes" "$(boxes)" "error Нет ответа от кассы (товар 3 из 10, код 103, строка 4 файла)"
 expect_frames "$goods/ten.txt" 3
 expect_clock
 expect_true "the window went before the box came" test "$(elapsed ' gone$' ' box ')" -gt 0

@@ -180,6 +180,7 @@ void Answer(Simulator& sim, uint32_t n, uint8_t code) {
   if (o.extraByte.count(n) != 0) answer += kExtraByte;
 
   if (o.delayMs > 0) SleepMs(o.delayMs);
+  if (o.lateMs.count(n) != 0) SleepMs(o.lateMs.at(n));
   std::string written;
   if (o.splitMs.count(n) != 0) {
     written = WriteBytes(sim, answer.substr(0, 5));

@@ -116,10 +116,10 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
       if (!takeValue()) return false;
       if (!ReadPair(value, 1, 255, frame, number)) return bad("expected N:C, C from 1 to 255");
       options.errorCode[frame] = static_cast<uint8_t>(number);
-    } else if (name == "--split") {
+    } else if (name == "--split" || name == "--late") {
       if (!takeValue()) return false;
       if (!ReadPair(value, 0, 60000, frame, number)) return bad("expected N:MS");
-      options.splitMs[frame] = number;
+      (name == "--split" ? options.splitMs : options.lateMs)[frame] = number;
     } else if (name == "--silent" || name == "--bad-checksum" || name == "--bad-start" ||
                name == "--short" || name == "--extra-byte" || name == "--stray") {
       if (!takeValue()) return false;
@@ -172,6 +172,7 @@ std::string SimUsage() {
          "  --extra-byte N    answer frame N with 8 bytes in one write\n"
          "  --stray N         one stray 0x00 byte shortly after the answer to frame N\n"
          "  --split N:MS      answer frame N as 5 bytes, then 2 bytes MS ms later\n"
+         "  --late N:MS       answer frame N only after MS ms\n"
          "  --delay MS        wait MS ms before every answer\n"
          "  --pace            send at line rate (10 bits per byte)\n"
          "  --exit-after N    exit after dealing with N frames\n"

@@ -31,6 +31,7 @@ struct SimOptions {
   std::set<uint32_t> extraByte;           // --extra-byte N
   std::set<uint32_t> stray;               // --stray N
   std::map<uint32_t, uint32_t> splitMs;   // --split N:MS
+  std::map<uint32_t, uint32_t> lateMs;    // --late N:MS
 };
 
 // Parses argv[1..]. On bad usage returns false with a one-line reason in error.

@@ -36,6 +36,8 @@ TEST(SimOptions, ReadsEveryOption) {
                                "10",
                                "--split",
                                "11:40",
+                               "--late",
+                               "13:1500",
                                "--delay",
                                "15",
                                "--pace",
@@ -61,6 +63,7 @@ TEST(SimOptions, ReadsEveryOption) {
   EXPECT_EQ(o.extraByte, std::set<uint32_t>{8});
   EXPECT_EQ(o.stray, (std::set<uint32_t>{9, 10}));
   EXPECT_EQ(o.splitMs, (std::map<uint32_t, uint32_t>{{11, 40}}));
+  EXPECT_EQ(o.lateMs, (std::map<uint32_t, uint32_t>{{13, 1500}}));
   EXPECT_EQ(o.delayMs, 15u);
   EXPECT_TRUE(o.pace);
   EXPECT_EQ(o.exitAfter, 12u);
@@ -116,6 +119,7 @@ TEST(SimOptions, RefusesBadUsage) {
       {"--pty", "--silent", "0"},
       {"--pty", "--silent", "x"},
       {"--pty", "--split", "1"},
+      {"--pty", "--late", "1:60001"},
       {"--pty", "--delay", "-1"},
       {"--pty", "--exit-after", "2x"},
       {"--pty", "--db", ""},
