@@ -45,17 +45,17 @@ int SwitchAt(std::string_view text, size_t pos, unsigned allowed) {
   return -1;
 }
 
-// The first position at or after from where text[pos, end) is a chain of allowed
-// switches written together ("/2/9600"), or npos when there is none. Worked out from the
+// The first position pos at or after from where the text from pos to its end is a chain of
+// allowed switches written together ("/2/9600"), or npos when there is none. Worked out from the
 // right, so that a long word costs one pass.
-size_t ChainStart(std::string_view text, size_t from, size_t end, unsigned allowed) {
+size_t ChainStart(std::string_view text, size_t from, unsigned allowed) {
+  const size_t end = text.size();
   size_t first = std::string_view::npos;
   if (from >= end) return first;
-  const std::string_view word = text.substr(0, end);
   std::vector<bool> chainFrom(end - from + 1, false);  // indexed by pos - from
   chainFrom[end - from] = true;
   for (size_t pos = end; pos-- > from;) {
-    const int s = SwitchAt(word, pos, allowed);
+    const int s = SwitchAt(text, pos, allowed);
     if (s >= 0 && chainFrom[pos + kSwitches[static_cast<size_t>(s)].text.size() - from]) {
       chainFrom[pos - from] = true;
       first = pos;
@@ -64,20 +64,63 @@ size_t ChainStart(std::string_view text, size_t from, size_t end, unsigned allow
   return first;
 }
 
-// Marks each switch of the chain text[start, end) in switchAt.
-void MarkChain(std::string_view text, size_t start, size_t end, std::vector<uint8_t>& switchAt) {
-  const std::string_view word = text.substr(0, end);
-  for (size_t pos = start; pos < end;) {
-    const auto s = static_cast<size_t>(SwitchAt(word, pos, kAllSwitches));
-    switchAt[pos] = static_cast<uint8_t>(s + 1);
-    pos += kSwitches[s].text.size();
+// Sets the options of the chain that the text is from start to its end.
+void ApplyChain(std::string_view text, size_t start, RunOptions& options) {
+  for (size_t pos = start; pos < text.size();) {
+    const Switch& found = kSwitches[static_cast<size_t>(SwitchAt(text, pos, kAllSwitches))];
+    found.apply(options);
+    pos += found.text.size();
   }
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// One word of the command line.
+struct Word {
+  std::string_view blanksBefore;  // as written between it and the word before
+  std::string text;               // its characters; quotes taken out
+  bool plain = true;              // nothing of it quoted, no blank in it: it may be a switch word
+  // Switches glued to its end are looked for from here on (after its last quote); its size
+  // when none may be.
+  size_t tail = 0;
+};
+
+// The options the words give. A word made only of switches counts whole, "/e" among them;
+// switches glued to the end of the last word that is no switch word count too, as in
+// "goods.txt/2", since nothing but switch words follows them. Never "/e": glued to a name
+// it would throw the name away. Anywhere else a switch is part of the name, so that
+// "Exports/e 2025.txt", "data/2 shop.txt" and "/srv/data/e" stay whole. The name is the
+// other words with the blanks between them.
+RunOptions ParseWords(std::vector<Word>& words) {
+  RunOptions options;
+  std::vector<bool> switchWord(words.size(), false);
+  size_t lastName = std::string_view::npos;
+  for (size_t i = 0; i < words.size(); ++i) {
+    const Word& w = words[i];
+    if (w.plain && !w.text.empty() && ChainStart(w.text, 0, kAllSwitches) == 0) {
+      ApplyChain(w.text, 0, options);
+      switchWord[i] = true;
+    } else {
+      lastName = i;
+    }
+  }
+  if (lastName == std::string_view::npos) return options;
+
+  Word& last = words[lastName];
+  const size_t glued = ChainStart(last.text, std::max<size_t>(1, last.tail), kGluedSwitches);
+  if (glued != std::string_view::npos) {
+    ApplyChain(last.text, glued, options);
+    last.text.resize(glued);
+  }
+  bool started = false;
+  for (size_t i = 0; i <= lastName; ++i) {
+    if (started) options.goodsFileName += words[i].blanksBefore;
+    if (!switchWord[i]) {
+      options.goodsFileName += words[i].text;
+      started = true;
+    }
+  }
+  return options;
 }
 
 }  // namespace
@@ -88,67 +131,53 @@ std::string_view SkipProgramName(std::string_view commandLine) {
     const size_t close = commandLine.find('"', 1);
     pos = close == std::string_view::npos ? commandLine.size() : close + 1;
   } else {
-    pos = commandLine.find(' ');
-    if (pos == std::string_view::npos) pos = commandLine.size();
+    pos = std::min(commandLine.find_first_of(" \t"), commandLine.size());
   }
-  while (pos < commandLine.size() && commandLine[pos] == ' ') ++pos;
+  while (pos < commandLine.size() && IsBlank(commandLine[pos])) ++pos;
   return commandLine.substr(pos);
 }
 
 RunOptions ParseCommandLine(std::string_view arguments) {
-  RunOptions options;
-  const std::string_view text = TrimBlanks(arguments);
-
-  // Which bytes of the text are switches that count: a switch at pos marks pos with
-  // 1 + its index in kSwitches; the other bytes stay 0 and form the file name.
-  std::vector<uint8_t> switchAt(text.size(), 0);
-  size_t lastNameWord = std::string_view::npos;  // start of the last word that is no switch word
-  size_t lastNameWordEnd = 0;
-  for (size_t start = 0; start < text.size();) {
-    const size_t end = std::min(text.find(' ', start), text.size());
-    // A word made only of switches (a switch word) counts whole, "/e" among them.
-    if (ChainStart(text, start, end, kAllSwitches) == start) {
-      MarkChain(text, start, end, switchAt);
-    } else {
-      lastNameWord = start;
-      lastNameWordEnd = end;
+  std::vector<Word> words;
+  for (size_t pos = 0;;) {
+    const size_t start = pos;
+    while (pos < arguments.size() && IsBlank(arguments[pos])) ++pos;
+    if (pos == arguments.size()) break;
+    Word& w = words.emplace_back();
+    w.blanksBefore = arguments.substr(start, pos - start);
+    bool inQuotes = false;
+    for (; pos < arguments.size(); ++pos) {
+      const char c = arguments[pos];
+      if (c == '"') {
+        inQuotes = !inQuotes;
+        w.plain = false;
+        w.tail = w.text.size();
+      } else if (inQuotes || !IsBlank(c)) {
+        w.text += c;
+      } else {
+        break;
+      }
     }
-    start = text.find_first_not_of(' ', end);
-    if (start == std::string_view::npos) break;
+    if (inQuotes) w.tail = w.text.size();  // a quote left open runs to the end
   }
-  // Switches glued to the end of the last word that is no switch word count too, as in
-  // "goods.txt/2", since nothing but switch words follows them. Never "/e": glued to a name
-  // it would throw the name away. Anywhere else a switch is part of the name, so that
-  // "Exports/e 2025.txt", "data/2 shop.txt" and "/srv/data/e" stay whole.
-  if (lastNameWord != std::string_view::npos) {
-    const size_t glued = ChainStart(text, lastNameWord + 1, lastNameWordEnd, kGluedSwitches);
-    if (glued != std::string_view::npos) MarkChain(text, glued, lastNameWordEnd, switchAt);
-  }
+  return ParseWords(words);
+}
 
-  std::string rest;
-  rest.reserve(text.size());
-  for (size_t pos = 0; pos < text.size();) {
-    if (switchAt[pos] == 0) {
-      rest += text[pos++];
-      continue;
-    }
-    const Switch& found = kSwitches[switchAt[pos] - 1];
-    found.apply(options);
-    pos += found.text.size();
+RunOptions ParseArguments(const std::vector<std::string_view>& arguments) {
+  std::vector<Word> words;
+  for (const std::string_view argument : arguments) {
+    if (std::all_of(argument.begin(), argument.end(), IsBlank)) continue;
+    Word& w = words.emplace_back();
+    w.blanksBefore = " ";
+    w.text = argument;
+    w.plain = std::none_of(argument.begin(), argument.end(), IsBlank);
+    w.tail = w.plain ? 0 : argument.size();
   }
-
-  std::string_view name = TrimBlanks(rest);
-  // A dropped path with blanks arrives wrapped in one pair of double quotes.
-  if (name.size() >= 2 && name.front() == '"' && name.back() == '"' &&
-      name.substr(1, name.size() - 2).find('"') == std::string_view::npos) {
-    name = name.substr(1, name.size() - 2);
-  }
-  options.goodsFileName = std::string(name);
-  return options;
+  return ParseWords(words);
 }
 
 std::string BuildUsageText() {
-  static const std::array<std::string_view, 13> kUsageLines = {
+  static const std::array<std::string_view, 12> kUsageLines = {
       "Пересылка базы товаров на кассу ОКА ПФ",
       "",
       "(c) TALLY contributors, 2026",
@@ -161,14 +190,11 @@ std::string BuildUsageText() {
       "",
       "TALLY [/2] [/9600] /e",
       "очистить базу товаров",
-      "*",
   };
-  constexpr size_t kMostLinesLookedAt = 25;
   std::string text;
-  for (size_t i = 0; i < kUsageLines.size() && i < kMostLinesLookedAt; ++i) {
-    if (kUsageLines[i] == "*") return text;
-    text += W1251(kUsageLines[i]);
+  for (const std::string_view line : kUsageLines) {
+    text += W1251(line);
     text += '\n';
   }
-  return {};  // a list without its end line shows nothing
+  return text;
 }

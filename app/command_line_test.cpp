@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "tests/expected_usage.h"
 #include "text/cp1251.h"
 
@@ -16,9 +19,31 @@ TEST(SkipProgramName, AsWindowsWritesIt) {
       {"TALLY.EXE", ""},
       {"\"C:\\unterminated goods.txt", ""},
       {"", ""},
+      {"TALLY.EXE\tgoods.txt", "goods.txt"},  // a TAB is a blank
+      {"\"C:\\TALLY.EXE\"\t \tgoods.txt\t/2", "goods.txt\t/2"},
   };
   for (const auto& c : cases) EXPECT_EQ(SkipProgramName(c.commandLine), c.arguments);
 }
+
+namespace {
+
+struct Expected {
+  int32_t port;
+  int32_t baudRate;
+  bool wholeUnits;
+  bool clear;
+  std::string fileName;
+};
+
+void ExpectOptions(const RunOptions& o, const Expected& e, const std::string& given) {
+  EXPECT_EQ(o.port, e.port) << given;
+  EXPECT_EQ(o.baudRate, e.baudRate) << given;
+  EXPECT_EQ(o.wholeUnitPrices, e.wholeUnits) << given;
+  EXPECT_EQ(o.clearDatabase, e.clear) << given;
+  EXPECT_EQ(o.goodsFileName, e.fileName) << given;
+}
+
+}  // namespace
 
 TEST(ParseCommandLine, Switches) {
   const struct {
@@ -69,26 +94,92 @@ TEST(ParseCommandLine, Switches) {
       {"goods.txt/96000", 1, 19200, false, false, "goods.txt/96000"},
       {"/20 goods.txt", 1, 19200, false, false, "/20 goods.txt"},
       {"/x goods.txt", 1, 19200, false, false, "/x goods.txt"},
-      {"/2/x goods.txt", 1, 19200, false, false, "/2/x goods.txt"},      // chain broken by /x
-      {"/9600\tgoods.txt", 1, 19200, false, false, "/9600\tgoods.txt"},  // a TAB is no blank
+      {"/2/x goods.txt", 1, 19200, false, false, "/2/x goods.txt"},  // chain broken by /x
+      // A TAB is a blank between words; between two name words it stays as written.
+      {"/9600\tgoods.txt", 1, 9600, false, false, "goods.txt"},
+      {"\tgoods.txt\t/2\t/R\t", 2, 19200, true, false, "goods.txt"},
+      {"my\tgoods.txt", 1, 19200, false, false, "my\tgoods.txt"},
+      // A quoted name is one word: its blanks and switch-like text are the name's, and the
+      // quotes go. Only switch words and a chain glued after the last quote count.
       {"\"C:\\My Goods\\goods.txt\" /2", 2, 19200, false, false, "C:\\My Goods\\goods.txt"},
-      {"\"a\" \"b\"", 1, 19200, false, false, "\"a\" \"b\""},
+      {"\"Z:\\Exports /e 2025\\goods.txt\"", 1, 19200, false, false,
+       "Z:\\Exports /e 2025\\goods.txt"},
+      {"\"my goods.txt/2\"", 1, 19200, false, false, "my goods.txt/2"},
+      {"\"goods/2\"/9600", 1, 9600, false, false, "goods/2"},
+      {"\"goods.txt\"/e", 1, 19200, false, false, "goods.txt/e"},
+      {"\"/e\"", 1, 19200, false, false, "/e"},  // a quoted switch is a name
+      {"\"/2\" goods.txt", 1, 19200, false, false, "/2 goods.txt"},
+      {"\"\"/2", 1, 19200, false, false, "/2"},
+      {"C:\\\"My Goods\"\\goods.txt /2", 2, 19200, false, false, "C:\\My Goods\\goods.txt"},
+      {"\"a b\"c/2", 2, 19200, false, false, "a bc"},
+      {"\" goods.txt\t\"", 1, 19200, false, false, " goods.txt\t"},  // blanks inside stay
+      {"\"a\" \"b\"", 1, 19200, false, false, "a b"},
       {"\"\"", 1, 19200, false, false, ""},
-      {"\"half.txt", 1, 19200, false, false, "\"half.txt"},
+      {"\"half.txt /2", 1, 19200, false, false, "half.txt /2"},  // open to the end
+      // UTF-8 of a wide command line: the full-width solidus U+FF0F is no "/".
+      {"goods.txt\xEF\xBC\x8F"
+       "2",
+       1, 19200, false, false,
+       "goods.txt\xEF\xBC\x8F"
+       "2"},
+      {"\xEF\xBC\x8F"
+       "e",
+       1, 19200, false, false,
+       "\xEF\xBC\x8F"
+       "e"},
   };
   for (const auto& c : cases) {
-    const RunOptions o = ParseCommandLine(c.arguments);
-    EXPECT_EQ(o.port, c.port) << c.arguments;
-    EXPECT_EQ(o.baudRate, c.baudRate) << c.arguments;
-    EXPECT_EQ(o.wholeUnitPrices, c.wholeUnits) << c.arguments;
-    EXPECT_EQ(o.clearDatabase, c.clear) << c.arguments;
-    EXPECT_EQ(o.goodsFileName, c.fileName) << c.arguments;
+    ExpectOptions(ParseCommandLine(c.arguments),
+                  {c.port, c.baudRate, c.wholeUnits, c.clear, c.fileName}, c.arguments);
   }
 }
 
-TEST(ParseCommandLine, CyrillicNameKeptByteForByte) {
-  const std::string name = W1251("Товары Магазина.txt");
-  EXPECT_EQ(ParseCommandLine("/2 " + name).goodsFileName, name);
+// Linux: each argument one word as the shell gave it.
+TEST(ParseArguments, EachArgumentIsOneWord) {
+  const struct {
+    std::vector<std::string_view> arguments;
+    Expected expected;
+  } cases[] = {
+      {{}, {1, 19200, false, false, ""}},
+      {{"goods.txt"}, {1, 19200, false, false, "goods.txt"}},
+      {{"/2", "/9600", "goods.txt", "/R"}, {2, 9600, true, false, "goods.txt"}},
+      {{"/E", "goods.txt"}, {1, 19200, false, true, "goods.txt"}},
+      {{"/e/2"}, {2, 19200, false, true, ""}},
+      {{"goods.txt/2"}, {2, 19200, false, false, "goods.txt"}},
+      {{"goods.txt/e"}, {1, 19200, false, false, "goods.txt/e"}},
+      // An argument with a blank in it is a file name, never switches.
+      {{"Выгрузка /e 2025/товары.txt"}, {1, 19200, false, false, "Выгрузка /e 2025/товары.txt"}},
+      {{"my goods.txt/2"}, {1, 19200, false, false, "my goods.txt/2"}},
+      {{"/e /2"}, {1, 19200, false, false, "/e /2"}},
+      {{"goods.txt\t/2"}, {1, 19200, false, false, "goods.txt\t/2"}},
+      {{" goods.txt"}, {1, 19200, false, false, " goods.txt"}},
+      {{"/e", "my goods.txt"}, {1, 19200, false, true, "my goods.txt"}},
+      // Words without blanks read as the text they make joined with one blank.
+      {{"my", "goods.txt"}, {1, 19200, false, false, "my goods.txt"}},
+      {{"my", "/2", "goods.txt"}, {2, 19200, false, false, "my  goods.txt"}},
+      {{"--version", "x"}, {1, 19200, false, false, "--version x"}},
+      // Quote characters that reach the program are part of the name.
+      {{"\"goods.txt\""}, {1, 19200, false, false, "\"goods.txt\""}},
+      {{"\"/e\""}, {1, 19200, false, false, "\"/e\""}},
+      // Empty or blank arguments are no words.
+      {{"", "/e", ""}, {1, 19200, false, true, ""}},
+      {{"  ", "\t"}, {1, 19200, false, false, ""}},
+      {{"goods.txt", "", "/2"}, {2, 19200, false, false, "goods.txt"}},
+  };
+  for (const auto& c : cases) {
+    std::string given;
+    for (const std::string_view a : c.arguments) given += "[" + std::string(a) + "]";
+    ExpectOptions(ParseArguments(c.arguments), c.expected, given);
+  }
+}
+
+TEST(ParseCommandLine, NameKeptByteForByte) {
+  for (const std::string& name :
+       std::vector<std::string>{"Товары Магазина.txt", "Ürün.txt", "Бағалар.txt", "商品.txt",
+                                W1251("Товары Магазина.txt")}) {
+    EXPECT_EQ(ParseCommandLine("/2 " + name).goodsFileName, name);
+    EXPECT_EQ(ParseArguments({"/2", name}).goodsFileName, name);
+  }
 }
 
 TEST(BuildUsageText, ExactBytes) {

@@ -1,11 +1,11 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/process_posix.h"
 #include "app/program_help.h"
 #include "app/run_control.h"
-#include "text/text_encoding.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ void PrintToStandardOutput(const std::string& text) {
 
 }  // namespace
 
-// The arguments joined with single blanks form the command-line text. "--version" or
+// Each argument is one word of the command line, as the shell gave it. "--version" or
 // "--help" alone on the line prints to standard output instead, as Linux programs do. The
 // arguments come in UTF-8; the program's text is Windows-1251, while the file is opened by
 // the name's own bytes.
@@ -30,10 +30,5 @@ int main(int argc, char** argv) {
     PrintToStandardOutput(LinuxHelpText());
     return 0;
   }
-  std::string arguments;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) arguments += ' ';
-    arguments += argv[i];
-  }
-  return RunTally(Utf8ToCp1251(arguments), arguments);
+  return RunTally(std::vector<std::string_view>(argv + 1, argv + argc));
 }

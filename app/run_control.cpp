@@ -1,5 +1,7 @@
 #include "app/run_control.h"
 
+#include <functional>
+
 #include "app/command_line.h"
 #include "app/message.h"
 #include "app/progress_window.h"
@@ -13,6 +15,7 @@
 #include "register/exchange_messages.h"
 #include "register/serial_port.h"
 #include "register/upload_exchange.h"
+#include "text/text_encoding.h"
 
 int32_t RunState = NoMessage;
 
@@ -31,12 +34,11 @@ int32_t RunStateOf(ExchangeOutcome outcome) {
   return FailureShown;
 }
 
-// The run itself, on the serial line and through the message sink it is handed; the goods
-// file is opened by its name as it stands in systemArguments.
-int RunWith(std::string_view arguments, std::string_view systemArguments, SerialLine& line,
-            const MessageSink& show) {
+// The run itself, on the options that parse reads from the command line, the serial line
+// and the message sink it is handed.
+int RunWith(const std::function<RunOptions()>& parse, SerialLine& line, const MessageSink& show) {
   Goods.create();
-  const RunOptions options = ParseCommandLine(arguments);
+  const RunOptions options = parse();
 
   // The 1 ms timer for the answer wait runs from before the port opens until after the last
   // answer or the final pause: a message of the exchange comes after its last answer, and
@@ -57,10 +59,10 @@ int RunWith(std::string_view arguments, std::string_view systemArguments, Serial
     show(BuildUsageText(), kIconInformation);
     return kExitUsage;
   }
-  // Switches, blanks and quotes are ASCII, which both forms hold alike and in the same order,
-  // so the same name is found in both.
-  const std::string path = ParseCommandLine(systemArguments).goodsFileName;
-  if (!ReadGoodsFileAt(path, options.goodsFileName, options.wholeUnitPrices, Goods, show)) {
+  // The file is opened by the name as the system gave it; messages show it in Windows-1251,
+  // with '?' for what Windows-1251 lacks.
+  const std::string& path = options.goodsFileName;
+  if (!ReadGoodsFile(path, Utf8ToCp1251(path), options.wholeUnitPrices, Goods, show)) {
     return kExitFailure;
   }
 
@@ -77,19 +79,26 @@ int RunWith(std::string_view arguments, std::string_view systemArguments, Serial
   return RunState == NoMessage ? kExitCompleted : kExitFailure;
 }
 
-}  // namespace
-
-int RunTally(std::string_view arguments) { return RunTally(arguments, arguments); }
-
-int RunTally(std::string_view arguments, std::string_view systemArguments) {
+// The run with its trace: TALLY_TRACE names the file.
+int RunOn(const std::function<RunOptions()>& parse) {
   // The one serial line of the run. After the clear run it stays open until the process
   // ends; after the upload run it is closed once the window has gone.
   static SerialPort port;
   // TALLY_TRACE: the line and the messages pass by the trace on their way. It is never
   // written into the goods file the run names.
-  WireTrace trace = StartWireTrace(ParseCommandLine(systemArguments).goodsFileName);
+  WireTrace trace = StartWireTrace(parse().goodsFileName);
   TracedLine line(port, trace);
-  const int status = RunWith(arguments, systemArguments, line, TracedMessages(trace, ShowMessage));
+  const int status = RunWith(parse, line, TracedMessages(trace, ShowMessage));
   trace.finish(status);
   return status;
+}
+
+}  // namespace
+
+int RunTally(std::string_view arguments) {
+  return RunOn([arguments] { return ParseCommandLine(arguments); });
+}
+
+int RunTally(const std::vector<std::string_view>& arguments) {
+  return RunOn([&arguments] { return ParseArguments(arguments); });
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
 // Process exit status.
 enum ExitStatus : int {
@@ -10,12 +11,9 @@ enum ExitStatus : int {
   kExitUsage = 2,      // the usage text was shown
 };
 
-// Runs the program on the argument text (program name already skipped) and returns the
-// process exit status.
+// Runs the program on a Windows command line's argument text (program name already skipped,
+// UTF-8) and returns the process exit status.
 int RunTally(std::string_view arguments);
 
-// The same where the system names files in other bytes than the program's Windows-1251
-// (Linux: UTF-8): systemArguments is the text as the system gave it, arguments its
-// Windows-1251 form. Messages name the goods file as in arguments; it is opened by its name
-// as it stands in systemArguments.
-int RunTally(std::string_view arguments, std::string_view systemArguments);
+// The same on arguments handed over one by one, as the shell gave them (Linux).
+int RunTally(const std::vector<std::string_view>& arguments);

@@ -16,7 +16,8 @@ class TraceFile {
   TraceFile& operator=(const TraceFile&) = delete;
   ~TraceFile() { close(); }
 
-  // Opens path for appending, creating it when missing; returns whether it is open.
+  // Opens path (as TraceFileName gives it) for appending, creating it when missing; returns
+  // whether it is open.
   bool open(const std::string& path);
   // Appends bytes; after a failed write the file is closed and later writes do nothing.
   void write(std::string_view bytes);
@@ -30,6 +31,10 @@ class TraceFile {
   static constexpr intptr_t kClosed = -1;
   intptr_t handle_ = kClosed;  // HANDLE on Windows, file descriptor on Linux
 };
+
+// The file that TALLY_TRACE names, as the system gives it (UTF-8 from the wide environment
+// on Windows, the variable's own bytes on Linux); empty when the variable is unset or empty.
+std::string TraceFileName();
 
 // The program's whole command line as it was started, program name included, in UTF-8.
 std::string ProcessCommandLine();

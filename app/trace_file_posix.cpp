@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/trace_file.h"
 
@@ -112,6 +113,11 @@ void TraceFile::close() {
   SignalTraceFd.store(-1);
   ::close(static_cast<int>(handle_));
   handle_ = kClosed;
+}
+
+std::string TraceFileName() {
+  const char* name = std::getenv("TALLY_TRACE");
+  return name == nullptr ? std::string() : std::string(name);
 }
 
 std::string ProcessCommandLine() {

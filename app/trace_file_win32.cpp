@@ -1,14 +1,18 @@
 #include <windows.h>
 
+#include <string>
+
 #include "app/trace_file.h"
-#include "text/cp1251.h"
+#include "goods/file_path_win32.h"
+#include "text/wide_text.h"
 
 bool TraceFile::open(const std::string& path) {
   close();
-  // FILE_APPEND_DATA alone: every write lands at the end, also when another run appends to
-  // the same file.
-  HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // By its exact wide name, of any length. FILE_APPEND_DATA alone: every write lands at the
+  // end, also when another run appends to the same file.
+  HANDLE file =
+      CreateFileW(SystemPath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   if (GetFileType(file) != FILE_TYPE_DISK) {
     CloseHandle(file);
@@ -46,9 +50,9 @@ bool TraceFile::isFile(const std::string& path) const {
   if (!isOpen()) return false;
   // No access asked, every kind of sharing allowed: only the file's identity is read, and
   // the open conflicts with nobody, the trace's own handle included.
-  const HANDLE named =
-      CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE named = CreateFileW(SystemPath(path).c_str(), 0,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (named == INVALID_HANDLE_VALUE) return false;
   const bool same = SameFile(reinterpret_cast<HANDLE>(handle_), named);
   CloseHandle(named);
@@ -61,6 +65,23 @@ void TraceFile::close() {
   handle_ = kClosed;
 }
 
-std::string ProcessCommandLine() { return Cp1251ToUtf8(GetCommandLineA()); }
+std::string TraceFileName() {
+  std::wstring name(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetEnvironmentVariableW(L"TALLY_TRACE", name.data(), static_cast<DWORD>(name.size()));
+    if (length < name.size()) {  // the length without its NUL (0: unset or empty)
+      name.resize(length);
+      break;
+    }
+    name.resize(length);  // too small: length is the size it needs, NUL included
+  }
+  return Utf16ToUtf8(
+      std::u16string_view(reinterpret_cast<const char16_t*>(name.data()), name.size()));
+}
+
+std::string ProcessCommandLine() {
+  return Utf16ToUtf8(reinterpret_cast<const char16_t*>(GetCommandLineW()));
+}
 
 std::string_view TraceLineEnd() { return "\r\n"; }

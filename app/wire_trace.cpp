@@ -176,8 +176,8 @@ MessageSink TracedMessages(WireTrace& trace, MessageSink show) {
 }
 
 WireTrace StartWireTrace(const std::string& goodsPath) {
-  const char* path = std::getenv("TALLY_TRACE");
-  if (path == nullptr || *path == '\0') return {};
+  const std::string path = TraceFileName();
+  if (path.empty()) return {};
   auto file = std::make_shared<TraceFile>();
   if (!file->open(path)) return {};
   // Closed again unwritten: appending to the goods file would change what the run reads.

@@ -76,7 +76,7 @@ Conversion ReadAndConvert(const std::string& path) {
   table.create();
   std::string failure;
   const MessageSink show = [&](const std::string& text, uint32_t) { failure = text; };
-  result.ok = ReadGoodsFile(path, false, table, show);
+  result.ok = ReadGoodsFile(path, path, false, table, show);
   if (!result.ok) {
     std::printf("  refused (%zu-byte message): %s\n", failure.size(),
                 Cp1251ToUtf8(failure).c_str());

@@ -54,3 +54,39 @@ bool DetectGoodsEncoding(ByteSource& source, ByteOrderMark& found) {
   if (IsMostlyUtf8(check)) found.encoding = TextEncoding::Utf8;
   return source.rewind();
 }
+
+GoodsText::GoodsText(ByteSource& source) : source_(source) {}
+
+bool GoodsText::start() {
+  if (!DetectGoodsEncoding(source_, mark_)) return false;
+  chunk_.resize(kPieceSize);
+  converter_ = Cp1251Converter(mark_.encoding);
+  markLeft_ = mark_.length;
+  return true;
+}
+
+bool GoodsText::next(std::string_view& piece) {
+  piece = {};
+  while (piece.empty() && !ended_) {
+    const int64_t count = source_.read(chunk_.data(), chunk_.size());
+    if (count < 0) return false;
+    converted_.clear();
+    if (count == 0) {
+      ended_ = true;
+      converter_.finish(converted_);  // an unfinished character at the end is one '?'
+      piece = converted_;
+      continue;
+    }
+    std::string_view bytes(chunk_.data(), static_cast<size_t>(count));
+    const size_t dropped = markLeft_ < bytes.size() ? markLeft_ : bytes.size();
+    bytes.remove_prefix(dropped);
+    markLeft_ -= dropped;
+    if (mark_.encoding == TextEncoding::Windows1251) {
+      piece = bytes;
+    } else {
+      converter_.convert(bytes, converted_);
+      piece = converted_;
+    }
+  }
+  return true;
+}

@@ -1,5 +1,10 @@
-// The goods file's encoding, decided before any goods line is read.
+// The goods file's encoding, decided before any goods line is read, and its text turned into
+// Windows-1251 for the reader.
 #pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "goods/byte_source.h"
 #include "text/text_encoding.h"
@@ -10,3 +15,26 @@
 // ten to one (each invalid byte then reads as "?"), else Windows-1251. Leaves the source at
 // its first byte (the mark, when there is one). False on a read error.
 bool DetectGoodsEncoding(ByteSource& source, ByteOrderMark& found);
+
+// The goods file's text in Windows-1251, a piece at a time, whatever the file's encoding:
+// the mark dropped, UTF-8 and UTF-16 converted, Windows-1251 passed as it is. So markers,
+// TABs, widths, values and messages see the same bytes in every encoding.
+class GoodsText {
+ public:
+  explicit GoodsText(ByteSource& source);
+
+  // Decides the encoding (DetectGoodsEncoding); false on a read error.
+  bool start();
+  // The next piece of text, never empty before the end; empty at the end (an unfinished
+  // character at the end of the file is one '?'). False on a read error.
+  bool next(std::string_view& piece);
+
+ private:
+  ByteSource& source_;
+  ByteOrderMark mark_;
+  Cp1251Converter converter_{TextEncoding::Windows1251};
+  size_t markLeft_ = 0;  // the mark's bytes still to drop
+  bool ended_ = false;
+  std::vector<char> chunk_;  // bytes as read from the source
+  std::string converted_;
+};

@@ -1,13 +1,11 @@
 #include "goods/goods_file.h"
 
 #include <cstdint>
-#include <limits>
-#include <vector>
 
 #include "goods/goods_encoding.h"
 #include "goods/input_file.h"
+#include "goods/number_readers.h"
 #include "text/cp1251.h"
-#include "text/text_encoding.h"
 
 namespace {
 
@@ -16,7 +14,6 @@ constexpr char kCarriageReturn = '\r';
 constexpr char kLineFeed = '\n';
 constexpr char kEndOfFile = '\x1A';  // everything after it is not part of the file
 
-constexpr size_t kChunkSize = 64 * 1024;  // bytes read from the file at a time
 constexpr std::string_view kStartMarker = "<start>";
 constexpr std::string_view kEndMarker = "<end>";
 // The longest marker's length; later bytes of the line never count.
@@ -27,219 +24,6 @@ constexpr size_t kQuoteLimit = 100;  // bytes of a field that a message quotes a
 // What the register can take: Code goes as 16 bits, Group as 8 bits.
 constexpr int64_t kMaxCode = 65535;
 constexpr int64_t kMaxGroup = 255;
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-int DigitValue(char c) { return c - '0'; }
-
-bool IsSign(char c) { return c == '+' || c == '-'; }
-
-// The integer part of a number as its digits come, as long as it fits a signed 64-bit value.
-struct Magnitude {
-  static constexpr uint64_t kLimit = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
-
-  uint64_t value = 0;
-  bool overflow = false;  // value is then meaningless
-
-  void addDigit(char c) {
-    if (overflow) return;
-    const auto d = static_cast<uint64_t>(DigitValue(c));
-    if (value > (kLimit - d) / 10) {
-      overflow = true;
-      return;
-    }
-    value = value * 10 + d;
-  }
-};
-
-// The numeric value of the flag field (the first number in it, rounded), read a piece at a
-// time so that a field of any length costs no memory: only the integer part, the first digit after
-// the point and whether any later fraction digit is non-zero matter for rounding half to even.
-class NumberReader {
- public:
-  void feed(std::string_view text) {
-    for (const char c : text) {
-      if (stage_ == Stage::Done) return;
-      take(c);
-    }
-  }
-
-  NumberValue result() const {
-    if (whole_.overflow) return {0, true};
-    uint64_t magnitude = whole_.value;
-    const bool roundUp = firstFraction_ > 5 ||
-                         (firstFraction_ == 5 && (laterFractionNonZero_ || (magnitude & 1U) != 0));
-    if (roundUp) {
-      if (magnitude == Magnitude::kLimit) return {0, true};
-      ++magnitude;
-    }
-    const auto value = static_cast<int64_t>(magnitude);
-    return {negative_ ? -value : value, false};
-  }
-
- private:
-  enum class Stage { Blanks, Sign, Whole, Fraction, Done };
-
-  void take(char c) {
-    switch (stage_) {
-      case Stage::Blanks:
-        if (c == ' ' || c == kTab || c == kLineFeed) return;
-        if (IsSign(c)) {
-          negative_ = c == '-';
-          stage_ = Stage::Sign;
-          return;
-        }
-        [[fallthrough]];
-      case Stage::Sign:
-      case Stage::Whole:
-        if (IsDigit(c)) {
-          whole_.addDigit(c);
-          stage_ = Stage::Whole;
-        } else if (c == '.') {
-          stage_ = Stage::Fraction;
-        } else {
-          stage_ = Stage::Done;
-        }
-        return;
-      case Stage::Fraction:
-        if (!IsDigit(c)) {
-          stage_ = Stage::Done;
-        } else if (firstFraction_ < 0) {
-          firstFraction_ = DigitValue(c);
-        } else if (c != '0') {
-          laterFractionNonZero_ = true;
-        }
-        return;
-      case Stage::Done:
-        return;
-    }
-  }
-
-  Stage stage_ = Stage::Blanks;
-  bool negative_ = false;
-  Magnitude whole_;
-  int firstFraction_ = -1;  // the first digit after the point; -1 when there is none
-  bool laterFractionNonZero_ = false;
-};
-
-// What a code, group or bar code field says, read a piece at a time. A field with a digit in
-// it must hold one number and nothing else: blanks and TABs around it, an optional sign,
-// digits, and at most a "." or "," followed by zeros only; so the register can only get the
-// number the file shows. A field without any digit is 0.
-class OneNumberReader {
- public:
-  struct Result {
-    bool valid = false;
-    NumberValue number;
-  };
-
-  void feed(std::string_view text) {
-    for (const char c : text) {
-      if (stage_ == kDone) return;
-      take(c);
-    }
-  }
-
-  Result result() const {
-    if (stage_ == kDone) return {};
-    if (whole_.overflow) return {true, {0, true}};
-    const auto value = static_cast<int64_t>(whole_.value);
-    return {true, {negative_ ? -value : value, false}};
-  }
-
- private:
-  // Where the field stands in "blanks, sign, digits, point, zeros, blanks". kOther: text that
-  // is no part of a number, harmless while the field has no digit; kDone: a digit and such
-  // text were both seen.
-  enum Stage { kBlanks, kSign, kWhole, kPoint, kZeros, kTrailing, kOther, kDone };
-  enum Kind { kBlank, kSignChar, kZero, kNonZero, kPointChar, kOtherChar };
-
-  static Kind KindOf(char c) {
-    if (c == ' ' || c == kTab) return kBlank;
-    if (c == '+' || c == '-') return kSignChar;
-    if (c == '0') return kZero;
-    if (IsDigit(c)) return kNonZero;
-    if (c == '.' || c == ',') return kPointChar;
-    return kOtherChar;
-  }
-
-  // The stage after a byte of each kind, for the stages of the number itself.
-  // clang-format off
-  static constexpr Stage kNext[kOther][kOtherChar + 1] = {
-      // blank     sign    zero    non-zero  point   other
-      {kBlanks,   kSign,  kWhole, kWhole,   kPoint, kOther},  // kBlanks
-      {kOther,    kOther, kWhole, kWhole,   kPoint, kOther},  // kSign
-      {kTrailing, kOther, kWhole, kWhole,   kPoint, kOther},  // kWhole
-      {kTrailing, kOther, kZeros, kOther,   kOther, kOther},  // kPoint
-      {kTrailing, kOther, kZeros, kOther,   kOther, kOther},  // kZeros
-      {kTrailing, kOther, kOther, kOther,   kOther, kOther},  // kTrailing
-  };
-  // clang-format on
-
-  void take(char c) {
-    const Kind kind = KindOf(c);
-    if (kind == kZero || kind == kNonZero) sawDigit_ = true;
-    const Stage next = stage_ == kOther ? kOther : kNext[stage_][kind];
-    if (next == kOther) {
-      stage_ = sawDigit_ ? kDone : kOther;
-      return;
-    }
-    if (next == kSign) negative_ = c == '-';
-    if (next == kWhole) whole_.addDigit(c);
-    stage_ = next;
-  }
-
-  Stage stage_ = kBlanks;
-  bool sawDigit_ = false;
-  bool negative_ = false;
-  Magnitude whole_;
-};
-
-// The price rule, read a piece at a time: the digits joined in their order, blanks and TABs
-// ignored wherever they stand, and the separators and decimals counted.
-class PriceReader {
- public:
-  void feed(std::string_view text) {
-    bool digit = false;  // kept apart from sawDigit_ so the loop stores nothing more per byte
-    for (const char c : text) {
-      if (IsDigit(c)) {
-        digit = true;
-        if (!tooLarge_) {
-          value_ = value_ * 10 + static_cast<uint64_t>(DigitValue(c));
-          tooLarge_ = value_ > kMaxPrice;
-        }
-        if (decimals_ > 0 && decimals_ < 4) ++decimals_;
-      } else if (c == kTab || c == ' ') {
-        continue;
-      } else if (c == '.' || c == ',') {
-        decimals_ = 1;
-        if (separators_ < 2) ++separators_;
-      } else {
-        separators_ = 2;
-      }
-      if (separators_ == 2 || tooLarge_) break;  // invalid in both modes, whatever follows
-    }
-    if (digit) sawDigit_ = true;
-  }
-
-  // A price without any digit (an empty field, a heading in the price column) is no price
-  // in either mode: it must never reach the register as 0.
-  PriceResult result(bool wholeUnitPrices) const {
-    const bool formOk =
-        wholeUnitPrices ? separators_ == 0 && decimals_ == 0 : separators_ <= 1 && decimals_ == 3;
-    if (!formOk || !sawDigit_ || tooLarge_) return {};
-    return {true, static_cast<int32_t>(value_)};
-  }
-
- private:
-  static constexpr uint64_t kMaxPrice = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
-
-  uint64_t value_ = 0;
-  bool sawDigit_ = false;
-  bool tooLarge_ = false;
-  int separators_ = 0;  // more than 1 can never become valid again, so it stops at 2
-  int decimals_ = 0;    // 1 right after a separator, then one more per digit; stops at 4
-};
 
 // The first bytes of a field, as many as its column or a message can use, and whether the
 // field went on beyond them.
@@ -602,13 +386,8 @@ bool CannotRead(const std::string& fileName, const MessageSink& show) {
 
 }  // namespace
 
-bool ReadGoodsFile(const std::string& fileName, bool wholeUnitPrices, GoodsTable& table,
-                   const MessageSink& show) {
-  return ReadGoodsFileAt(fileName, fileName, wholeUnitPrices, table, show);
-}
-
-bool ReadGoodsFileAt(const std::string& path, const std::string& fileName, bool wholeUnitPrices,
-                     GoodsTable& table, const MessageSink& show) {
+bool ReadGoodsFile(const std::string& path, const std::string& fileName, bool wholeUnitPrices,
+                   GoodsTable& table, const MessageSink& show) {
   InputFile file;
   if (!file.open(path)) {
     table.create();
@@ -625,56 +404,19 @@ bool ReadGoodsFrom(ByteSource& source, const std::string& fileName, bool wholeUn
     table.GoodsCount = 0;
     return CannotRead(fileName, show);
   };
-  ByteOrderMark mark;
-  if (!DetectGoodsEncoding(source, mark)) return cannotRead();
+  GoodsText text(source);
+  if (!text.start()) return cannotRead();
 
-  // The goods lines are read in Windows-1251: text in another encoding is converted first,
-  // so markers, TABs, widths, values and messages see the same bytes either way.
   GoodsReader reader(fileName, wholeUnitPrices, table, show);
-  Cp1251Converter converter(mark.encoding);
-  const bool converting = mark.encoding != TextEncoding::Windows1251;
-  std::string converted;
-  size_t markLeft = mark.length;  // the mark's bytes still to drop
-  const auto feed = [&](std::string_view bytes) {
-    if (!converting) return reader.feed(bytes.data(), bytes.size());
-    converted.clear();
-    converter.convert(bytes, converted);
-    return reader.feed(converted.data(), converted.size());
-  };
-
-  std::vector<char> chunk(kChunkSize);
   Outcome outcome = Outcome::Reading;
   while (outcome == Outcome::Reading) {
-    const int64_t count = source.read(chunk.data(), chunk.size());
-    if (count < 0) return cannotRead();
-    if (count == 0) {
-      converted.clear();
-      converter.finish(converted);  // an unfinished character at the end is one '?'
-      outcome = reader.feed(converted.data(), converted.size());
-      if (outcome == Outcome::Reading) outcome = reader.finish();
-      break;
-    }
-    std::string_view bytes(chunk.data(), static_cast<size_t>(count));
-    const size_t dropped = markLeft < bytes.size() ? markLeft : bytes.size();
-    bytes.remove_prefix(dropped);
-    markLeft -= dropped;
-    outcome = feed(bytes);
+    std::string_view piece;
+    if (!text.next(piece)) return cannotRead();
+    outcome = piece.empty() ? reader.finish() : reader.feed(piece.data(), piece.size());
   }
   if (outcome == Outcome::Refused) {
     table.GoodsCount = 0;  // a refused file leaves nothing that could be sent
     return false;
   }
   return true;
-}
-
-PriceResult ParsePrice(std::string_view field, bool wholeUnitPrices) {
-  PriceReader reader;
-  reader.feed(field);
-  return reader.result(wholeUnitPrices);
-}
-
-NumberValue ParseNumber(std::string_view field) {
-  NumberReader reader;
-  reader.feed(field);
-  return reader.result();
 }

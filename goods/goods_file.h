@@ -1,47 +1,22 @@
 // Reading the goods file into the goods table.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "goods/byte_source.h"
 #include "goods/goods_table.h"
 #include "text/message_style.h"
 
-// Reads the goods lines of the file into the table (created empty beforehand). A file
-// without a "<start>" line is refused. On failure it has told the user through show and
-// returns false; nothing may then be sent. The file may be Windows-1251, UTF-8 or UTF-16
-// (see DetectGoodsEncoding); the table and the messages are Windows-1251.
-bool ReadGoodsFile(const std::string& fileName, bool wholeUnitPrices, GoodsTable& table,
-                   const MessageSink& show);
-
-// The same for a file opened by path (the bytes the system names it by) while the messages
-// name it fileName (Windows-1251).
-bool ReadGoodsFileAt(const std::string& path, const std::string& fileName, bool wholeUnitPrices,
-                     GoodsTable& table, const MessageSink& show);
-
-// The same for bytes from any source; fileName is only for the messages.
-bool ReadGoodsFrom(ByteSource& source, const std::string& fileName, bool wholeUnitPrices,
+// Opens the file at path (the bytes the system names it by) and reads its goods lines into
+// the table (created empty beforehand); the messages name the file fileName (Windows-1251).
+// A file that does not open is refused with its message.
+bool ReadGoodsFile(const std::string& path, const std::string& fileName, bool wholeUnitPrices,
                    GoodsTable& table, const MessageSink& show);
 
-struct PriceResult {
-  bool valid = false;
-  int32_t value = 0;
-};
-
-// Validates a price field as split off the line (its TAB included) and gives its value in
-// kopecks, or in whole units when wholeUnitPrices is set.
-PriceResult ParsePrice(std::string_view field, bool wholeUnitPrices);
-
-struct NumberValue {
-  int64_t value = 0;      // rounded to the nearest integer, a half to the even neighbour
-  bool overflow = false;  // the magnitude does not fit 63 bits; value is then meaningless
-};
-
-// Numeric value of a flag field, or of a stored bar code column as the register gets it:
-// leading blanks, TABs and line feeds skipped, then an optional sign, digits and an optional
-// decimal point with digits; the first other character ends the number; no number gives 0.
-// (The code, group and bar code fields of the file must hold one number and nothing else;
-// ReadGoodsFile checks that.)
-NumberValue ParseNumber(std::string_view field);
+// Reads the goods lines of the bytes from source into the table (created empty beforehand);
+// fileName is only for the messages. A file without a "<start>" line is refused. On failure
+// it has told the user through show and returns false; nothing may then be sent. The file
+// may be Windows-1251, UTF-8 or UTF-16 (see DetectGoodsEncoding); the table and the messages
+// are Windows-1251.
+bool ReadGoodsFrom(ByteSource& source, const std::string& fileName, bool wholeUnitPrices,
+                   GoodsTable& table, const MessageSink& show);

@@ -1,6 +1,6 @@
-// Sequential reading of an existing file on disk, opened read-only (and without sharing on
-// Windows). A device (a serial port, a terminal, the null device), a pipe or a folder is no
-// such file and does not open.
+// Sequential reading of an existing file on disk, opened read-only (on Windows shared with
+// other readers only). A device (a serial port, a terminal, the null device), a pipe or a
+// folder is no such file and does not open.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +16,8 @@ class InputFile final : public ByteSource {
   InputFile& operator=(const InputFile&) = delete;
   ~InputFile() override;
 
-  // Opens the file named by Windows-1251 bytes (on Linux, the bytes as they are).
+  // Opens the file named in UTF-8 on Windows (the path of any length, relative to the
+  // current folder or not); on Linux named by the bytes as they are.
   bool open(const std::string& name);
   // Reads up to size bytes; returns the count read, 0 at the end of the file, -1 on a read
   // error (which must not pass for the end of the file: the goods after it would be lost).

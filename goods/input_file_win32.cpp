@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "goods/file_path_win32.h"
 #include "goods/input_file.h"
 
 namespace {
@@ -14,10 +15,11 @@ bool InputFile::open(const std::string& name) {
   close();
   // A name with a NUL byte would open some other file: the bytes before the NUL.
   if (name.find('\0') != std::string::npos) return false;
-  // No sharing: a file that another program holds open cannot be opened, and nobody can
-  // write to it while it is read.
-  const HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  // By its exact wide name, of any length. Shared for reading only: a viewer or a second run
+  // reading the same file does not stand in the way, while a file that a program holds open
+  // for writing cannot be opened, and nobody can write to it while it is read.
+  const HANDLE file = CreateFileW(SystemPath(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   // "COM1", "CON", "NUL" and pipes open too; only a file on disk is a goods file, and a port
   // must not stay held.

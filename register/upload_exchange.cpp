@@ -1,6 +1,6 @@
 #include "register/upload_exchange.h"
 
-#include "goods/goods_file.h"
+#include "goods/number_readers.h"
 #include "register/exchange_messages.h"
 #include "register/register_charset.h"
 

@@ -10,7 +10,9 @@
 - bitmap 2: 218 x 170, 8 bits per pixel, 256-entry colour table, uncompressed, bottom-up,
   its bottom six rows one plain light colour;
 - icon group with 32 x 32 and 16 x 16 images in 16 colours; version information, and with
-  --version X.Y.Z its file and product version, numbers and texts alike.
+  --version X.Y.Z its file and product version, numbers and texts alike;
+- application manifest 1: runs as the invoker, supported on Windows 7, 8, 8.1 and 10/11, long
+  paths allowed, and nothing else (no common-controls version 6: the window keeps its look).
 
 Usage: check_windows_exe.py [--skip-missing] [--version X.Y.Z] TALLY.EXE...
 Exports, imports and subsystem come from the MinGW objdump ("objdump -p"); the resources are
@@ -23,12 +25,22 @@ import shutil
 import struct
 import subprocess
 import sys
+import xml.etree.ElementTree as ElementTree
 
 SYSTEM_DLLS = {
     "kernel32.dll", "user32.dll", "gdi32.dll", "version.dll", "msvcrt.dll", "advapi32.dll", "winmm.dll",
 }
 EXPORTS = {"INITCOMCTL32", "GETSYSFILEVER"}
-RT_ICON, RT_BITMAP, RT_GROUP_ICON, RT_VERSION = 3, 2, 14, 16
+RT_ICON, RT_BITMAP, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 2, 14, 16, 24
+# The supported-OS identifiers Microsoft publishes for Windows 7, 8, 8.1 and 10 (which 11 shares).
+SUPPORTED_OS = {
+    "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+    "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+}
+ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
+ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
+COMPATIBILITY = "{urn:schemas-microsoft-com:compatibility.v1}"
+WINDOWS_SETTINGS_2016 = "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}"
 
 
 class PeFile:
@@ -188,6 +200,26 @@ def check_version(checks, data, version):
                       "%s text is %s" % (key, version))
 
 
+def check_manifest(checks, data):
+    try:
+        root = ElementTree.fromstring(data)
+    except ElementTree.ParseError as error:
+        checks.expect(False, "the manifest is well-formed XML (%s)" % error)
+        return
+    checks.expect(root.tag == ASM_V1 + "assembly", "the manifest is an assembly (%s)" % root.tag)
+    levels = [(e.get("level"), e.get("uiAccess")) for e in root.iter(ASM_V3 + "requestedExecutionLevel")]
+    checks.expect(levels == [("asInvoker", "false")], "runs as the invoker (%s)" % levels)
+    systems = [e.get("Id") for e in root.iter(COMPATIBILITY + "supportedOS")]
+    checks.expect(sorted(systems) == sorted(SUPPORTED_OS), "supported on Windows 7 to 11 (%s)" % systems)
+    long_paths = [(e.text or "").strip() for e in root.iter(WINDOWS_SETTINGS_2016 + "longPathAware")]
+    checks.expect(long_paths == ["true"], "long paths allowed (%s)" % long_paths)
+    # Nothing else: no dependency (common controls 6), no DPI or other window settings.
+    leaves = sorted(e.tag.split("}")[-1] for e in root.iter() if len(e) == 0)
+    checks.expect(leaves == ["longPathAware", "requestedExecutionLevel"] + ["supportedOS"] * 4,
+                  "nothing else in the manifest (%s)" % leaves)
+    checks.expect(not list(root.iter(ASM_V1 + "dependency")), "no common-controls version 6")
+
+
 def check(path, version=None):
     checks = Checks(path)
     with open(path, "rb") as f:
@@ -204,6 +236,10 @@ def check(path, version=None):
     checks.expect((RT_VERSION, 1) in resources, "version information present")
     if version and (RT_VERSION, 1) in resources:
         check_version(checks, resources[(RT_VERSION, 1)], version)
+    manifests = [name for kind, name in resources if kind == RT_MANIFEST]
+    checks.expect(manifests == [1], "one application manifest, number 1 (%s)" % manifests)
+    if (RT_MANIFEST, 1) in resources:
+        check_manifest(checks, resources[(RT_MANIFEST, 1)])
     return checks
 
 

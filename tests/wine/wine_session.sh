@@ -208,6 +208,9 @@ shooter() {
 
 # Variables for the next TALLY.EXE runs only (NAME=VALUE ...), such as TALLY_COM1=COM5.
 tally_env=()
+# What the next runs start instead of TALLY.EXE itself: a command that starts it in turn, such
+# as (cmd /c 'Z:\...\run.bat'); run_tally's arguments follow it.
+tally_launcher=()
 
 # run_tally ROBOT_OPTIONS -- TALLY_ARGUMENTS: runs TALLY.EXE with the robot watching; sets
 # status (TALLY.EXE's exit status), robot_log (the robot's log, a file), robot_status and
@@ -237,7 +240,8 @@ run_tally() {
   local ports_before
   ports_before=$(readlink "$WINEPREFIX/dosdevices/com1" "$WINEPREFIX/dosdevices/com2")
   mkdir -p "$work/cwd"
-  (cd "$work/cwd" && env "${tally_env[@]}" WINEDEBUG=-all,+relay timeout 90 "$wine" "$tally_exe" "$@" 2>"$work/tally.err")
+  (cd "$work/cwd" && env "${tally_env[@]}" WINEDEBUG=-all,+relay timeout 90 "$wine" "${tally_launcher[@]:-$tally_exe}" "$@" \
+    2>"$work/tally.err")
   status=$?
   clock=$(sed -n 's/.*Call winmm\.\(time[A-Za-z]*Period\)(0*\([0-9a-f][0-9a-f]*\)).*/\1(\2)/p' \
     "$work/tally.err" | tr '\n' ' ')

@@ -1,0 +1,22 @@
+#include "goods/file_path_win32.h"
+
+#include <windows.h>
+
+#include "goods/file_path.h"
+#include "text/wide_text.h"
+
+std::wstring SystemPath(const std::string& name) {
+  const std::u16string wide = Utf8ToUtf16(name);
+  const auto* given = reinterpret_cast<const wchar_t*>(wide.c_str());
+  std::wstring full(MAX_PATH, L'\0');
+  DWORD length = GetFullPathNameW(given, static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (length >= full.size()) {  // too small: length is the size it needs
+    full.resize(length);
+    length = GetFullPathNameW(given, static_cast<DWORD>(full.size()), full.data(), nullptr);
+  }
+  if (length == 0 || length >= full.size()) return std::wstring(given, wide.size());
+  full.resize(length);
+  const std::u16string longForm =
+      LongPathForm(std::u16string_view(reinterpret_cast<const char16_t*>(full.data()), length));
+  return std::wstring(reinterpret_cast<const wchar_t*>(longForm.data()), longForm.size());
+}
