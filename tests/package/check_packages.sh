@@ -306,10 +306,12 @@ tally_exe=${wine_checks[-1]}
       return
     fi
     start_sim || return
-    point_port com1 "$sim_device"
     # Windows Installer has Wine look for serial ports again, which points COM1 back at
-    # /dev/ttyS0 unless Wine's own setting names the device.
+    # /dev/ttyS0 unless Wine's own setting names the device. Changing that setting makes Wine
+    # look again too, and repoint COM1 at what the setting held: so the setting first, and
+    # the link after it.
     timeout 60 "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$sim_device" /f >/dev/null 2>&1
+    point_port com1 "$sim_device"
     run_tally -- /e
     expect "the boxes" "$(boxes)" "warning База товаров очищена"
     expect "the exit status" "$status" 0
