@@ -7,7 +7,6 @@
 #include <memory>
 
 #include "app/trace_file.h"
-#include "register/serial_port.h"
 #include "tally_version.h"
 #include "text/cp1251.h"
 
@@ -62,11 +61,33 @@ void WireTrace::opened(const std::string& portName, const std::string& device, b
         (success || detail.empty() ? "" : " (" + Cp1251ToUtf8(detail) + ")"));
 }
 
-void WireTrace::configured(const PortSettings& s) {
-  timed("line settings: " + std::to_string(s.baudRate) + " bit/s, " + std::to_string(s.dataBits) +
-        " data bits, " + (s.parityChecking ? "parity checked" : "no parity") + ", " +
-        std::to_string(s.stopBits) + " stop bit, transmit queue " +
-        std::to_string(s.transmitQueue) + ", receive queue " + std::to_string(s.receiveQueue));
+namespace {
+
+// "19200 bit/s, 8 data bits, no parity, 1 stop bit" and, with queues, ", transmit queue 4096,
+// receive queue 4096".
+std::string DescribeSettings(const PortSettings& s, bool queues) {
+  std::string text =
+      s.baudRate == 0 ? std::string("unknown speed") : std::to_string(s.baudRate) + " bit/s";
+  text += ", " + std::to_string(s.dataBits) + " data bits, " +
+          (s.parityChecking ? "parity" : "no parity") + ", " +
+          (s.stopBits == 3   ? std::string("1.5 stop bits")
+           : s.stopBits == 1 ? std::string("1 stop bit")
+                             : std::to_string(s.stopBits) + " stop bits");
+  if (queues) {
+    text += ", transmit queue " + std::to_string(s.transmitQueue) + ", receive queue " +
+            std::to_string(s.receiveQueue);
+  }
+  return text;
+}
+
+}  // namespace
+
+void WireTrace::configured(const PortSettings& asked, const LineSettingsReport& inEffect) {
+  if (inEffect.known) {
+    timed("line settings: " + DescribeSettings(inEffect.settings, inEffect.queuesKnown));
+  } else {
+    timed("line settings asked: " + DescribeSettings(asked, true));
+  }
 }
 
 void WireTrace::item(const FrameItem& item) {
@@ -126,7 +147,7 @@ bool TracedLine::open(const std::string& portName) {
   const bool opened = line_.open(portName);
   open_ = opened;
   if (trace_.on()) {
-    trace_.opened(portName, SerialDevicePath(portName), opened,
+    trace_.opened(portName, line_.deviceName(), opened,
                   opened ? std::string() : line_.openFailureDetail());
   }
   return opened;
@@ -134,7 +155,7 @@ bool TracedLine::open(const std::string& portName) {
 
 void TracedLine::configure(const PortSettings& settings) {
   line_.configure(settings);
-  trace_.configured(settings);
+  if (trace_.on()) trace_.configured(settings, line_.settingsInEffect());
 }
 
 bool TracedLine::send(const std::string& bytes) {

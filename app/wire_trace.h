@@ -1,5 +1,6 @@
 // The wire trace for support: when TALLY_TRACE names a file, each run appends a record of
-// itself: when and how it was started, the port and its line settings, every frame sent and
+// itself: when and how it was started, the port and the line settings it reports having
+// (or, where it cannot tell, those asked for), every frame sent and
 // every batch of answer bytes received, and how the run ended. The trace only watches: the
 // exchanges run exactly as without it, and a trace that cannot be written is dropped.
 #pragma once
@@ -34,7 +35,9 @@ class WireTrace {
   // detail: why the open failed (Windows-1251), as the line tells it; may be empty.
   void opened(const std::string& portName, const std::string& device, bool success,
               const std::string& detail = {});
-  void configured(const PortSettings& settings);
+  // The settings the line reports having after configure; those asked for, marked so,
+  // where it cannot tell.
+  void configured(const PortSettings& asked, const LineSettingsReport& inEffect);
   // The goods item that the next frame carries.
   void item(const FrameItem& item);
   void sent(const std::string& bytes, bool success);
@@ -74,6 +77,8 @@ class TracedLine final : public SerialLine {
   void close() override;
   std::string openFailureDetail() const override;
   void nextFrameCarries(const FrameItem& item) override;
+  std::string deviceName() const override { return line_.deviceName(); }
+  LineSettingsReport settingsInEffect() const override { return line_.settingsInEffect(); }
 
  private:
   SerialLine& line_;

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "register/frame.h"
-#include "register/serial_port.h"
 #include "tests/scripted_line.h"
 #include "text/cp1251.h"
 
@@ -63,8 +62,8 @@ TEST(WireTrace, RecordsTheClearRunFrameByFrame) {
   const std::vector<std::string> expected = {
       "=== 2026-03-01 10:15:00  tally 1.2.3",
       "command line: tally /e",
-      "      0 ms  open COM1 (" + SerialDevicePath("COM1") + "): opened",
-      "      0 ms  line settings: 9600 bit/s, 8 data bits, no parity, 1 stop bit, "
+      "      0 ms  open COM1 (/dev/scripted): opened",
+      "      0 ms  line settings asked: 9600 bit/s, 8 data bits, no parity, 1 stop bit, "
       "transmit queue 4096, receive queue 4096",
       "      0 ms  sent      17 0b 63 00 00 00 00 00 19 00 85",
       "     26 ms  poll   2  18 00 00 00 19",
@@ -74,6 +73,39 @@ TEST(WireTrace, RecordsTheClearRunFrameByFrame) {
       "",
   };
   EXPECT_EQ(run.lines, expected);
+}
+
+TEST(WireTrace, RecordsTheLineSettingsThePortReportsHaving) {
+  auto report = [](uint32_t baud, uint8_t stopBits, bool parity, bool queues) {
+    LineSettingsReport r;
+    r.known = true;
+    r.settings.baudRate = baud;
+    r.settings.stopBits = stopBits;
+    r.settings.parityChecking = parity;
+    r.settings.transmitQueue = 1024;
+    r.settings.receiveQueue = 2048;
+    r.queuesKnown = queues;
+    return r;
+  };
+  const struct {
+    LineSettingsReport report;
+    std::string line;
+  } cases[] = {
+      // A terminal on Linux tells no queue sizes; a refused speed shows as the one kept.
+      {report(9600, 1, false, false),
+       "line settings: 9600 bit/s, 8 data bits, no parity, 1 stop bit"},
+      {report(19200, 2, true, true),
+       "line settings: 19200 bit/s, 8 data bits, parity, 2 stop bits, transmit queue 1024, "
+       "receive queue 2048"},
+      {report(0, 3, false, false),
+       "line settings: unknown speed, 8 data bits, no parity, 1.5 stop bits"},
+  };
+  for (const auto& c : cases) {
+    TracedRun run;
+    run.line.report = c.report;
+    run.traced.configure(PortSettings{});
+    EXPECT_EQ(run.lines, std::vector<std::string>{"      0 ms  " + c.line});
+  }
 }
 
 TEST(WireTrace, ShowsThePollsThatBroughtNothingBeforeTheMessage) {
@@ -98,7 +130,7 @@ TEST(WireTrace, ShowsThePollsThatBroughtNothingBeforeTheMessage) {
     run.trace.finish(1);
 
     std::vector<std::string> expected = {
-        "      0 ms  open COM2 (" + SerialDevicePath("COM2") + "): opened",
+        "      0 ms  open COM2 (/dev/scripted): opened",
         "      0 ms  sent      17 0b 63 00 00 00 00 00 19 00 85",
     };
     expected.insert(expected.end(), c.expectedAfterFrame.begin(), c.expectedAfterFrame.end());
@@ -128,6 +160,7 @@ TEST(WireTrace, CountsPollsAfreshForEveryFrame) {
 TEST(WireTrace, FailuresAndTextsAsTheyHappened) {
   TracedRun run;
   run.line.opens = false;
+  run.line.device = "/dev/ttyUSB0";
   run.line.failureDetail = W1251("/dev/ttyUSB0: нет прав доступа");
   EXPECT_FALSE(run.traced.open("COM1"));
   run.traced.nextFrameCarries({3, 10, 103, 4});
@@ -137,8 +170,7 @@ TEST(WireTrace, FailuresAndTextsAsTheyHappened) {
   // A port that never opened is not closed in the record.
   run.traced.close();
   const std::vector<std::string> expected = {
-      "      0 ms  open COM1 (" + SerialDevicePath("COM1") +
-          "): failed (/dev/ttyUSB0: нет прав доступа)",
+      "      0 ms  open COM1 (/dev/ttyUSB0): failed (/dev/ttyUSB0: нет прав доступа)",
       "      0 ms  item 3 of 10, code 103, line 4 of the goods file",
       "      0 ms  sent      01  (not all written)",
       "      0 ms  message (information): Строка 1 |  | Строка 2",
@@ -166,8 +198,11 @@ TEST(TracedLine, PassesEveryCallAndResultThroughUnchanged) {
     line.opens = true;
     EXPECT_TRUE(traced.open("COM2"));
     EXPECT_EQ(line.openedName, "COM2");
+    EXPECT_EQ(traced.deviceName(), "/dev/scripted");
     traced.configure(PortSettings{});
     EXPECT_EQ(line.configured.size(), 1u);
+    line.report.settings.baudRate = 1200;
+    EXPECT_EQ(traced.settingsInEffect().settings.baudRate, 1200u);
     EXPECT_TRUE(traced.send("xyz"));
     EXPECT_EQ(line.sent, std::vector<std::string>{"xyz"});
     EXPECT_EQ(traced.bytesWaiting(), 3);

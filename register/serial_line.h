@@ -22,6 +22,17 @@ struct FrameItem {
   int64_t line = 0;  // its line in the goods file
 };
 
+// The line settings a port reports having once configured: what it reads back from the
+// device, which may differ from what was asked where the device refused a step.
+struct LineSettingsReport {
+  bool known = false;  // false: the line cannot tell; nothing else is meant
+  // Speed (0: one the line has no number for), data bits, parity (parityChecking: any
+  // parity at all), stop bits (1 or 2; 3 stands for one and a half), and the queues where
+  // queuesKnown.
+  PortSettings settings;
+  bool queuesKnown = false;  // a terminal on Linux has no queue sizes to tell
+};
+
 class SerialLine {
  public:
   virtual ~SerialLine() = default;
@@ -43,6 +54,11 @@ class SerialLine {
   virtual std::string openFailureDetail() const { return {}; }
   // Tells what the next frame sent carries; the line itself does nothing with it.
   virtual void nextFrameCarries(const FrameItem& item) { static_cast<void>(item); }
+  // The device behind the port the line last opened or tried to open ("/dev/ttyS0",
+  // "\\.\COM5"); empty when there is none or the line cannot tell.
+  virtual std::string deviceName() const { return {}; }
+  // The settings the open line has now, as far as it can tell.
+  virtual LineSettingsReport settingsInEffect() const { return {}; }
 };
 
 // "COM1" for port 1, "COM2" for any other number.

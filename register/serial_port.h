@@ -20,6 +20,8 @@ class SerialPort final : public SerialLine {
   std::string receive(int32_t count) override;
   void close() override;
   std::string openFailureDetail() const override { return openFailure_; }
+  std::string deviceName() const override { return device_; }
+  LineSettingsReport settingsInEffect() const override;
 
   bool isOpen() const { return handle_ != kClosed; }
   const std::string& portName() const { return portName_; }
@@ -30,6 +32,7 @@ class SerialPort final : public SerialLine {
   static constexpr intptr_t kClosed = -1;
   intptr_t handle_ = kClosed;  // HANDLE on Windows, file descriptor on Linux
   std::string portName_;
+  std::string device_;       // the device of the last open, as SerialDevicePath gave it
   std::string openFailure_;  // Linux: "<device>: <reason>" after a failed open
 };
 

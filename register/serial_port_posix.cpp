@@ -106,6 +106,7 @@ bool SerialPort::open(const std::string& portName) {
   portName_ = portName;
   openFailure_.clear();
   const std::string path = SerialDevicePath(portName);
+  device_ = path;
   const auto fail = [this, &path](int error, int fd) {
     if (fd >= 0) ::close(fd);
     // Device names are UTF-8 on Linux; the message is Windows-1251.
@@ -181,6 +182,20 @@ void SerialPort::configure(const PortSettings& settings) {
   // 6. Fresh queues: bytes from before this run (a late answer to a run that ended, say)
   // must never complete an answer of this one. Within the run nothing is discarded.
   tcflush(fd, TCIOFLUSH);
+}
+
+LineSettingsReport SerialPort::settingsInEffect() const {
+  LineSettingsReport report;
+  termios t{};
+  if (!isOpen() || tcgetattr(Fd(handle_), &t) != 0) return report;
+  report.known = true;
+  const speed_t speed = cfgetospeed(&t);
+  report.settings.baudRate = speed == B19200 ? 19200 : speed == B9600 ? 9600 : 0;
+  const tcflag_t size = t.c_cflag & CSIZE;
+  report.settings.dataBits = size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8;
+  report.settings.parityChecking = (t.c_cflag & PARENB) != 0;
+  report.settings.stopBits = (t.c_cflag & CSTOPB) != 0 ? 2 : 1;
+  return report;
 }
 
 bool SerialPort::send(const std::string& bytes) {

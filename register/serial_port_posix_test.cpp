@@ -176,6 +176,15 @@ TEST(SerialPortPosix, ConfigureMakesARawEightBitLineAtTheGivenSpeed) {
     const speed_t expected = baud == 19200 ? B19200 : B9600;
     EXPECT_EQ(cfgetospeed(&t), expected);
     EXPECT_EQ(cfgetispeed(&t), expected);
+    // And the port tells so, and which device it is, but no queue sizes: it sets none.
+    const LineSettingsReport report = port.settingsInEffect();
+    EXPECT_TRUE(report.known);
+    EXPECT_EQ(report.settings.baudRate, baud);
+    EXPECT_EQ(report.settings.dataBits, 8);
+    EXPECT_FALSE(report.settings.parityChecking);
+    EXPECT_EQ(report.settings.stopBits, 1);
+    EXPECT_FALSE(report.queuesKnown);
+    EXPECT_EQ(port.deviceName(), pty.slave());
   }
 }
 
@@ -193,6 +202,8 @@ TEST(SerialPortPosix, AnUnknownSpeedLeavesTheLineSpeedButSetsTheRest) {
   EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
   EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
   EXPECT_EQ(t.c_lflag & ICANON, 0u);
+  // The speed the line has, not the one asked for.
+  EXPECT_EQ(port.settingsInEffect().settings.baudRate, 9600u);
 }
 
 TEST(SerialPortPosix, EveryByteValuePassesBothWaysUnchanged) {

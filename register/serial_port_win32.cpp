@@ -47,6 +47,7 @@ bool SerialPort::open(const std::string& portName) {
   portName_ = portName;
   // A TALLY_COM1 / TALLY_COM2 that names no port opens nothing: not even a file by that name.
   const std::string device = SerialDevicePath(portName);
+  device_ = device;
   if (device.empty()) return false;
   // No sharing: a port that another program holds fails to open.
   const HANDLE port = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -108,6 +109,26 @@ void SerialPort::configure(const PortSettings& settings) {
   // Fresh queues: bytes from before this run (a late answer to a run that ended, say) must
   // never complete an answer of this one. Within the run nothing is discarded.
   PurgeComm(port, PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT);
+}
+
+LineSettingsReport SerialPort::settingsInEffect() const {
+  LineSettingsReport report;
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  if (!isOpen() || !GetCommState(Handle(handle_), &dcb)) return report;
+  report.known = true;
+  report.settings.baudRate = dcb.BaudRate;
+  report.settings.dataBits = dcb.ByteSize;
+  report.settings.parityChecking = dcb.Parity != NOPARITY || dcb.fParity;
+  report.settings.stopBits = dcb.StopBits == TWOSTOPBITS ? 2 : dcb.StopBits == ONE5STOPBITS ? 3 : 1;
+  COMMPROP properties{};
+  if (GetCommProperties(Handle(handle_), &properties) && properties.dwCurrentTxQueue != 0 &&
+      properties.dwCurrentRxQueue != 0) {
+    report.queuesKnown = true;
+    report.settings.transmitQueue = properties.dwCurrentTxQueue;
+    report.settings.receiveQueue = properties.dwCurrentRxQueue;
+  }
+  return report;
 }
 
 bool SerialPort::send(const std::string& bytes) {

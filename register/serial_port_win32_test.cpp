@@ -37,10 +37,10 @@ DCB CommState(HANDLE port) {
   return dcb;
 }
 
-// Collects what comes back until count bytes have come or two seconds have passed.
+// Collects what comes back until count bytes have come or ten seconds have passed.
 std::string Collect(SerialPort& port, size_t count) {
   std::string bytes;
-  for (int i = 0; i < 200 && bytes.size() < count; ++i) {
+  for (int i = 0; i < 1000 && bytes.size() < count; ++i) {
     Sleep(10);
     const int32_t waiting = port.bytesWaiting();
     if (waiting > 0) bytes += port.receive(waiting);
@@ -98,6 +98,16 @@ TEST_F(SerialPortWin32, LineForBinaryFramesKeepsTheHardwareHandshake) {
   EXPECT_EQ(timeouts.ReadTotalTimeoutConstant, 0u);
   EXPECT_EQ(timeouts.WriteTotalTimeoutMultiplier, 2u);
   EXPECT_EQ(timeouts.WriteTotalTimeoutConstant, 2000u);
+
+  // The port reads its settings back, queues included.
+  const LineSettingsReport report = port.settingsInEffect();
+  EXPECT_TRUE(report.known);
+  EXPECT_EQ(report.settings.baudRate, 19200u);
+  EXPECT_EQ(report.settings.dataBits, 8);
+  EXPECT_FALSE(report.settings.parityChecking);
+  EXPECT_EQ(report.settings.stopBits, 1);
+  EXPECT_TRUE(report.queuesKnown);
+  EXPECT_EQ(port.deviceName(), std::string("\\\\.\\") + TestPort());
 }
 
 TEST_F(SerialPortWin32, EveryByteValueComesBackUntouched) {
@@ -111,7 +121,8 @@ TEST_F(SerialPortWin32, EveryByteValueComesBackUntouched) {
 
   // A read asked for more than is waiting returns what is there, at once.
   ASSERT_TRUE(port.send(std::string("\x18\x00\x13", 3)));
-  Sleep(200);
+  for (int i = 0; i < 1000 && port.bytesWaiting() < 3; ++i) Sleep(10);
+  ASSERT_EQ(port.bytesWaiting(), 3);
   const DWORD start = GetTickCount();
   EXPECT_EQ(port.receive(100), std::string("\x18\x00\x13", 3));
   EXPECT_LT(GetTickCount() - start, 1000u);

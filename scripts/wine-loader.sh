@@ -1,26 +1,41 @@
-# shellcheck shell=bash disable=SC2034  # read by the sourcing script
-# Sourced, not run: finds the Wine loader for the programs of the build.
+# shellcheck shell=bash disable=SC2034  # wine, exe_machine and wine_missing: for the caller
+# Which Wine loader runs a Windows program of the build (sourced, not run, by
+# scripts/wine-run.sh and tests/wine/wine_session.sh).
 #
-# Sets `wine` to the loader (empty when Wine is not installed) and `wine_i686` to 1 when
-# 32-bit Windows programs can run here, else 0. Debian's `wine` command starts the 32-bit
-# loader whenever the 32-bit Wine is installed; on a kernel without IA-32 emulation no 32-bit
-# program starts at all, so there the 64-bit loader runs the x86-64 programs and the i686 ones
-# cannot run.
-wine_i686=0
-if [[ -x /usr/lib/wine/wine ]] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  wine_i686=1
-fi
-if [[ $wine_i686 == 0 && -x /usr/lib/wine/wine64 ]]; then
-  wine=/usr/lib/wine/wine64
-  export WINELOADER=$wine
-else
-  wine=$(command -v wine64 || command -v wine || true)
-fi
-
-# pe_machine FILE: the machine a Windows program was built for, from its PE header: 0x8664
-# (x86-64) or 0x14c (i686).
-pe_machine() {
-  python3 -c 'import struct, sys
+# Debian's "wine" command takes the 32-bit loader whenever wine32 is installed, and so fails
+# even for a 64-bit program on a machine that cannot run 32-bit programs (a kernel without
+# 32-bit support). The 64-bit loader is therefore taken directly; the 32-bit one only for an
+# i686 program, and only where it runs.
+#
+# wine_loader EXE: sets exe_machine (0x8664 or 0x14c, from the PE header) and wine (the
+# loader's path), and returns 0; returns 1 with wine_missing (why) when nothing here can
+# run EXE.
+wine_loader() {
+  wine='' wine_missing=''
+  exe_machine=$(python3 -c 'import struct, sys
 d = open(sys.argv[1], "rb").read(4096)
-print("%#x" % struct.unpack_from("<H", d, struct.unpack_from("<I", d, 0x3C)[0] + 4)[0])' "$1"
+print("%#x" % struct.unpack_from("<H", d, struct.unpack_from("<I", d, 0x3C)[0] + 4)[0])' \
+    "$1" 2>/dev/null) || {
+    wine_missing="cannot read the machine of '$1'"
+    return 1
+  }
+  local loader64=/usr/lib/wine/wine64 loader32=/usr/lib/wine/wine
+  if command -v wine64 >/dev/null; then
+    loader64=$(command -v wine64)
+  elif [[ ! -x $loader64 ]]; then
+    loader64=$(command -v wine) || {
+      wine_missing="wine is not installed"
+      return 1
+    }
+  fi
+  wine=$loader64
+  [[ $exe_machine == 0x14c ]] || return 0
+  if [[ ! -x $loader32 ]]; then
+    wine_missing="the 32-bit Wine is not installed (scripts/install-deps.sh installs wine32:i386)"
+    return 1
+  fi
+  if ! "$loader32" --version >/dev/null 2>&1; then
+    wine_missing="this machine cannot run 32-bit programs ($loader32 does not start)"
+    return 1
+  fi
 }

@@ -1,21 +1,22 @@
 #!/usr/bin/env bash
 # Runs a Windows program of the build under Wine, in a Wine prefix of its own that is made
-# on first use (WINEPREFIX, if set, is used as it is).
+# on first use (WINEPREFIX, if set, is used as it is). Exits 77 (skipped) when nothing here
+# can run the program, such as an i686 program on a machine without 32-bit support.
 set -euo pipefail
 exe=$1
 shift
+# shellcheck source=scripts/wine-loader.sh
+source "$(dirname "$0")/wine-loader.sh"
+if ! wine_loader "$exe"; then
+  echo "SKIPPED: $wine_missing"
+  exit 77
+fi
 if [[ -z ${WINEPREFIX:-} ]]; then
   WINEPREFIX=$(cd "$(dirname "$exe")" && pwd)/wineprefix
 fi
 export WINEPREFIX
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-# shellcheck source=scripts/wine-loader.sh
-source "$(dirname "$0")/wine-loader.sh"
-if [[ $(pe_machine "$exe") == 0x14c && $wine_i686 != 1 ]]; then
-  echo "SKIPPED: no 32-bit program runs here (the 32-bit Wine, or the kernel's IA-32 emulation, is missing)"
-  exit 77
-fi
 if [[ ! -f $WINEPREFIX/system.reg ]]; then
   mkdir -p "$WINEPREFIX"
   (

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -42,16 +41,6 @@ std::vector<std::string> Received(SimulatorProcess& sim) {
     if (line.rfind("answer ", 0) != 0) received.push_back(line);
   }
   return received;
-}
-
-// Whether process pid has the file at path open.
-bool HasOpen(pid_t pid, const std::string& path) {
-  std::error_code error;
-  const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
-  for (const auto& fd : std::filesystem::directory_iterator(fds, error)) {
-    if (std::filesystem::read_symlink(fd.path(), error) == path) return true;
-  }
-  return false;
 }
 
 std::string Warning(const std::string& text) { return "OKA PF: внимание: " + text + "\n"; }
@@ -173,15 +162,18 @@ TEST(ClearRun, SecondProgramOnTheSamePortIsTurnedAway) {
   REQUIRE_SIMULATOR(sim);
   // The first run holds the port while it waits in vain for its answer.
   const std::string device = sim.slave();
-  ChildProcess first(TALLY_BINARY, {"/e"},
-                     {.environment = {{"TALLY_COM1", device}, {"TALLY_COM2", kNoPort}}});
+  TempDir dir;
+  const std::string trace = dir.path() + "/trace.txt";
+  ChildProcess first(
+      TALLY_BINARY, {"/e"},
+      {.environment = {{"TALLY_COM1", device}, {"TALLY_COM2", kNoPort}, {"TALLY_TRACE", trace}}});
   ASSERT_TRUE(first.running());
-  // Wait until it has the device open (5 s at most), then a moment for its lock.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!HasOpen(first.pid(), device) && std::chrono::steady_clock::now() < deadline) {
+  // Its trace tells when it has sent its frame: the port is open and locked by then.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (ReadFileBytes(trace).find("  sent ") == std::string::npos && MsLeft(deadline) > 0) {
     usleep(5000);
   }
-  usleep(50000);
+  ASSERT_NE(ReadFileBytes(trace).find("  sent "), std::string::npos) << ReadFileBytes(trace);
   const ProgramResult second = RunTallyOn({"/e"}, device);
   EXPECT_EQ(second.err,
             Error("Не открыт порт COM1 (" + device + ": порт занят другой программой)"));

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "tests/encoded_text.h"
 #include "tests/program_runner.h"

@@ -36,7 +36,9 @@ class ScriptedLine final : public SerialLine {
   // register answering would.
   std::function<void(int frame, const std::string& bytes, std::string& queue)> onSend;
   bool opens = true;
-  std::string failureDetail;  // what openFailureDetail() says
+  std::string failureDetail;             // what openFailureDetail() says
+  std::string device = "/dev/scripted";  // what deviceName() says
+  LineSettingsReport report;             // what settingsInEffect() says
 
   int polls = 0;
   bool isOpen = false;
@@ -75,4 +77,6 @@ class ScriptedLine final : public SerialLine {
     isOpen = false;
   }
   std::string openFailureDetail() const override { return failureDetail; }
+  std::string deviceName() const override { return device; }
+  LineSettingsReport settingsInEffect() const override { return report; }
 };

@@ -301,8 +301,8 @@ tally_exe=${wine_checks[-1]}
 
   # shellcheck disable=SC2154  # wine and status: set by wine_session.sh
   clear_run() {
-    if [[ $(pe_machine "$tally_exe") == 0x14c && $wine_i686 != 1 ]]; then
-      echo "  skipped: no 32-bit program runs here"
+    if ! wine_loader "$tally_exe"; then
+      echo "  skipped: $wine_missing"
       return
     fi
     start_sim || return

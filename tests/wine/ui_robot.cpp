@@ -10,7 +10,6 @@
 //   <ms> child id=N class=C style=0x.. exstyle=0x.. rect=L,T,R,B   (client coordinates)
 //   <ms> picture image=<0|1> size=WxH diffs=N/M      the picture's pixels against bitmap 2
 //   <ms> bar range=LO..HI pos=P                       PBM_GETRANGE / PBM_GETPOS, on change
-//   <ms> bar shown=F/W                                filled columns of the visible strip
 //   <ms> gone                                         the progress window no longer exists
 //   <ms> drag start|end ..., key esc|alt+f4 ..., shot NAME ...   actions asked for
 //   <ms> other caption=<text>                         any other top-level window that shows
@@ -18,6 +17,11 @@
 // Texts are written with \\, \t, \n, \r and \xNN escapes so that every observation stays on
 // one line. The robot ends when the stop file appears (after one last look) or at its time
 // limit (exit status 1).
+//
+// The robot tells what it sees, not when the program did it: the time stamps order the
+// robot's own observations. The program handles another process's question about its bar
+// only between two polls of the line, so every question may wait up to kAskLimitMs for its
+// answer; a question that finds the window gone is simply not told.
 //
 // Telling the standard icons apart: Wine keeps an icon's bits in the process that loaded it,
 // so the HICON that the box's icon control holds cannot be examined from here. Instead the
@@ -36,7 +40,8 @@
 //   --shot-at K:NAME    ask for a screenshot once the progress bar stands at K
 //   --shot-box NAME     ask for a screenshot of the first message box before pressing OK
 //   --drag-at K:MS      once the bar stands at K: press the left button on the picture, move
-//                       the mouse, hold the button MS milliseconds in all, release it
+//                       the mouse, hold the button MS milliseconds in all (the bar's visible
+//                       strip is read meanwhile: "drag end ... shown=F/W"), release it
 //   --esc-at K          once the bar stands at K: press Esc (keyboard input)
 //   --alt-f4-at K       once the bar stands at K: press Alt+F4 (keyboard input)
 #include <windows.h>
@@ -288,12 +293,18 @@ void RequestScreenshot(const Options& options, const std::string& name) {
 }
 
 void HandleBox(HWND box, const Options& options, bool first) {
-  // The box shows only once its controls are built; give it a moment to paint them.
-  Sleep(150);
+  // The box may show before its icon has been painted: looked at again until one of the
+  // standard icons is there (at most 10 s).
+  std::string details;
+  std::string icon = IdentifyIcon(box, details);
+  const ULONGLONG seen = GetTickCount64();
+  while ((icon == "none" || icon == "unknown") && GetTickCount64() - seen < 10000) {
+    Sleep(20);
+    details.clear();
+    icon = IdentifyIcon(box, details);
+  }
   wchar_t text[4096] = {};
   GetDlgItemTextW(box, 0xFFFF, text, 4096);
-  std::string details;
-  const std::string icon = IdentifyIcon(box, details);
   Log("box icon=%s diffs=%s text=%s", icon.c_str(), details.c_str(), Escape(text).c_str());
   if (first && !options.shotBoxName.empty()) RequestScreenshot(options, options.shotBoxName);
   PostMessageW(box, WM_COMMAND, IDOK, 0);
@@ -338,8 +349,6 @@ struct ProgressWatch {
   int lastHigh = -1;
   int lastPos = -1;
   int highestPos = -1;
-  int lastShown = -1;
-  int candidateShown = -1;
   bool shotDone = false;
   bool dragDone = false;
   bool escDone = false;
@@ -443,39 +452,58 @@ void Describe(HWND window) {
 }
 
 // Columns of the bar's visible strip that show the bar's fill colour, counted along a row in
-// the middle of the strip, inside the bar's one-pixel edge.
-void SampleShownBar(ProgressWatch& watch) {
-  HWND bar = GetDlgItem(watch.window, 3072);
-  RECT barRect;
-  RECT windowRect;
-  if (bar == nullptr || !GetWindowRect(bar, &barRect) || !GetWindowRect(watch.window, &windowRect))
-    return;
-  RECT strip{barRect.left + 1, barRect.top + 1, barRect.right - 1, windowRect.bottom};
-  if (strip.bottom - strip.top < 1 || strip.right <= strip.left) return;
-  const int middle = (strip.bottom - strip.top) / 2;
-  const RECT row{strip.left, strip.top + middle, strip.right, strip.top + middle + 1};
-  const Pixels pixels = CaptureScreen(row);
-  if (!IsWindow(watch.window) || pixels.width == 0) return;
-  const uint32_t fill = ToPixel(GetSysColor(COLOR_HIGHLIGHT));
-  int shown = 0;
-  for (int x = 0; x < pixels.width; ++x) shown += pixels.at(x, 0) == fill ? 1 : 0;
-  // Told once two samples in a row agree: while the window is being destroyed, the screen
-  // may show the desktop in its place for a moment before the window is gone.
-  const bool steady = shown == watch.candidateShown;
-  watch.candidateShown = shown;
-  if (steady && shown != watch.lastShown) {
-    watch.lastShown = shown;
-    Log("bar shown=%d/%d", shown, pixels.width);
+// the middle of the strip, inside the bar's one-pixel edge: "F/W", or empty when the window
+// has gone. Told once two looks in a row agree: the screen may show the window half painted
+// for a moment.
+std::string ShownBar(HWND window) {
+  std::string candidate;
+  const ULONGLONG started = GetTickCount64();
+  while (IsWindow(window) && GetTickCount64() - started < 5000) {
+    HWND bar = GetDlgItem(window, 3072);
+    RECT barRect;
+    RECT windowRect;
+    if (bar == nullptr || !GetWindowRect(bar, &barRect) || !GetWindowRect(window, &windowRect)) {
+      return {};
+    }
+    const RECT strip{barRect.left + 1, barRect.top + 1, barRect.right - 1, windowRect.bottom};
+    if (strip.bottom - strip.top < 1 || strip.right <= strip.left) return {};
+    const int middle = (strip.bottom - strip.top) / 2;
+    const RECT row{strip.left, strip.top + middle, strip.right, strip.top + middle + 1};
+    const Pixels pixels = CaptureScreen(row);
+    if (pixels.width == 0) return {};
+    const uint32_t fill = ToPixel(GetSysColor(COLOR_HIGHLIGHT));
+    int filled = 0;
+    for (int x = 0; x < pixels.width; ++x) filled += pixels.at(x, 0) == fill ? 1 : 0;
+    const std::string shown = std::to_string(filled) + "/" + std::to_string(pixels.width);
+    if (shown == candidate) return shown;
+    candidate = shown;
+    Sleep(20);
   }
+  return {};
 }
+
+// How long a question to the program's window may wait for its answer: the program answers
+// between two polls of the line, 13 ms apart, but a busy machine may hold it much longer.
+constexpr UINT kAskLimitMs = 5000;
 
 bool AskBar(HWND bar, UINT message, WPARAM wParam, int& value) {
   DWORD_PTR result = 0;
-  if (SendMessageTimeoutW(bar, message, wParam, 0, SMTO_ABORTIFHUNG, 20, &result) == 0) {
+  if (SendMessageTimeoutW(bar, message, wParam, 0, SMTO_ABORTIFHUNG, kAskLimitMs, &result) == 0) {
     return false;
   }
   value = static_cast<int>(result);
   return true;
+}
+
+// Waits (at most 5 s) for the window to stand somewhere else than before.
+RECT MovedRect(HWND window, const RECT& before) {
+  RECT now = before;
+  const ULONGLONG started = GetTickCount64();
+  while (GetTickCount64() - started < 5000 && GetWindowRect(window, &now) &&
+         now.left == before.left && now.top == before.top) {
+    Sleep(10);
+  }
+  return now;
 }
 
 void Drag(ProgressWatch& watch, int holdMs) {
@@ -485,24 +513,25 @@ void Drag(ProgressWatch& watch, int holdMs) {
   const int x = (before.left + before.right) / 2;
   const int y = before.top + 40;
   MoveMouseTo(x, y);
-  Sleep(50);
   Log("drag start pos=%d", watch.lastPos);
   const ULONGLONG pressed = GetTickCount64();
   SendMouseButton(false);
+  // A hand moving the mouse: small steps, a little apart.
   for (int step = 1; step <= 10; ++step) {
     Sleep(30);
     MoveMouseTo(x + 4 * step, y + 3 * step);
   }
+  const RECT moved = MovedRect(watch.window, before);
+  while (GetTickCount64() - pressed < static_cast<ULONGLONG>(holdMs) / 2) Sleep(10);
+  // The window handles its messages inside the drag: its bar is on the screen as it stands.
+  const std::string shown = ShownBar(watch.window);
   while (GetTickCount64() - pressed < static_cast<ULONGLONG>(holdMs)) Sleep(10);
   // The run is held inside the drag: what the bar says now is what it said at the press.
   int pos = -1;
   AskBar(GetDlgItem(watch.window, 3072), PBM_GETPOS, 0, pos);
   SendMouseButton(true);
-  Sleep(100);
-  RECT after;
-  GetWindowRect(watch.window, &after);
-  Log("drag end pos-before-release=%d moved=%ld,%ld", pos, after.left - before.left,
-      after.top - before.top);
+  Log("drag end pos-before-release=%d shown=%s moved=%ld,%ld", pos,
+      shown.empty() ? "none" : shown.c_str(), moved.left - before.left, moved.top - before.top);
 }
 
 void PressKeys(ProgressWatch& watch, bool altF4) {
@@ -539,14 +568,13 @@ void SampleProgress(ProgressWatch& watch, const Options& options) {
       Log("%s", watch.pictureLine.c_str());
     }
   }
-  SampleShownBar(watch);
+  // The position on every look; the range again whenever the position has changed.
   HWND bar = GetDlgItem(watch.window, 3072);
-  int low = 0;
-  int high = 0;
   int pos = 0;
-  if (bar != nullptr && AskBar(bar, PBM_GETRANGE, TRUE, low) &&
-      AskBar(bar, PBM_GETRANGE, FALSE, high) && AskBar(bar, PBM_GETPOS, 0, pos)) {
-    if (low != watch.lastLow || high != watch.lastHigh || pos != watch.lastPos) {
+  if (bar != nullptr && AskBar(bar, PBM_GETPOS, 0, pos) && pos != watch.lastPos) {
+    int low = 0;
+    int high = 0;
+    if (AskBar(bar, PBM_GETRANGE, TRUE, low) && AskBar(bar, PBM_GETRANGE, FALSE, high)) {
       watch.lastLow = low;
       watch.lastHigh = high;
       watch.lastPos = pos;

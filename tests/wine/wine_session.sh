@@ -63,14 +63,11 @@ wine_session_start() {
   # The program runs in a directory of its own (run_tally): absolute paths.
   tally_exe=$(realpath "$tally_exe")
   robot_exe=$(realpath "$robot_exe")
-  # shellcheck source=scripts/wine-loader.sh
+  # The machine the program was built for, 0x8664 (x86-64) or 0x14c (i686), and the Wine
+  # that runs it: the i686 program runs in the same 64-bit prefix, through the 32-bit Wine.
+  # shellcheck source=../../scripts/wine-loader.sh
   source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-loader.sh"
-  exe_machine=$(pe_machine "$tally_exe") || skip "cannot read the machine of '$tally_exe'"
-  [[ -n $wine ]] || skip "wine is not installed"
-  # The i686 program runs in the same 64-bit prefix, through the 32-bit Wine.
-  if [[ $exe_machine == 0x14c && $wine_i686 != 1 ]]; then
-    skip "no 32-bit program runs here (scripts/install-deps.sh installs wine32:i386; the kernel needs IA-32 emulation)"
-  fi
+  wine_loader "$tally_exe" || skip "$wine_missing"
   echo "TALLY.EXE for machine $exe_machine"
   command -v wineserver >/dev/null || skip "wineserver is not installed"
   command -v Xvfb >/dev/null || skip "Xvfb is not installed"
@@ -103,6 +100,9 @@ wine_session_start() {
   timeout 180 "$wine" wineboot -i >/dev/null 2>&1
   timeout 60 wineserver -w
   [[ -f $WINEPREFIX/system.reg ]] || skip "wineboot could not make a prefix"
+  # One wineserver for all the runs, ended on exit: started before anything else, since a
+  # second "wineserver -p" does not reach one already running.
+  timeout 10 wineserver -p 600 >/dev/null 2>&1
   # Closed windows go at once instead of after Wine's two-second wait for a window manager.
   timeout 60 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
     >/dev/null 2>&1
@@ -110,8 +110,6 @@ wine_session_start() {
   # trace of just these two calls (see run_tally).
   timeout 60 "$wine" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ \
     /d 'winmm.timeBeginPeriod;winmm.timeEndPeriod' /f >/dev/null 2>&1
-  # One wineserver for all the runs, ended on exit.
-  timeout 10 wineserver -p 600 >/dev/null 2>&1
   # A port that must not open is a folder (a dangling link would make Wine try /dev/ttyS*).
   mkdir -p "$work/not-a-port"
   point_port com1 none
@@ -131,9 +129,13 @@ wine_session_stop() {
 }
 
 # point_port comN DEVICE|none
+# Wine's device manager points comN at /dev/ttyS<N-1> again whenever Wine starts cold, so
+# run_tally points the ports once more when the robot runs (Wine is warm then).
+declare -A port_targets=()
 point_port() {
   local target=$2
   [[ $target == none ]] && target=$work/not-a-port
+  port_targets[$1]=$target
   ln -sfn "$target" "$WINEPREFIX/dosdevices/$1"
 }
 
@@ -215,7 +217,8 @@ tally_launcher=()
 # run_tally ROBOT_OPTIONS -- TALLY_ARGUMENTS: runs TALLY.EXE with the robot watching; sets
 # status (TALLY.EXE's exit status), robot_log (the robot's log, a file), robot_status and
 # clock (the program's timer requests in order, e.g. "timeBeginPeriod(1) timeEndPeriod(1)").
-# TALLY.EXE runs in the directory $work/cwd, which must stay empty.
+# TALLY.EXE runs in the directory $work/cwd, which must stay empty. A robot that does not
+# start fails the case, and the program is not run without it.
 run_tally() {
   local robot_options=()
   while [[ $1 != -- ]]; do
@@ -226,21 +229,37 @@ run_tally() {
   robot_log=$work/robot.log
   rm -f "$robot_log" "$work/robot.stop" "$work/tally.err"
   rm -rf "$work/shots/"*.done
+  status=none robot_status=none clock=
   shooter "$robot_log" &
   shooter_pid=$!
-  timeout 120 "$wine" "$robot_exe" --log "$(winpath "$robot_log")" \
-    --stop "$(winpath "$work/robot.stop")" --limit 100 --exe "$(winpath "$tally_exe")" \
+  timeout 300 "$wine" "$robot_exe" --log "$(winpath "$robot_log")" \
+    --stop "$(winpath "$work/robot.stop")" --limit 280 --exe "$(winpath "$tally_exe")" \
     --shot-dir "$(winpath "$work/shots")" "${robot_options[@]}" >/dev/null 2>&1 &
   local robot_pid=$!
-  # The robot must be watching before the program's first window can come and go.
-  for _ in $(seq 200); do
-    grep -q ' start$' "$robot_log" 2>/dev/null && break
+  # The robot must be watching before the program's first window can come and go. Wine may
+  # take long to start a program on a busy machine: the limit only catches a robot that
+  # never starts.
+  local waited=0
+  until grep -q ' start$' "$robot_log" 2>/dev/null; do
+    if ((waited >= 1200)) || ! kill -0 "$robot_pid" 2>/dev/null; then
+      kill "$robot_pid" 2>/dev/null
+      wait "$robot_pid" 2>/dev/null
+      fail "$case_name: the robot did not start within $((waited / 20)) s (its status $?); the program was not run"
+      kill "$shooter_pid" 2>/dev/null
+      wait "$shooter_pid" 2>/dev/null
+      shooter_pid=
+      return 1
+    fi
     sleep 0.05
+    waited=$((waited + 1))
   done
-  local ports_before
+  local port ports_before
+  for port in "${!port_targets[@]}"; do
+    ln -sfn "${port_targets[$port]}" "$WINEPREFIX/dosdevices/$port"
+  done
   ports_before=$(readlink "$WINEPREFIX/dosdevices/com1" "$WINEPREFIX/dosdevices/com2")
   mkdir -p "$work/cwd"
-  (cd "$work/cwd" && env "${tally_env[@]}" WINEDEBUG=-all,+relay timeout 90 "$wine" "${tally_launcher[@]:-$tally_exe}" "$@" \
+  (cd "$work/cwd" && env "${tally_env[@]}" WINEDEBUG=-all,+relay timeout 120 "$wine" "${tally_launcher[@]:-$tally_exe}" "$@" \
     2>"$work/tally.err")
   status=$?
   clock=$(sed -n 's/.*Call winmm\.\(time[A-Za-z]*Period\)(0*\([0-9a-f][0-9a-f]*\)).*/\1(\2)/p' \
@@ -267,11 +286,35 @@ run_tally() {
   [[ -z $others ]] || fail "$case_name: other windows appeared: $others"
 }
 
+# run_traced ROBOT_OPTIONS -- TALLY_ARGUMENTS: run_tally with the program's own wire trace
+# (TALLY_TRACE) in $work/trace.txt, read by trace_ms.
+run_traced() {
+  rm -f "$work/trace.txt"
+  local saved_env=("${tally_env[@]}")
+  tally_env+=("TALLY_TRACE=$(winpath "$work/trace.txt")")
+  run_tally "$@"
+  tally_env=("${saved_env[@]}")
+}
+
+# trace_ms PATTERN [last]: the program's own stamp (milliseconds since its start) of the first
+# (or last) line of its trace that matches an awk regular expression; empty when none does.
+# The stamps tell when things happened in the program, whatever the load on the machine.
+trace_ms() {
+  tr -d '\r' <"$work/trace.txt" 2>/dev/null |
+    awk -v pattern="$1" -v which="${2:-first}" '$2 == "ms" && $0 ~ pattern {
+      stamp = $1; if (which == "first") { print stamp; found = 1; exit } }
+      END { if (which == "last" && stamp != "" && !found) print stamp }'
+}
+
 # Observations of one kind, without their time stamps.
 observed() { awk -v kind="$1" '$2 == kind { sub(/^[0-9]+ /, ""); print }' "$robot_log"; }
 
-# The time stamp of the first observation matching a pattern (an awk regular expression).
-time_of() { awk -v pattern="$1" '$0 ~ pattern { print $1; exit }' "$robot_log"; }
+# seen_before A B: the robot's first observation matching A came before its first matching B
+# (awk regular expressions; the order of the robot's own log).
+seen_before() {
+  awk -v a="$1" -v b="$2" '$0 ~ a && !ia { ia = NR } $0 ~ b && !ib { ib = NR }
+    END { exit !(ia && ib && ia < ib) }' "$robot_log"
+}
 
 # The message boxes seen, one line each: "<icon> <text>".
 boxes() {

@@ -258,8 +258,18 @@ TEST(RegisterSim, LeavesTheSlaveAsANewPseudoTerminalHasIt) {
   ASSERT_EQ(write(fd, kClearFrame.data(), kClearFrame.size()),
             static_cast<ssize_t>(kClearFrame.size()));
   EXPECT_EQ(AwaitFile(log, Contains("\n")).rfind("garbled ", 0), 0u);
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  EXPECT_EQ(ReadFileBytes(log).find("answer"), std::string::npos);
+  // The same frame at the simulator's speed: its answer is the first and only one logged.
+  cfmakeraw(&t);
+  cfsetispeed(&t, B19200);
+  cfsetospeed(&t, B19200);
+  ASSERT_EQ(tcsetattr(fd, TCSANOW, &t), 0);
+  ASSERT_EQ(write(fd, kClearFrame.data(), kClearFrame.size()),
+            static_cast<ssize_t>(kClearFrame.size()));
+  const std::string logged = AwaitFile(log, Contains("\nanswer "));
+  const size_t answer = logged.find("\nanswer ");
+  ASSERT_NE(answer, std::string::npos) << logged;
+  EXPECT_GT(answer, logged.find("\nframe 1 19200 ")) << logged;
+  EXPECT_EQ(answer, logged.rfind("\nanswer ")) << logged;
   close(fd);
 }
 
