@@ -1,18 +1,25 @@
 # What the packages hold; scripts/package.sh builds them with CPack into dist/.
 #   Windows (ZIP, and the same files as an MSI, cmake/msi_package.cmake): TALLY.EXE,
-#   README-ru.txt (the user guide for Notepad), examples/goods.txt, LICENSE.txt.
+#   README-ru.txt and guide-ru.html (the user guide as plain text for Notepad and as one HTML
+#   file with its pictures), examples/goods.txt, LICENSE.txt; no folder around them in the zip,
+#   as Explorer's "Extract all" makes one.
 #   Linux (DEB and TGZ): tally, register-sim, their manual pages in English and Russian, the
 #   user guide, the example and the licence (in the .deb as Debian's copyright file).
 # The version is the project's, as everywhere else.
 
-# The user guide as Windows plain text.
+# The user guide as Windows plain text and as HTML, made by pandoc (cmake/guide_text.cmake).
+find_program(PANDOC_EXECUTABLE pandoc REQUIRED)
+set(guide_text ${CMAKE_BINARY_DIR}/README-ru.txt)
+set(guide_html ${CMAKE_BINARY_DIR}/guide-ru.html)
 add_custom_command(
-  OUTPUT ${CMAKE_BINARY_DIR}/README-ru.txt
-  COMMAND ${CMAKE_COMMAND} -DGUIDE=${PROJECT_SOURCE_DIR}/docs/guide.ru.md
-          -DOUTPUT=${CMAKE_BINARY_DIR}/README-ru.txt -P ${PROJECT_SOURCE_DIR}/cmake/guide_text.cmake
-  DEPENDS ${PROJECT_SOURCE_DIR}/docs/guide.ru.md ${PROJECT_SOURCE_DIR}/cmake/guide_text.cmake
-  COMMENT "README-ru.txt from docs/guide.ru.md")
-set(package_files ${CMAKE_BINARY_DIR}/README-ru.txt)
+  OUTPUT ${guide_text} ${guide_html}
+  COMMAND ${CMAKE_COMMAND} -DPANDOC=${PANDOC_EXECUTABLE} -DGUIDE=${PROJECT_SOURCE_DIR}/docs/guide.ru.md
+          -DTEXT=${guide_text} -DHTML=${guide_html} -P ${PROJECT_SOURCE_DIR}/cmake/guide_text.cmake
+  DEPENDS ${PROJECT_SOURCE_DIR}/docs/guide.ru.md ${PROJECT_SOURCE_DIR}/docs/progress-window.png
+          ${PROJECT_SOURCE_DIR}/docs/message-box.png ${PROJECT_SOURCE_DIR}/cmake/guide_text.cmake
+          ${PROJECT_SOURCE_DIR}/cmake/guide_plain.lua
+  COMMENT "README-ru.txt and guide-ru.html from docs/guide.ru.md")
+set(package_files ${guide_text} ${guide_html})
 
 # Installing never builds everything first: scripts/package.sh builds what the packages hold
 # (the package_files target and the programs), not the tests.
@@ -27,7 +34,7 @@ set(CPACK_VERBATIM_VARIABLES ON)
 
 if(WIN32)
   install(TARGETS tally RUNTIME DESTINATION .)
-  install(FILES ${CMAKE_BINARY_DIR}/README-ru.txt DESTINATION .)
+  install(FILES ${guide_text} ${guide_html} DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/goods.txt DESTINATION examples)
   # The licence with CR LF line ends, for Notepad.
   configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/LICENSE.txt @ONLY
@@ -39,6 +46,7 @@ if(WIN32)
     set(package_architecture x64)
   endif()
   set(CPACK_GENERATOR ZIP External)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
   set(CPACK_PACKAGE_FILE_NAME tally-${PROJECT_VERSION}-windows-${package_architecture})
   # The MSI, from the files staged for the zip.
   set(CPACK_EXTERNAL_ENABLE_STAGING ON)

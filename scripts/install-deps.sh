@@ -12,6 +12,7 @@ packages=(
   dpkg-dev file unzip groff-base          # the packages: CPack's tools, their checks, manual pages
   wixl msitools                           # the Windows Installer packages (wixl, msibuild)
   lintian                                 # the check of the .deb
+  pandoc                                  # the user guide as plain text and HTML for Windows
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds the release programs and writes the packages into dist/ with CPack:
 #   tally-<version>-windows-x86.zip, tally-<version>-windows-x64.zip  (TALLY.EXE, README-ru.txt,
-#   examples/goods.txt, LICENSE.txt) and the same files as Windows Installer packages,
-#   tally-<version>-x86.msi and tally-<version>-x64.msi (wixl, cmake/msi_package.cmake);
-#   tally_<version>-1_amd64.deb and tally-<version>-linux-x86_64.tar.gz (tally and
-#   register-sim linked statically, manual pages, the user guide, the example, the licence).
+#   guide-ru.html, examples/goods.txt, LICENSE.txt; no top folder) and the same files as
+#   Windows Installer packages, tally-<version>-x86.msi and tally-<version>-x64.msi (wixl,
+#   cmake/msi_package.cmake); tally_<version>-1_amd64.deb and
+#   tally-<version>-linux-x86_64.tar.gz (tally and register-sim linked statically, manual
+#   pages, the user guide, the example, the licence).
 # The Windows presets are release builds already and are reused as they are; Linux gets a
 # release build of its own (package-linux) with just the programs, not the tests.
 set -euo pipefail

@@ -3,10 +3,10 @@
 # .deb unpacked (dpkg-deb -x), its copyright and changelog, lintian's verdict, and its tally
 # run against its register-sim; the .tar.gz unpacked and run; the Linux programs linked
 # statically; both zips unpacked and each TALLY.EXE's clear run under Wine against
-# register-sim; README-ru.txt as Notepad needs it; every manual page rendered by groff
-# without a warning; each MSI installed silently under Wine (files, shortcuts, the entry in
-# Programs and Features, its TALLY.EXE clearing register-sim), replaced by a later version,
-# and uninstalled without a trace.
+# register-sim; README-ru.txt as Notepad needs it and guide-ru.html with its pictures; every
+# manual page rendered by groff without a warning; each MSI installed silently under Wine
+# (files, shortcuts, the entry in Programs and Features, its TALLY.EXE clearing register-sim),
+# replaced by a later version, and uninstalled without a trace.
 #
 # Usage: check_packages.sh DIST ui_robot.exe
 # Exit status 0 passed, 1 failed.
@@ -75,16 +75,12 @@ start_sim() {
   return 1
 }
 
-# Manual pages: English as groff reads a plain page, Russian through its UTF-8 preprocessor
-# onto a terminal that has the letters (as man does).
+# Manual pages as man renders them: through groff's UTF-8 preprocessor onto a terminal that
+# has the letters (the English page quotes the Russian messages too).
 render_pages() {
   local page warnings
   for page in "$@"; do
-    if [[ $page == */ru/* ]]; then
-      warnings=$(zcat "$page" | groff -k -Tutf8 -man -ww -z 2>&1)
-    else
-      warnings=$(zcat "$page" | groff -man -ww -z 2>&1)
-    fi
+    warnings=$(zcat "$page" | groff -k -Tutf8 -man -ww -z 2>&1)
     check "groff renders ${page#"$unpacked"/} without a warning" same "$warnings" ""
   done
 }
@@ -195,6 +191,44 @@ readme_ok() {
   iconv -f UTF-8 -t UTF-8 "$file" >/dev/null || { echo "  not valid UTF-8"; return 1; }
 }
 
+# README-ru.txt as Notepad shows it: no line wider than 78 characters and no Markdown marks
+# (strong emphasis, code spans, headings, tables, pictures, links); every section heading of
+# the guide is a line of its own.
+plain_guide_ok() {
+  python3 - "$1" "$source_dir/docs/guide.ru.md" <<'PYTHON'
+import re, sys
+text = open(sys.argv[1], encoding="utf-8-sig", newline="").read().split("\r\n")
+marks = {"**": r"\*\*", "`code`": r"`[^`\s][^`]*`", "# heading": r"^#", "| table": r"^\s*\|",
+         "![picture]": r"!\[", "](link)": r"\]\(", "``` block": r"^\s*```"}
+bad = 0
+for number, line in enumerate(text, 1):
+    if len(line) > 78:
+        print(f"  line {number} has {len(line)} characters")
+        bad += 1
+    for mark, pattern in marks.items():
+        if re.search(pattern, line):
+            print(f"  line {number} has the Markdown mark {mark}: {line}")
+            bad += 1
+for heading in re.findall(r"^## (.*)$", open(sys.argv[2], encoding="utf-8").read(), re.M):
+    if heading not in text:
+        print(f"  the section {heading!r} is missing")
+        bad += 1
+sys.exit(bad > 0)
+PYTHON
+}
+
+# guide-ru.html: one file with the guide's pictures inside, nothing fetched from elsewhere.
+html_guide_ok() {
+  local pictures embedded
+  pictures=$(grep -c '^!\[' "$source_dir/docs/guide.ru.md")
+  embedded=$(grep -o '<img src="data:image/png;base64,' "$1" | wc -l)
+  [[ $embedded == "$pictures" && $pictures -gt 0 ]] ||
+    { echo "  $embedded of the guide's $pictures pictures embedded"; return 1; }
+  ! grep -q '\(src\|href\)="\(https\?:\|file:\|[^"#:]*\.\(png\|css\|js\)"\)' "$1" ||
+    { echo "  refers to files beside it"; return 1; }
+  grep -q 'Не открыт порт COM1' "$1" || { echo "  the messages are missing"; return 1; }
+}
+
 # The static checks of a Windows program, their report shown only when one fails.
 exe_ok() {
   local report
@@ -206,16 +240,17 @@ wine_checks=()
 for zip in "$zip32" "$zip64"; do
   name=$(basename "$zip" .zip)
   echo "--- $name.zip"
+  # No folder around the files: Explorer's "Extract all" makes one.
   check "the files of $name.zip" same "$(unzip -Z1 "$zip" | grep -v '/$' | sort)" \
-    "$(printf '%s\n' "$name/LICENSE.txt" "$name/README-ru.txt" "$name/TALLY.EXE" "$name/examples/goods.txt")"
+    "$(printf '%s\n' LICENSE.txt README-ru.txt TALLY.EXE examples/goods.txt guide-ru.html | sort)"
   check "ASCII names only in $name.zip" same "$(unzip -Z1 "$zip" | LC_ALL=C grep -c '[^ -~]')" 0
   mkdir -p "$unpacked/$name"
   unzip -q "$zip" -d "$unpacked/$name"
-  dir=$unpacked/$name/$name
+  dir=$unpacked/$name
   check "README-ru.txt of $name: UTF-8 with a byte-order mark and CR LF" readme_ok "$dir/README-ru.txt"
-  check "README-ru.txt of $name is the guide" same \
-    "$(tail -c +4 "$dir/README-ru.txt" | tr -d '\r' | grep -c 'Нет ответа от кассы')" \
-    "$(grep -c 'Нет ответа от кассы' "$source_dir/docs/guide.ru.md")"
+  check "README-ru.txt of $name: plain text of at most 78 columns with every section" \
+    plain_guide_ok "$dir/README-ru.txt"
+  check "guide-ru.html of $name: one file with its pictures" html_guide_ok "$dir/guide-ru.html"
   check "the example of $name" cmp -s "$dir/examples/goods.txt" "$source_dir/examples/goods.txt"
   check "LICENSE.txt of $name is the licence with CR LF" same "$(od -An -c "$dir/LICENSE.txt")" \
     "$(sed 's/$/\r/' "$source_dir/LICENSE" | od -An -c)"
@@ -271,10 +306,12 @@ tally_exe=${wine_checks[-1]}
       return
     fi
     start_sim || return
-    point_port com1 "$sim_device"
     # Windows Installer has Wine look for serial ports again, which points COM1 back at
-    # /dev/ttyS0 unless Wine's own setting names the device.
+    # /dev/ttyS0 unless Wine's own setting names the device. Changing that setting makes Wine
+    # look again too, and repoint COM1 at what the setting held: so the setting first, and
+    # the link after it.
     timeout 60 "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$sim_device" /f >/dev/null 2>&1
+    point_port com1 "$sim_device"
     run_tally -- /e
     expect "the boxes" "$(boxes)" "warning База товаров очищена"
     expect "the exit status" "$status" 0

@@ -1,0 +1,251 @@
+#!/usr/bin/env python3
+"""Keeps the user guide's list of messages true of the program.
+
+Produces every message of the guide's message table (section "Сообщения программы") with the
+real Linux program against register-sim on a pseudo-terminal, and compares what the program
+prints with the table: the text (the row's <placeholders> filled with what the case knows,
+such as the file name or the field), its kind (ошибка, внимание, справка) and the exit status.
+Every row the Linux program can show must be produced by some case, and every case must
+match a row. Also checks that the example lines the guide quotes from examples/goods.txt are
+lines of that file, and that its example of a wire trace is what the program writes.
+
+Usage: check_guide_messages.py TALLY REGISTER_SIM GUIDE EXAMPLE
+Exit status 0 passed, 1 failed.
+"""
+
+import fcntl
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+TALLY, REGISTER_SIM, GUIDE, EXAMPLE = (os.path.abspath(path) for path in sys.argv[1:5])
+PLACEHOLDER = re.compile(r"<(?!start>|end>)[^<>]+>")
+
+
+def guide_rows(text):
+    """The rows of the first table after the messages heading: (template, kind, status, where)."""
+    section = text[text.index("Сообщения программы: причина и что делать\n"):]
+    rows = []
+    in_table = False
+    for line in section.split("\n"):
+        if line.startswith("| Сообщение |"):
+            in_table = True
+            continue
+        if in_table:
+            if not line.startswith("|"):
+                break
+            cells = [cell.strip() for cell in line.strip("|").split("|")]
+            if set(cells[0]) <= set("-"):
+                continue
+            template = re.fullmatch(r"`(.*)`", cells[0]).group(1)
+            rows.append((template, cells[1], int(cells[2]), cells[3]))
+    return rows
+
+
+def filled(template, values):
+    """The template with its placeholders replaced by the values, in order; None if the
+    numbers differ."""
+    if len(PLACEHOLDER.findall(template)) != len(values):
+        return None
+    parts = PLACEHOLDER.split(template)
+    return "".join(part + (values[i] if i < len(values) else "") for i, part in enumerate(parts))
+
+
+class Simulator:
+    """register-sim on a new pseudo-terminal, with the given fault options."""
+
+    def __init__(self, options):
+        self.process = subprocess.Popen([REGISTER_SIM, "--pty", *options], stdout=subprocess.PIPE,
+                                        stderr=subprocess.DEVNULL, text=True)
+        self.device = self.process.stdout.readline().strip()
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait()
+
+
+def run(arguments, folder, device=None, user=None):
+    """Runs tally in the folder with COM1 on the device; returns (status, first line of its
+    standard error)."""
+    environment = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "LC_ALL": "C.UTF-8"}
+    if device is not None:
+        environment["TALLY_COM1"] = device
+    command = [TALLY, *arguments]
+    if user is not None:
+        command = ["setpriv", f"--reuid={user}", f"--regid={user}", "--clear-groups", *command]
+    result = subprocess.run(command, cwd=folder, env=environment, stdin=subprocess.DEVNULL,
+                            capture_output=True, timeout=30)
+    lines = result.stderr.decode("utf-8", "replace").split("\n")
+    return result.returncode, lines[0]
+
+
+def kind_and_text(line):
+    """The message's kind and text from the line "OKA PF: ошибка: ...", and so on."""
+    text = line.removeprefix("OKA PF: ")
+    for kind in ("ошибка", "внимание"):
+        if text.startswith(kind + ": "):
+            return kind, text[len(kind) + 2:]
+    return "справка", text
+
+
+def goods(lines):
+    return "".join(line + "\r\n" for line in lines).encode("cp1251")
+
+
+def trace_example_failures(guide):
+    """Runs the upload the guide's trace example shows (the example file's first two goods,
+    the register refusing the second) and compares the trace line by line: the date, the
+    times and the device may differ, and "..." in the guide stands for what it leaves out."""
+    quoted = re.search(r"Так выглядит запись[^\n]*\n(?:[^\n]+\n)*\n((?:    [^\n]*\n)+)", guide)
+    if quoted is None:
+        return ["the guide shows no trace"]
+    expected = [line[4:] for line in quoted.group(1).split("\n") if line]
+    folder = tempfile.mkdtemp(prefix="tally-trace-")
+    example = open(EXAMPLE, "rb").read().split(b"\r\n")
+    start = example.index(b"<start>")
+    with open(os.path.join(folder, "goods.txt"), "wb") as file:
+        file.write(b"\r\n".join([b"<start>", *example[start + 1:start + 3], b"<end>", b""]))
+    simulator = Simulator(["--error", "2:5"])
+    environment = {"PATH": os.path.dirname(TALLY) + ":/usr/bin:/bin", "TALLY_COM1": simulator.device,
+                   "TALLY_TRACE": os.path.join(folder, "trace.txt")}
+    subprocess.run(["tally", "goods.txt"], cwd=folder, env=environment, capture_output=True,
+                   timeout=30)
+    simulator.stop()
+    actual = open(os.path.join(folder, "trace.txt"), encoding="utf-8").read().rstrip("\n").split("\n")
+    shutil.rmtree(folder)
+    failures = []
+    for number, line in enumerate(expected):
+        pattern = re.escape(line).replace(re.escape("..."), ".*")
+        pattern = re.sub(r"\\ *\d+\\ ms", r" *\\d+ ms", pattern)
+        pattern = re.sub(r"\d{4}\\-\d\d\\-\d\d\\ \d\d:\d\d:\d\d", r"[-0-9]+ [0-9:]+", pattern)
+        pattern = pattern.replace(re.escape("/dev/pts/1"), "/dev/pts/[0-9]+")
+        if number >= len(actual) or not re.fullmatch(pattern, actual[number]):
+            failures.append(f"the guide's trace line {line!r} differs from the program's "
+                            f"{actual[number] if number < len(actual) else None!r}")
+    if len(actual) != len(expected):
+        failures.append(f"the program's trace has {len(actual)} lines, the guide's {len(expected)}")
+    if not failures:
+        print(f"checked: the guide's trace example, {len(expected)} lines")
+    return failures
+
+
+def main():
+    guide = open(GUIDE, encoding="utf-8").read()
+    rows = guide_rows(guide)
+    failures = []
+    covered = set()
+    folder = tempfile.mkdtemp(prefix="tally-guide-")
+    os.chmod(folder, 0o755)
+
+    def write(name, data):
+        with open(os.path.join(folder, name), "wb") as file:
+            file.write(data)
+        return name
+
+    ten_items = write("ten.txt", goods(
+        ["<start>"] + [f"{code}\tТовар {code}\t\t1.00\t1\t0\t" for code in range(101, 111)] +
+        ["<end>"]))
+    # Item 3 of the ten: code 103 on line 4 of the file.
+    item_3 = ["3", "10", "103", "4"]
+
+    def check(name, arguments, values, sim_options=None, device=None, user=None, hold=False):
+        simulator = Simulator(sim_options) if sim_options is not None else None
+        held = None
+        try:
+            if simulator is not None:
+                device = simulator.device
+            if hold:
+                # Another program holding the port: it has the device open and locked.
+                held = os.open(device, os.O_RDWR | os.O_NOCTTY)
+                fcntl.flock(held, fcntl.LOCK_EX)
+            status, line = run(arguments, folder, device, user)
+        finally:
+            if held is not None:
+                os.close(held)
+            if simulator is not None:
+                simulator.stop()
+        kind, text = kind_and_text(line)
+        matches = [index for index, (template, row_kind, row_status, where) in enumerate(rows)
+                   if where != "Windows" and filled(template, values) == text
+                   and row_kind == kind and row_status == status]
+        if len(matches) == 1:
+            covered.add(matches[0])
+            print(f"ok: {name}: {kind}: {text} (status {status})")
+        else:
+            failures.append(f"{name}: the program printed {line!r} with status {status}; "
+                            f"no single row of the guide's table gives that with {values}")
+
+    check("usage", [], [])
+    check("clear run", ["/e"], [], sim_options=[])
+    check("missing file", ["нет-такого-файла.txt"], ["нет-такого-файла.txt"])
+    name = write("без-меток.txt", goods(["101\tХлеб\t\t42.90\t1\t0\t"]))
+    check("no <start> line", [name], [name])
+    for field, line, value in (
+            ("price", "101\tХлеб\t\t42.9\t1\t0\t", "42.9\t"),
+            ("code", "70000\tХлеб\t\t42.90\t1\t0\t", "70000\t"),
+            ("bar code", "101\tХлеб\t460700100101012\t42.90\t1\t0\t", "460700100101012\t"),
+            ("group", "101\tХлеб\t\t42.90\t256\t0\t", "256\t")):
+        name = write(f"bad-{field.replace(' ', '-')}.txt", goods(["<start>", line, "<end>"]))
+        check(f"invalid {field}", [name], [value])
+    name = write("too-many.txt", goods(
+        ["<start>"] + [f"{code}\tТовар\t\t1.00\t1\t0\t" for code in range(1, 3002)] + ["<end>"]))
+    check("more than 3000 goods", [name], [])
+
+    port = os.path.join(folder, "port-without-rights")
+    write("port-without-rights", b"")
+    os.chmod(port, 0)
+    # The superuser may open anything: the refusal is shown as an ordinary user.
+    check("port without rights", ["/e"], [port], device=port,
+          user=65534 if os.geteuid() == 0 else None)
+    port = os.path.join(folder, "no-such-port")
+    check("no such port", ["/e"], [port], device=port)
+    port = os.path.join(folder, write("plain-file", b""))
+    check("port that is a plain file", ["/e"], [port], device=port)
+    simulator = Simulator([])
+    check("port held by another program", ["/e"], [simulator.device], device=simulator.device,
+          hold=True)
+    simulator.stop()
+
+    check("no answer to the clear run", ["/e"], [], sim_options=["--silent", "1"])
+    check("no answer in the upload", [ten_items], item_3, sim_options=["--silent", "3"])
+    check("bad answer to the clear run", ["/e"], [], sim_options=["--bad-checksum", "1"])
+    check("bad answer in the upload", [ten_items], item_3, sim_options=["--bad-checksum", "3"])
+    check("error code for the clear run", ["/e"], ["5"], sim_options=["--error", "1:5"])
+    check("error code in the upload", [ten_items], ["5"] + item_3, sim_options=["--error", "3:5"])
+    shutil.rmtree(folder)
+
+    for index, (template, kind, status, where) in enumerate(rows):
+        if where == "Windows":
+            print(f"not here: {template} (the Windows program only)")
+        elif index not in covered:
+            failures.append(f"no case produced the guide's row {template!r}")
+
+    # The example quoted in the guide: its goods lines, TABs shown as arrows.
+    example = open(EXAMPLE, "rb").read().decode("cp1251").replace("\r\n", "\n").split("\n")
+    quoted = re.search(r"\(`examples/goods.txt`;[^\n]*\n(?:[^\n]+\n)*\n((?:    [^\n]*\n)+)", guide)
+    if quoted is None:
+        failures.append("the guide quotes no lines of examples/goods.txt")
+    else:
+        lines = [line[4:].replace("→", "\t") for line in quoted.group(1).split("\n")]
+        lines = [line for line in lines if line and line != "…"]
+        for line in lines:
+            if line not in example:
+                failures.append(f"the guide's example line {line!r} is not in {EXAMPLE}")
+        print(f"checked: the {len(lines)} lines the guide quotes from examples/goods.txt")
+
+    failures += trace_example_failures(guide)
+
+    for failure in failures:
+        print("FAILED:", failure)
+    if failures or not rows:
+        print(f"{len(failures)} failed; the guide's table has {len(rows)} rows")
+        return 1
+    print(f"every message of the guide's table ({len(rows)} rows) checked")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
