@@ -259,7 +259,7 @@ expect_true "the window went before the box came" seen_before ' gone$' ' box '
 expect "the end of the trace" "$(tr -d '\r' <"$work/trace.txt" | sed -nE 's/^ +[0-9]+ ms  //p' |
   tail -4)" "poll 100: nothing received
 port closed
-message (error): Нет ответа от кассы
+message (error): Нет ответа от кассы (товар 3 из 10, код 103, строка 4 файла)
 exit status 1"
 expect_trace_span "the wait for the missing answer" "last: ms  sent " ' ms  poll 100: ' 1250 60000
 
