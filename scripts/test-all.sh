@@ -81,6 +81,14 @@ else
 fi
 wait $second || failed=1
 
+# What ctest counted in each test step, and what it did not run (skipped, with the reason in
+# the step's log).
+for log in "$logs"/test-*.log; do
+  [[ -f $log ]] || continue
+  printf '%s: ' "$(basename "$log" .log)"
+  grep -h 'tests passed, .* tests failed out of' "$log" || echo "no count"
+  sed -n '/^The following tests did not run:/,/^$/p' "$log"
+done
 if ((failed)); then
   echo "=== FAILED after $SECONDS s"
   exit 1
