@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses (preset "fuzz": clang with AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs each for SECONDS (default 30), starting from the seed
-# corpus in fuzz/corpus/<harness>/. The seeds stay as they are: what a run adds goes to a
+# UndefinedBehaviorSanitizer) and runs each for SECONDS (default 30), starting from the inputs
+# kept in fuzz/corpus/<harness>/. Those stay as they are: what a run adds goes to a
 # scratch folder. Prints each run's executions and coverage; fails on the first finding,
 # whose input is kept in fuzz-findings/.
 #

@@ -288,7 +288,7 @@ echo "--- each TALLY.EXE under Wine, and the MSI packages installed and removed"
 # shared Wine test helpers), with the robot pressing OK on the message box. Then, in the same
 # prefix, the x86 MSI, a later x64 version over it, uninstalled; the x64 MSI, uninstalled.
 register_sim=$unpacked/deb/usr/bin/register-sim
-# The session starts with the x86-64 program, which runs wherever Wine does.
+# The Wine prefix is made with the x86-64 program, which runs wherever Wine does.
 tally_exe=${wine_checks[-1]}
 (
   # A throwaway desktop (the prefix's is $HOME's); Wine would remove it once empty.
