@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds every program (Linux, Linux with sanitizers, Windows x86_64
-# and i686, the fuzzing harnesses) and runs every test: the Linux ones natively, the Windows
-# ones under Wine; builds the packages and checks them as a user gets them; and runs each
-# fuzzing harness for about 10 seconds, starting from its seed corpus (scripts/fuzz.sh does
-# longer runs).
+# Installs what is missing, builds every program (Linux under the sanitizers, Windows x86_64
+# and i686, the fuzzing harnesses, the packages' release builds) and runs every test: the
+# Linux ones natively, the Windows ones under Wine; builds the packages and checks them as a
+# user gets them; and runs each fuzzing harness for about 10 seconds, starting from its seed
+# corpus (scripts/fuzz.sh does longer runs).
+#
+# The Linux tests run from the sanitizer build (linux-sanitize): the same tests as the plain
+# linux preset, with AddressSanitizer and UndefinedBehaviorSanitizer watching every run of
+# tally and register-sim, the Wine suites' included. The optimised programs are the
+# packages' (package-linux and the Windows presets), built with warnings as errors.
 #
 # Two lanes share the machine. The first builds what the Wine and pseudo-terminal tests need
-# and runs every test of those builds, ctest running independent tests side by side (the Wine
-# suites one at a time, by their resource lock, and first, being the longest). The second,
-# at a lower priority, builds and runs the sanitizer tests, then the fuzzing step, then the
-# packages and their checks once the first lane's builds are done. Each step's output goes to
-# build/test-all/<step>.log, shown when the step fails; the command fails when any step does.
-# A new suite is a ctest test of one of the presets, or a step in one of the lanes.
+# (windows-x64, linux-sanitize) and runs their tests, ctest running independent tests side by
+# side (the Wine suites one at a time, by their resource lock, and first, being the longest).
+# The second, at a lower priority, builds the i686 program and runs its unit tests (its Wine
+# suites go to the first lane, after the others), then the fuzzing step, then the packages
+# and their checks once the first lane's builds are done.
+# Each step's output goes to build/test-all/<step>.log, shown when the step fails; the
+# command fails when any step does. A new suite is a ctest test of one of the presets, or a
+# step in one of the lanes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -40,7 +47,11 @@ step() {
   fi
 }
 build() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1"; }
-run_tests() { ctest --preset "$1" -j "$parallel"; }
+# run_tests PRESET [CTEST_OPTIONS...]
+run_tests() { ctest --preset "$1" -j "$parallel" "${@:2}"; }
+# The Wine suites of the i686 program, which the second lane builds.
+x86_wine='_x86$'
+
 packages() {
   scripts/package.sh && bash tests/package/check_packages.sh dist build/windows-x64/ui_robot.exe
 }
@@ -48,11 +59,16 @@ packages() {
 # The second lane; it waits for the first lane's builds before packaging them.
 second_lane() {
   local failed=0
-  { step build-linux-sanitize build linux-sanitize &&
-    step test-linux-sanitize run_tests linux-sanitize; } || failed=1
+  if step build-windows-x86 build windows-x86; then
+    : >"$logs/built-x86"
+    step test-windows-x86 run_tests windows-x86 || failed=1
+  else
+    : >"$logs/build-x86-failed"
+    failed=1
+  fi
   step fuzz scripts/fuzz.sh 10 || failed=1
   while [[ ! -e $logs/built && ! -e $logs/build-failed ]]; do sleep 1; done
-  if [[ -e $logs/built ]]; then
+  if [[ -e $logs/built && -f build/windows-x86/TALLY.EXE ]]; then
     step packages packages || failed=1
   fi
   return $failed
@@ -64,17 +80,18 @@ second_lane() {
 second=$!
 
 failed=0
-if step build-windows-x64 build windows-x64 && step build-linux build linux &&
-  step build-windows-x86 build windows-x86; then
+if step build-windows-x64 build windows-x64 && step build-linux-sanitize build linux-sanitize; then
   : >"$logs/built"
   # The Windows unit tests under Wine beside the Linux tests.
   step test-windows-x64 run_tests windows-x64 &
   windows_x64=$!
-  step test-windows-x86 run_tests windows-x86 &
-  windows_x86=$!
-  step test-linux run_tests linux || failed=1
+  step test-linux-sanitize run_tests linux-sanitize -E "$x86_wine" || failed=1
   wait $windows_x64 || failed=1
-  wait $windows_x86 || failed=1
+  # The i686 program's Wine suites once its build is done, still one Wine suite at a time.
+  while [[ ! -e $logs/built-x86 && ! -e $logs/build-x86-failed ]]; do sleep 1; done
+  if [[ -e $logs/built-x86 ]]; then
+    step test-linux-sanitize-x86 run_tests linux-sanitize -R "$x86_wine" || failed=1
+  fi
 else
   : >"$logs/build-failed"
   failed=1
