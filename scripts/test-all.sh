@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds every program (Linux, Linux with sanitizers, Windows x86_64
-# and i686, the fuzzing harnesses) and runs every test: the Linux ones natively, the Windows
-# ones under Wine; builds the packages and checks them as a user gets them; and runs each
-# fuzzing harness for about 10 seconds, starting from its seed corpus (scripts/fuzz.sh does
-# longer runs).
+# Installs what is missing, builds every program (Linux under the sanitizers, Windows x86_64
+# and i686, the fuzzing harnesses, the packages' release builds) and runs every test: the
+# Linux ones natively, the Windows ones under Wine; builds the packages and checks them as a
+# user gets them; and runs each fuzzing harness for about 10 seconds, starting from its seed
+# corpus (scripts/fuzz.sh does longer runs).
+#
+# The Linux tests run from the sanitizer build (linux-sanitize): the same tests as the plain
+# linux preset, with AddressSanitizer and UndefinedBehaviorSanitizer watching every run of
+# tally and register-sim, the Wine suites' included. The optimised programs are the
+# packages' (package-linux and the Windows presets), built with warnings as errors.
 #
 # Two lanes share the machine. The first builds what the Wine and pseudo-terminal tests need
-# and runs every test of those builds, ctest running independent tests side by side (the Wine
-# suites one at a time, by their resource lock, and first, being the longest). The second,
-# at a lower priority, builds and runs the sanitizer tests, then the fuzzing step, then the
-# packages and their checks once the first lane's builds are done. Each step's output goes to
-# build/test-all/<step>.log, shown when the step fails; the command fails when any step does.
-# A new suite is a ctest test of one of the presets, or a step in one of the lanes.
+# (windows-x64, linux-sanitize) and runs their tests, ctest running independent tests side by
+# side (the Wine suites one at a time, by their resource lock, and first, being the longest).
+# The second, at a lower priority, builds the i686 program and runs its unit tests (the Linux
+# tests that read that build go to the first lane, after the others), then the fuzzing step, then the packages
+# and their checks once the first lane's builds are done.
+# Each step's output goes to build/test-all/<step>.log, shown when the step fails; the
+# command fails when any step does. A new suite is a ctest test of one of the presets, or a
+# step in one of the lanes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -40,19 +47,45 @@ step() {
   fi
 }
 build() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1"; }
-run_tests() { ctest --preset "$1" -j "$parallel"; }
+# run_tests PRESET [CTEST_OPTIONS...]
+run_tests() { ctest --preset "$1" -j "$parallel" "${@:2}"; }
+# The Linux tests that read the i686 build, which the second lane makes: the static checks of
+# both TALLY.EXE files and the i686 program's Wine suites. They run after the others.
+after_x86='^windows_exe_static_checks$|_x86$'
+
 packages() {
   scripts/package.sh && bash tests/package/check_packages.sh dist build/windows-x64/ui_robot.exe
+}
+
+# The i686 program's tests need a machine that runs 32-bit programs. Where none can run, only
+# what the packages take of that build is built, and the summary says the tests did not run.
+# shellcheck source=scripts/wine-loader.sh
+source scripts/wine-loader.sh
+x86_tests=1
+wine32_runs || x86_tests=0
+build_x86() {
+  if ((x86_tests)); then
+    build windows-x86
+  else
+    cmake --preset windows-x86 >/dev/null && cmake --build --preset windows-x86 --target tally
+  fi
 }
 
 # The second lane; it waits for the first lane's builds before packaging them.
 second_lane() {
   local failed=0
-  { step build-linux-sanitize build linux-sanitize &&
-    step test-linux-sanitize run_tests linux-sanitize; } || failed=1
+  if step build-windows-x86 build_x86; then
+    : >"$logs/built-x86"
+    if ((x86_tests)); then
+      step test-windows-x86 run_tests windows-x86 || failed=1
+    fi
+  else
+    : >"$logs/build-x86-failed"
+    failed=1
+  fi
   step fuzz scripts/fuzz.sh 10 || failed=1
   while [[ ! -e $logs/built && ! -e $logs/build-failed ]]; do sleep 1; done
-  if [[ -e $logs/built ]]; then
+  if [[ -e $logs/built && -f build/windows-x86/TALLY.EXE ]]; then
     step packages packages || failed=1
   fi
   return $failed
@@ -64,17 +97,19 @@ second_lane() {
 second=$!
 
 failed=0
-if step build-windows-x64 build windows-x64 && step build-linux build linux &&
-  step build-windows-x86 build windows-x86; then
+if step build-windows-x64 build windows-x64 && step build-linux-sanitize build linux-sanitize; then
   : >"$logs/built"
   # The Windows unit tests under Wine beside the Linux tests.
   step test-windows-x64 run_tests windows-x64 &
   windows_x64=$!
-  step test-windows-x86 run_tests windows-x86 &
-  windows_x86=$!
-  step test-linux run_tests linux || failed=1
+  step test-linux-sanitize run_tests linux-sanitize -E "$after_x86" || failed=1
   wait $windows_x64 || failed=1
-  wait $windows_x86 || failed=1
+  # Then those that read the i686 build, once it is done: still one Wine suite at a time.
+  while [[ ! -e $logs/built-x86 && ! -e $logs/build-x86-failed ]]; do sleep 1; done
+  if [[ -e $logs/built-x86 ]]; then
+    ((x86_tests)) || after_x86='^windows_exe_static_checks$'
+    step test-linux-sanitize-x86 run_tests linux-sanitize -R "$after_x86" || failed=1
+  fi
 else
   : >"$logs/build-failed"
   failed=1
@@ -89,6 +124,10 @@ for log in "$logs"/test-*.log; do
   grep -h 'tests passed, .* tests failed out of' "$log" || echo "no count"
   sed -n '/^The following tests did not run:/,/^$/p' "$log"
 done
+if ((!x86_tests)); then
+  echo "The i686 program's tests (its unit tests and Wine suites) were not built or run:"
+  echo "	$wine_missing"
+fi
 if ((failed)); then
   echo "=== FAILED after $SECONDS s"
   exit 1

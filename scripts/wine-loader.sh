@@ -19,7 +19,7 @@ print("%#x" % struct.unpack_from("<H", d, struct.unpack_from("<I", d, 0x3C)[0] +
     wine_missing="cannot read the machine of '$1'"
     return 1
   }
-  local loader64=/usr/lib/wine/wine64 loader32=/usr/lib/wine/wine
+  local loader64=/usr/lib/wine/wine64
   if command -v wine64 >/dev/null; then
     loader64=$(command -v wine64)
   elif [[ ! -x $loader64 ]]; then
@@ -30,6 +30,14 @@ print("%#x" % struct.unpack_from("<H", d, struct.unpack_from("<I", d, 0x3C)[0] +
   fi
   wine=$loader64
   [[ $exe_machine == 0x14c ]] || return 0
+  wine32_runs
+}
+
+# wine32_runs: returns 0 when the 32-bit Wine runs here (the 64-bit loader hands i686
+# programs to it); 1 with wine_missing (why) when it is not installed or the machine cannot
+# run 32-bit programs.
+wine32_runs() {
+  local loader32=/usr/lib/wine/wine
   if [[ ! -x $loader32 ]]; then
     wine_missing="the 32-bit Wine is not installed (scripts/install-deps.sh installs wine32:i386)"
     return 1

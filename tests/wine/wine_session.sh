@@ -56,32 +56,24 @@ end_case() {
 # The Windows path of a Unix path (Wine's drive Z: is the Unix root).
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
-wine_session_start() {
-  [[ -f $tally_exe ]] || skip "no TALLY.EXE at '$tally_exe' (build the windows-x64 or windows-x86 preset first)"
-  [[ -f $robot_exe ]] || skip "no ui_robot.exe at '$robot_exe' (build the windows-x64 or windows-x86 preset first)"
-  [[ -x $register_sim ]] || skip "no register-sim at '$register_sim'"
-  # The program runs in a directory of its own (run_tally): absolute paths.
-  tally_exe=$(realpath "$tally_exe")
-  robot_exe=$(realpath "$robot_exe")
+# wine_tools_check: skips unless Wine can run $tally_exe here, with the Wine server, Xvfb and
+# the Russian locale at hand; sets wine (the loader) and exe_machine.
+wine_tools_check() {
   # The machine the program was built for, 0x8664 (x86-64) or 0x14c (i686), and the Wine
   # that runs it: the i686 program runs in the same 64-bit prefix, through the 32-bit Wine.
   # shellcheck source=../../scripts/wine-loader.sh
   source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-loader.sh"
   wine_loader "$tally_exe" || skip "$wine_missing"
-  echo "TALLY.EXE for machine $exe_machine"
   command -v wineserver >/dev/null || skip "wineserver is not installed"
   command -v Xvfb >/dev/null || skip "Xvfb is not installed"
   # A Russian UTF-8 locale, as on the users' machines (scripts/install-deps.sh makes it).
   locale -a 2>/dev/null | grep -qiE '^ru_RU\.utf-?8$' ||
     skip "the ru_RU.UTF-8 locale is missing (scripts/install-deps.sh makes it)"
+}
 
-  work=$(mktemp -d "${TMPDIR:-/tmp}/tally-wine-XXXXXX")
-  xvfb_pid=
-  sim_pid=
-  shooter_pid=
-  trap wine_session_stop EXIT
-
-  # A private X display: Xvfb picks a free number and writes it to fd 3.
+# wine_display_start: a private X display for Wine (Xvfb picks a free number and writes it to
+# fd 3), with the Wine settings of every run; needs $work, sets xvfb_pid and DISPLAY.
+wine_display_start() {
   Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do
@@ -91,18 +83,17 @@ wine_session_start() {
   [[ -s $work/display ]] || skip "Xvfb did not start"
   DISPLAY=:$(head -1 "$work/display")
   export DISPLAY
-
-  export WINEPREFIX=$work/prefix
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export LC_ALL=ru_RU.UTF-8
-  echo "making a Wine prefix in $WINEPREFIX"
+}
+
+# wine_prefix_make: a new Wine prefix at $WINEPREFIX, set up for the tests; returns 1 when
+# Wine could not make it. The Wine server is left to end by itself, having saved the registry.
+wine_prefix_make() {
   timeout 180 "$wine" wineboot -i >/dev/null 2>&1
   timeout 60 wineserver -w
-  [[ -f $WINEPREFIX/system.reg ]] || skip "wineboot could not make a prefix"
-  # One wineserver for all the runs, ended on exit: started before anything else, since a
-  # second "wineserver -p" does not reach one already running.
-  timeout 10 wineserver -p 600 >/dev/null 2>&1
+  [[ -f $WINEPREFIX/system.reg ]] || return 1
   # Closed windows go at once instead of after Wine's two-second wait for a window manager.
   timeout 60 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
     >/dev/null 2>&1
@@ -110,6 +101,43 @@ wine_session_start() {
   # trace of just these two calls (see run_tally).
   timeout 60 "$wine" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ \
     /d 'winmm.timeBeginPeriod;winmm.timeEndPeriod' /f >/dev/null 2>&1
+  timeout 60 wineserver -w
+}
+
+# A prefix made once for all the suites of a ctest run (tests/wine/wine_prefix_template.sh):
+# TALLY_WINE_PREFIX_TEMPLATE names it. Making a prefix takes Wine about ten seconds of
+# processor time; copying one, a second.
+wine_prefix_from_template() {
+  local template=${TALLY_WINE_PREFIX_TEMPLATE:-}
+  [[ -n $template && -f $template/ready && -d $template/prefix ]] || return 1
+  echo "copying the Wine prefix $template/prefix to $WINEPREFIX"
+  cp -a "$template/prefix" "$WINEPREFIX"
+}
+
+wine_session_start() {
+  [[ -f $tally_exe ]] || skip "no TALLY.EXE at '$tally_exe' (build the windows-x64 or windows-x86 preset first)"
+  [[ -f $robot_exe ]] || skip "no ui_robot.exe at '$robot_exe' (build the windows-x64 or windows-x86 preset first)"
+  [[ -x $register_sim ]] || skip "no register-sim at '$register_sim'"
+  # The program runs in a directory of its own (run_tally): absolute paths.
+  tally_exe=$(realpath "$tally_exe")
+  robot_exe=$(realpath "$robot_exe")
+  wine_tools_check
+  echo "TALLY.EXE for machine $exe_machine"
+
+  work=$(mktemp -d "${TMPDIR:-/tmp}/tally-wine-XXXXXX")
+  xvfb_pid=
+  sim_pid=
+  shooter_pid=
+  trap wine_session_stop EXIT
+  wine_display_start
+
+  export WINEPREFIX=$work/prefix
+  if ! wine_prefix_from_template; then
+    echo "making a Wine prefix in $WINEPREFIX"
+    wine_prefix_make || skip "wineboot could not make a prefix"
+  fi
+  # One wineserver for all the runs, ended on exit.
+  timeout 10 wineserver -p 600 >/dev/null 2>&1
   # A port that must not open is a folder (a dangling link would make Wine try /dev/ttyS*).
   mkdir -p "$work/not-a-port"
   point_port com1 none
