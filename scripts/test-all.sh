@@ -13,7 +13,7 @@
 # Two lanes share the machine. The first builds what the Wine and pseudo-terminal tests need
 # (windows-x64, linux-sanitize) and runs their tests, ctest running independent tests side by
 # side (the Wine suites one at a time, by their resource lock, and first, being the longest).
-# The second, at a lower priority, builds the i686 program and runs its unit tests (the Linux
+# The second, at a lower priority until the first is done, builds the i686 program and runs its unit tests (the Linux
 # tests that read that build go to the first lane, after the others), then the fuzzing step, then the packages
 # and their checks once the first lane's builds are done.
 # Each step's output goes to build/test-all/<step>.log, shown when the step fails; the
@@ -114,6 +114,14 @@ else
   : >"$logs/build-failed"
   failed=1
 fi
+# The first lane is done: the second no longer gives way to it (where the system lets a
+# process take its priority back), so that it is not left behind whatever else the machine runs.
+unnice_tree() {
+  renice -n 0 -p "$1" >/dev/null 2>&1 || return 0
+  local child
+  for child in $(pgrep -P "$1"); do unnice_tree "$child"; done
+}
+unnice_tree "$second"
 wait $second || failed=1
 
 # What ctest counted in each test step, and what it did not run (skipped, with the reason in
