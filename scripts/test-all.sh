@@ -2,8 +2,8 @@
 # Installs what is missing, builds every program (Linux under the sanitizers, Windows x86_64
 # and i686, the fuzzing harnesses, the packages' release builds) and runs every test: the
 # Linux ones natively, the Windows ones under Wine; builds the packages and checks them as a
-# user gets them; and runs each fuzzing harness for about 10 seconds, starting from its seed
-# corpus (scripts/fuzz.sh does longer runs).
+# user gets them; and runs each fuzzing harness for about 10 seconds, starting from the inputs
+# kept in fuzz/corpus/ (scripts/fuzz.sh runs longer).
 #
 # The Linux tests run from the sanitizer build (linux-sanitize): the same tests as the plain
 # linux preset, with AddressSanitizer and UndefinedBehaviorSanitizer watching every run of

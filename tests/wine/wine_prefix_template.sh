@@ -39,7 +39,6 @@ if ! wine_prefix_make; then
   echo "FAILED: wineboot could not make a prefix"
   exit 1
 fi
-timeout 20 wineserver -w
 mv "$WINEPREFIX" "$template/prefix" || exit 1
 echo "$version" >"$template/ready"
 echo "made the template $template/prefix ($version)"
