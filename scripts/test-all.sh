@@ -13,9 +13,10 @@
 # Two lanes share the machine. The first builds what the Wine and pseudo-terminal tests need
 # (windows-x64, linux-sanitize) and runs their tests, ctest running independent tests side by
 # side (the Wine suites one at a time, by their resource lock, and first, being the longest).
-# The second, at a lower priority until the first is done, builds the i686 program and runs its unit tests (the Linux
-# tests that read that build go to the first lane, after the others), then the fuzzing step, then the packages
-# and their checks once the first lane's builds are done.
+# The second, at a lower priority until the first is done, builds the i686 program and runs
+# its unit tests (the Linux tests that read that build go to the first lane, after the
+# others), then the fuzzing step, then the packages and their checks once the first lane's
+# builds are done.
 # Each step's output goes to build/test-all/<step>.log, shown when the step fails; the
 # command fails when any step does. A new suite is a ctest test of one of the presets, or a
 # step in one of the lanes.
@@ -71,21 +72,28 @@ build_x86() {
   fi
 }
 
+# Each lane tells the other how its builds ended: $logs/LANE.built or $logs/LANE.failed.
+# await_builds LANE: waits for that word; succeeds when the builds succeeded.
+await_builds() {
+  while [[ ! -e $logs/$1.built && ! -e $logs/$1.failed ]]; do sleep 1; done
+  [[ -e $logs/$1.built ]]
+}
+
 # The second lane; it waits for the first lane's builds before packaging them.
 second_lane() {
-  local failed=0
+  local failed=0 x86_built=0
   if step build-windows-x86 build_x86; then
-    : >"$logs/built-x86"
+    x86_built=1
+    : >"$logs/second.built"
     if ((x86_tests)); then
       step test-windows-x86 run_tests windows-x86 || failed=1
     fi
   else
-    : >"$logs/build-x86-failed"
+    : >"$logs/second.failed"
     failed=1
   fi
   step fuzz scripts/fuzz.sh 10 || failed=1
-  while [[ ! -e $logs/built && ! -e $logs/build-failed ]]; do sleep 1; done
-  if [[ -e $logs/built && -f build/windows-x86/TALLY.EXE ]]; then
+  if await_builds first && ((x86_built)); then
     step packages packages || failed=1
   fi
   return $failed
@@ -98,20 +106,19 @@ second=$!
 
 failed=0
 if step build-windows-x64 build windows-x64 && step build-linux-sanitize build linux-sanitize; then
-  : >"$logs/built"
+  : >"$logs/first.built"
   # The Windows unit tests under Wine beside the Linux tests.
   step test-windows-x64 run_tests windows-x64 &
   windows_x64=$!
   step test-linux-sanitize run_tests linux-sanitize -E "$after_x86" || failed=1
   wait $windows_x64 || failed=1
   # Then those that read the i686 build, once it is done: still one Wine suite at a time.
-  while [[ ! -e $logs/built-x86 && ! -e $logs/build-x86-failed ]]; do sleep 1; done
-  if [[ -e $logs/built-x86 ]]; then
+  if await_builds second; then
     ((x86_tests)) || after_x86='^windows_exe_static_checks$'
     step test-linux-sanitize-x86 run_tests linux-sanitize -R "$after_x86" || failed=1
   fi
 else
-  : >"$logs/build-failed"
+  : >"$logs/first.failed"
   failed=1
 fi
 # The first lane is done: the second no longer gives way to it (where the system lets a

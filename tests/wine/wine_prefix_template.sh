@@ -29,11 +29,7 @@ fi
 
 rm -rf "$template"
 mkdir -p "$template"
-work=$(mktemp -d "${TMPDIR:-/tmp}/tally-wine-XXXXXX")
-# shellcheck disable=SC2034  # read by wine_session_stop
-xvfb_pid='' sim_pid='' shooter_pid=''
-trap wine_session_stop EXIT
-wine_display_start
+wine_session_begin
 export WINEPREFIX=$work/prefix
 if ! wine_prefix_make; then
   echo "FAILED: wineboot could not make a prefix"

@@ -71,9 +71,15 @@ wine_tools_check() {
     skip "the ru_RU.UTF-8 locale is missing (scripts/install-deps.sh makes it)"
 }
 
-# wine_display_start: a private X display for Wine (Xvfb picks a free number and writes it to
-# fd 3), with the Wine settings of every run; needs $work, sets xvfb_pid and DISPLAY.
-wine_display_start() {
+# wine_session_begin: a work folder ($work) that wine_session_stop clears on exit, and a
+# private X display for Wine (Xvfb picks a free number and writes it to fd 3), with the Wine
+# settings of every run; sets xvfb_pid and DISPLAY.
+wine_session_begin() {
+  work=$(mktemp -d "${TMPDIR:-/tmp}/tally-wine-XXXXXX")
+  xvfb_pid=
+  sim_pid=
+  shooter_pid=
+  trap wine_session_stop EXIT
   Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do
@@ -123,13 +129,7 @@ wine_session_start() {
   robot_exe=$(realpath "$robot_exe")
   wine_tools_check
   echo "TALLY.EXE for machine $exe_machine"
-
-  work=$(mktemp -d "${TMPDIR:-/tmp}/tally-wine-XXXXXX")
-  xvfb_pid=
-  sim_pid=
-  shooter_pid=
-  trap wine_session_stop EXIT
-  wine_display_start
+  wine_session_begin
 
   export WINEPREFIX=$work/prefix
   if ! wine_prefix_from_template; then
