@@ -79,20 +79,20 @@ TEST(TallyGoodsFile, MissingFile) {
 TEST(TallyGoodsFile, InvalidPrice) {
   const LowerCaseDir dir;
   const std::string name = dir.write("goods.txt", Block(Line("2", "", "12.5", "1")));
-  ExpectRefused({name}, "Недопустимая цена: '12.5\t'");
+  ExpectRefused({name}, "Недопустимая цена: '12.5\t' (строка 4 файла)");
   // Whole units ("/r"): prices with kopecks are invalid, whole ones pass.
   const std::string whole = dir.write("whole.txt", "<start>\r\n" + Line("1", "", "80", "") +
                                                        Line("2", "", "80.00", "") + "<end>\r\n");
-  ExpectRefused({"/r", whole}, "Недопустимая цена: '80.00\t'");
+  ExpectRefused({"/r", whole}, "Недопустимая цена: '80.00\t' (строка 3 файла)");
   // With LF alone as line ends the goods are read too, so the bad price is found.
   std::string lf = Block(Line("3", "", "1,2,3", ""));
   lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
-  ExpectRefused({dir.write("lf.txt", lf)}, "Недопустимая цена: '1,2,3\t'");
-  // A price without a digit is no price in whole units either: a heading row in the block.
+  ExpectRefused({dir.write("lf.txt", lf)}, "Недопустимая цена: '1,2,3\t' (строка 4 файла)");
+  // A heading row in the block is no item in whole units either: it has no code.
   const std::string heading =
       dir.write("heading.txt", "<start>\r\n" + W1251("\tМОЛОЧНЫЕ ПРОДУКТЫ\r\n") +
                                    Line("1", "", "80", "") + "<end>\r\n");
-  ExpectRefused({"/r", heading}, "Недопустимая цена: ''");
+  ExpectRefused({"/r", heading}, "Недопустимый код товара: '\t' (строка 2 файла)");
 }
 
 TEST(TallyGoodsFile, TooManyGoods) {
@@ -117,7 +117,7 @@ TEST(TallyGoodsFile, FieldsTheRegisterCannotTake) {
       {Line("5", "-4600000000001", "1.00", ""), "Недопустимый штрих-код: '-4600000000001\t'"},
   };
   for (const Case& c : cases) {
-    ExpectRefused({dir.write("goods.txt", Block(c.line))}, c.message);
+    ExpectRefused({dir.write("goods.txt", Block(c.line))}, c.message + " (строка 4 файла)");
   }
 }
 
@@ -205,7 +205,7 @@ TEST(TallyGoodsFile, HugeFieldCostsLittleMemoryAndAShortMessage) {
   for (const auto& c : cases) {
     // A digit, 200 MiB of blanks, and a letter at the very end that spoils the field.
     const std::string path = WriteHugeField(dir, c.before, ' ', "x\t1.00\t\t\t");
-    ExpectRefused({path}, c.lead + "1" + std::string(99, ' ') + "...'");
+    ExpectRefused({path}, c.lead + "1" + std::string(99, ' ') + "...' (строка 2 файла)");
     std::filesystem::remove(path);
   }
   // Peak resident memory of the largest child waited for so far: every program run above.

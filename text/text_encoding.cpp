@@ -146,13 +146,13 @@ void Cp1251Converter::convertUtf8(std::string_view bytes, std::string& out) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
     Utf8Step step = TakeUtf8Byte(byte, state);
     if (step == Utf8Step::Cut) {
-      out += kReplacement;  // for the broken sequence; the byte is taken again
+      out += replacement_;  // for the broken sequence; the byte is taken again
       step = TakeUtf8Byte(byte, state);
     }
     if (step == Utf8Step::Complete && codePoint_ != kByteOrderMark) {
-      out += CodePointToCp1251(codePoint_);
+      out += byteOf(codePoint_);
     }
-    if (step == Utf8Step::Malformed) out += kReplacement;
+    if (step == Utf8Step::Malformed) out += replacement_;
   }
 }
 
@@ -179,22 +179,27 @@ void Cp1251Converter::takeUnit(uint16_t unit, std::string& out) {
     highSurrogate_ = false;
     // A pair is a character beyond U+FFFF, which Windows-1251 lacks; an unpaired high
     // surrogate is a '?' of its own and the unit after it counts by itself.
-    out += kReplacement;
+    out += replacement_;
     if (isLow) return;
   }
   if (isHigh) {
     highSurrogate_ = true;
   } else if (isLow) {
-    out += kReplacement;
+    out += replacement_;
   } else if (unit != kByteOrderMark) {
-    out += CodePointToCp1251(unit);
+    out += byteOf(unit);
   }
 }
 
+char Cp1251Converter::byteOf(char32_t codePoint) const {
+  const char byte = CodePointToCp1251(codePoint);
+  return byte == kReplacement && codePoint != kReplacement ? replacement_ : byte;
+}
+
 void Cp1251Converter::finish(std::string& out) {
-  if (pending_ > 0) out += kReplacement;
-  if (highSurrogate_) out += kReplacement;
-  if (haveByte_) out += kReplacement;
+  if (pending_ > 0) out += replacement_;
+  if (highSurrogate_) out += replacement_;
+  if (haveByte_) out += replacement_;
   pending_ = 0;
   highSurrogate_ = false;
   haveByte_ = false;
