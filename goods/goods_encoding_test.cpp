@@ -151,6 +151,9 @@ TEST(GoodsEncodings, NamesAfterConversion) {
       {"nine letters to one stray byte",
        "<start>\r\n1\t" + Repeat("\xD0\xA7", 9) + "\xFF\t\t1.00\t\t\t\r\n",
        Repeat("\xD0\xA7", 9) + "\xFF\t"},
+      // A cell over a line break, and a quote that opens no cell, in pieces of any size.
+      {"a cell", "<start>\r\n1\t\"\xD0\xA7\r\n\xD0\xA7\tC\"\t\t1.00\r\n", "\xD7 \xD7 C\t"},
+      {"no cell", "<start>\r\n1\t\"\xD0\xA7\tx\t1.00\r\n", "\"\xD7\t"},
       // Valid UTF-8 up to the end-of-file byte; what follows it does not count.
       {"UTF-8 up to 0x1A", "<start>\r\n1\t\xD0\xA7\t\t1.00\t\t\t\r\n\x1A\xFF\xFE", "\xD7\t"},
   };

@@ -201,7 +201,7 @@ class GoodsReader {
         bool noCell = false;
         p = takeCellBytes(p, end, noCell);
         if (!noCell) continue;
-        // Read again as today from where the cell crossed its first TAB or line break.
+        // No cell: read again as plain fields from its first TAB or line break on.
         leaveCell();
         if (cellCall_ == call) {
           p = cellStart_;
