@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# One step of the test command: runs COMMAND (a shell command line) with its output in
-# LOGS/NAME.log, says how it ended and how long it took, and shows the end of the log when it
-# failed. Exits with the command's status.
-# Usage: scripts/run-step.sh LOGS NAME COMMAND
+# One step of the test command: runs COMMAND with its output in LOGS/NAME.log, says how it
+# ended and how long it took, and shows the end of the log when it failed. Exits with the
+# command's status.
+# Usage: scripts/run-step.sh LOGS NAME COMMAND [ARGUMENT...]
 set -uo pipefail
-logs=$1 name=$2 command=$3
+logs=$1 name=$2
+shift 2
 started=$SECONDS
-if bash -c "$command" >"$logs/$name.log" 2>&1; then
+if "$@" >"$logs/$name.log" 2>&1; then
   echo "=== $name: passed ($((SECONDS - started)) s)"
   exit 0
 fi

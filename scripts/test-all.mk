@@ -12,17 +12,18 @@
 X86_TESTS ?= 1
 CTEST_JOBS ?= 4
 step = scripts/run-step.sh build/test-all $@
-build = cmake --preset $(1) >/dev/null && cmake --build --preset $(1)
-ctest = ctest --preset $(1) -j $(CTEST_JOBS)
+# The builds are the presets' workflows: configure, then build.
+build = cmake --workflow --preset
+ctest = ctest -j $(CTEST_JOBS) --preset
 # The tests that read the i686 build: the static checks of both TALLY.EXE files and the i686
 # program's Wine suites.
 x86_reading = '^windows_exe_static_checks$$|_x86$$'
 
 ifeq ($(X86_TESTS),1)
-x86_targets :=
+x86_build := windows-x86
 x86_unit_tests := test-windows-x86
 else
-x86_targets := --target tally
+x86_build := windows-x86-program
 x86_unit_tests :=
 endif
 
@@ -32,29 +33,30 @@ all: test-linux-sanitize test-linux-sanitize-x86 test-windows-x64 $(x86_unit_tes
         test-linux-sanitize-x86 test-windows-x64 test-windows-x86 fuzz packages
 
 build-windows-x64:
-	@$(step) '$(call build,windows-x64)'
+	@$(step) $(build) windows-x64
 build-linux-sanitize:
-	@$(step) '$(call build,linux-sanitize)'
+	@$(step) $(build) linux-sanitize
 build-windows-x86:
-	@$(step) '$(call build,windows-x86) $(x86_targets)'
+	@$(step) $(build) $(x86_build)
 
 # The Linux tests, every run of tally and register-sim under the sanitizers, and the x86-64
 # program's Wine suites (one at a time, by their resource lock, and first, being the longest).
 test-linux-sanitize: build-linux-sanitize build-windows-x64
-	@$(step) '$(call ctest,linux-sanitize) -E $(x86_reading)'
+	@$(step) $(ctest) linux-sanitize -E $(x86_reading)
 # After the others, so that the Wine suites still run one at a time.
 test-linux-sanitize-x86: build-linux-sanitize build-windows-x86 test-linux-sanitize
-	@$(step) '$(call ctest,linux-sanitize) -R $(x86_reading)'
+	@$(step) $(ctest) linux-sanitize -R $(x86_reading)
 # The unit tests as Windows programs under Wine.
 test-windows-x64: build-windows-x64
-	@$(step) '$(call ctest,windows-x64)'
+	@$(step) $(ctest) windows-x64
 test-windows-x86: build-windows-x86
-	@$(step) '$(call ctest,windows-x86)'
+	@$(step) $(ctest) windows-x86
 
 # Each fuzzing harness for 10 seconds from its seed corpus.
 fuzz:
-	@$(step) 'scripts/fuzz.sh 10'
+	@$(step) scripts/fuzz.sh 10
 
 # The packages as a user gets them; they take TALLY.EXE from both Windows builds.
 packages: build-windows-x64 build-windows-x86
-	@$(step) 'scripts/package.sh && bash tests/package/check_packages.sh dist build/windows-x64/ui_robot.exe'
+	@$(step) bash -c 'scripts/package.sh && \
+	  bash tests/package/check_packages.sh dist build/windows-x64/ui_robot.exe'

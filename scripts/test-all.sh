@@ -18,9 +18,9 @@ wine32_runs || x86_tests=0
 logs=build/test-all
 rm -rf "$logs"
 mkdir -p "$logs"
-# Most tests wait on a line, a simulator or Wine rather than compute: twice as many at once as
-# there are cores.
 failed=0
+# Most tests wait on a line, a simulator or Wine rather than compute: ctest runs twice as many
+# at once as there are cores.
 make -f scripts/test-all.mk -j2 -k --no-print-directory \
   X86_TESTS=$x86_tests CTEST_JOBS=$((2 * $(nproc))) || failed=1
 
