@@ -32,7 +32,7 @@ class WindowView final : public ProgressView {
     SendMessageA(GetDlgItem(window_, kProgressBarId), PBM_STEPIT, 0, 0);
   }
 
-  void end() override { ProgressWindow::end(window_, 0); }
+  void end() override { ProgressWindow::end(window_); }
 
  private:
   HWND window_;
@@ -104,7 +104,7 @@ INT_PTR CALLBACK KeepCreationParameter(HWND window, UINT message, WPARAM, LPARAM
 INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   ProgressWindow::handleMessage(window, message, wParam, lParam);
   if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE) {
-    ProgressWindow::end(window, 0);
+    ProgressWindow::end(window);
     return TRUE;
   }
   return FALSE;
@@ -134,7 +134,7 @@ ProgressLayout MeasureLayout() {
   HWND measuring = CreateFromTemplate(kMeasuringWidthUnits, kMeasuringHeightUnits, nullptr);
   RECT measured{0, 0, kMeasuredUnits, kMeasuredUnits};
   MapDialogRect(measuring, &measured);
-  ProgressWindow::end(measuring, 0);
+  ProgressWindow::end(measuring);
   return LayOutProgressWindow(DialogUnitsPer1000Pixels(measured.right),
                               DialogUnitsPer1000Pixels(measured.bottom));
 }
@@ -228,7 +228,7 @@ INT_PTR CALLBACK ProgressWindow::handleMessage(HWND window, UINT message, WPARAM
   return 0;
 }
 
-void ProgressWindow::end(HWND window, INT_PTR) {
+void ProgressWindow::end(HWND window) {
   if (window == nullptr || !IsWindow(window)) return;
   SendMessageA(window, WM_CLOSE, 0, 0);
   // WM_CLOSE reaches the handler like any other message and might have ended the window.

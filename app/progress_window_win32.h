@@ -19,7 +19,7 @@ namespace ProgressWindow {
 INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Sends WM_CLOSE to the window, then destroys it. Does nothing for a window that no longer
-// exists. The result value is read by nobody.
-void end(HWND window, INT_PTR result);
+// exists.
+void end(HWND window);
 
 }  // namespace ProgressWindow

@@ -208,8 +208,8 @@ TEST(ProgressWindow, EndingTwiceAndCallsAfterTheEndAreHarmless) {
     view.repaint();
     view.setRange(5);
     view.stepIt();
-    ProgressWindow::end(window, 0);
-    ProgressWindow::end(nullptr, 0);
+    ProgressWindow::end(window);
+    ProgressWindow::end(nullptr);
   });
 }
 

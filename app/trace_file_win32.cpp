@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/trace_file.h"
-#include "goods/file_path_win32.h"
+#include "text/file_path_win32.h"
 #include "text/wide_text.h"
 
 bool TraceFile::open(const std::string& path) {

@@ -4,6 +4,9 @@
 #   guide-ru.html: one HTML file with the pictures embedded, for any browser.
 # Usage: cmake -DPANDOC=pandoc -DGUIDE=docs/guide.ru.md -DTEXT=README-ru.txt
 #              -DHTML=guide-ru.html -P guide_text.cmake
+if(NOT PANDOC)
+  message(FATAL_ERROR "The packages' user guide needs pandoc (apt-get install pandoc)")
+endif()
 get_filename_component(guide_dir "${GUIDE}" DIRECTORY)
 
 # 72 columns: pandoc lets a table run a few columns past the width it is given.

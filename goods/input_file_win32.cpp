@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "goods/file_path_win32.h"
+#include "text/file_path_win32.h"
 #include "goods/input_file.h"
 
 namespace {

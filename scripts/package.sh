@@ -20,9 +20,11 @@ package() {
   local preset=$1
   shift
   echo "=== package: $preset"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" --target "$@"
   local tree=$root/build/$preset
+  # A tree that is already configured is only built: the build configures it again when its
+  # CMake files have changed, and leaves its test list alone while tests may be running in it.
+  [[ -f $tree/CMakeCache.txt ]] || cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" --target "$@"
   rm -rf "$tree/cpack"
   (cd "$tree" && cpack --config CPackConfig.cmake -B "$tree/cpack" >/dev/null)
   find "$tree/cpack" -maxdepth 1 -type f \( -name '*.zip' -o -name '*.deb' -o -name '*.tar.gz' -o -name '*.msi' \) \

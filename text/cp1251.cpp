@@ -3,6 +3,7 @@
 #include <array>
 
 #include "text/text_encoding.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -18,19 +19,6 @@ constexpr std::array<char16_t, 64> kUpperHalf = {
     0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // B8
 };
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 }  // namespace
 
 char32_t Cp1251ToCodePoint(unsigned char byte) {
@@ -42,7 +30,7 @@ char32_t Cp1251ToCodePoint(unsigned char byte) {
 std::string Cp1251ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size() * 2);
-  for (char c : text) AppendUtf8(out, Cp1251ToCodePoint(static_cast<unsigned char>(c)));
+  for (char c : text) AppendUtf8(Cp1251ToCodePoint(static_cast<unsigned char>(c)), out);
   return out;
 }
 

@@ -6,59 +6,6 @@
 
 namespace {
 
-// Where a UTF-8 sequence stands: the code point so far, the continuation bytes still due and
-// the range the next one must lie in (narrower after E0, ED, F0 and F4, which is what keeps
-// out over-long forms, surrogates and code points above U+10FFFF).
-struct Utf8State {
-  char32_t& codePoint;
-  int& pending;
-  unsigned char& lowest;
-  unsigned char& highest;
-};
-
-enum class Utf8Step {
-  Partial,    // the byte belongs to a sequence not yet complete
-  Complete,   // a code point is complete
-  Malformed,  // the byte is no part of valid UTF-8
-  Cut,        // the sequence before the byte broke off; the byte starts afresh
-};
-
-Utf8Step TakeUtf8Byte(unsigned char byte, Utf8State s) {
-  if (s.pending > 0) {
-    if (byte < s.lowest || byte > s.highest) {
-      s.pending = 0;
-      return Utf8Step::Cut;
-    }
-    s.codePoint = (s.codePoint << 6) | (byte & 0x3Fu);
-    s.lowest = 0x80;
-    s.highest = 0xBF;
-    return --s.pending == 0 ? Utf8Step::Complete : Utf8Step::Partial;
-  }
-  if (byte < 0x80) {
-    s.codePoint = byte;
-    return Utf8Step::Complete;
-  }
-  s.lowest = 0x80;
-  s.highest = 0xBF;
-  if (byte >= 0xC2 && byte <= 0xDF) {
-    s.codePoint = byte & 0x1Fu;
-    s.pending = 1;
-  } else if (byte >= 0xE0 && byte <= 0xEF) {
-    s.codePoint = byte & 0x0Fu;
-    s.pending = 2;
-    if (byte == 0xE0) s.lowest = 0xA0;   // below: over-long
-    if (byte == 0xED) s.highest = 0x9F;  // above: surrogates
-  } else if (byte >= 0xF0 && byte <= 0xF4) {
-    s.codePoint = byte & 0x07u;
-    s.pending = 3;
-    if (byte == 0xF0) s.lowest = 0x90;   // below: over-long
-    if (byte == 0xF4) s.highest = 0x8F;  // above: beyond U+10FFFF
-  } else {
-    return Utf8Step::Malformed;  // a continuation byte alone, C0, C1, F5..FF
-  }
-  return Utf8Step::Partial;
-}
-
 constexpr char kReplacement = '?';
 constexpr char32_t kByteOrderMark = 0xFEFF;
 
@@ -101,21 +48,20 @@ char CodePointToCp1251(char32_t codePoint) {
 }
 
 void Utf8Check::feed(std::string_view bytes) {
-  char32_t codePoint = 0;
-  const Utf8State state{codePoint, pending_, lowest_, highest_};
+  using Step = Utf8Decoder::Step;
   for (size_t i = 0; i < bytes.size(); ++i) {
-    if (pending_ == 0) {
+    if (!decoder_.pending()) {
       i += AsciiRun(bytes.substr(i));
       if (i == bytes.size()) return;
     }
     const auto byte = static_cast<unsigned char>(bytes[i]);
-    Utf8Step step = TakeUtf8Byte(byte, state);
-    if (step == Utf8Step::Cut) {
+    Step step = decoder_.take(byte);
+    if (step == Step::Cut) {
       ++invalid_;  // the broken sequence; the byte is taken again
-      step = TakeUtf8Byte(byte, state);
+      step = decoder_.take(byte);
     }
-    if (step == Utf8Step::Malformed) ++invalid_;
-    if (step == Utf8Step::Complete && byte >= 0x80) ++multibyte_;
+    if (step == Step::Malformed) ++invalid_;
+    if (step == Step::Complete && byte >= 0x80) ++multibyte_;
   }
 }
 
@@ -135,24 +81,24 @@ void Cp1251Converter::convert(std::string_view bytes, std::string& out) {
 }
 
 void Cp1251Converter::convertUtf8(std::string_view bytes, std::string& out) {
-  const Utf8State state{codePoint_, pending_, lowest_, highest_};
+  using Step = Utf8Decoder::Step;
   for (size_t i = 0; i < bytes.size(); ++i) {
-    if (pending_ == 0) {  // plain ASCII, the common case, goes as it is
+    if (!utf8_.pending()) {  // plain ASCII, the common case, goes as it is
       const size_t run = AsciiRun(bytes.substr(i));
       out.append(bytes.substr(i, run));
       i += run;
       if (i == bytes.size()) return;
     }
     const auto byte = static_cast<unsigned char>(bytes[i]);
-    Utf8Step step = TakeUtf8Byte(byte, state);
-    if (step == Utf8Step::Cut) {
+    Step step = utf8_.take(byte);
+    if (step == Step::Cut) {
       out += replacement_;  // for the broken sequence; the byte is taken again
-      step = TakeUtf8Byte(byte, state);
+      step = utf8_.take(byte);
     }
-    if (step == Utf8Step::Complete && codePoint_ != kByteOrderMark) {
-      out += byteOf(codePoint_);
+    if (step == Step::Complete && utf8_.codePoint() != kByteOrderMark) {
+      out += byteOf(utf8_.codePoint());
     }
-    if (step == Utf8Step::Malformed) out += replacement_;
+    if (step == Step::Malformed) out += replacement_;
   }
 }
 
@@ -197,10 +143,10 @@ char Cp1251Converter::byteOf(char32_t codePoint) const {
 }
 
 void Cp1251Converter::finish(std::string& out) {
-  if (pending_ > 0) out += replacement_;
+  if (utf8_.pending()) out += replacement_;
   if (highSurrogate_) out += replacement_;
   if (haveByte_) out += replacement_;
-  pending_ = 0;
+  utf8_ = Utf8Decoder();
   highSurrogate_ = false;
   haveByte_ = false;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/utf8.h"
+
 enum class TextEncoding { Windows1251, Utf8, Utf16LittleEndian, Utf16BigEndian };
 
 // The byte-order mark a text starts with: EF BB BF (UTF-8), FF FE (UTF-16 little endian) or
@@ -30,16 +32,14 @@ class Utf8Check {
   // Valid sequences of two bytes or more so far.
   uint64_t multibyte() const { return multibyte_; }
   // Invalid bytes and broken-off sequences so far, and a sequence left unfinished at the end.
-  uint64_t invalid() const { return invalid_ + (pending_ > 0 ? 1 : 0); }
+  uint64_t invalid() const { return invalid_ + (decoder_.pending() ? 1 : 0); }
   // Everything fed is valid UTF-8 when the text ends here.
   bool valid() const { return invalid() == 0; }
 
  private:
   uint64_t multibyte_ = 0;
   uint64_t invalid_ = 0;
-  int pending_ = 0;  // continuation bytes still due
-  unsigned char lowest_ = 0x80;
-  unsigned char highest_ = 0xBF;
+  Utf8Decoder decoder_;
 };
 
 // The byte that stands for a character Windows-1251 lacks where a reader must tell it from a
@@ -70,11 +70,8 @@ class Cp1251Converter {
 
   TextEncoding from_;
   char replacement_;
-  // UTF-8: the code point so far and the continuation bytes still due, with their range.
-  char32_t codePoint_ = 0;
-  int pending_ = 0;
-  unsigned char lowest_ = 0x80;
-  unsigned char highest_ = 0xBF;
+  // UTF-8: the sequence under way.
+  Utf8Decoder utf8_;
   // UTF-16: the first byte of a unit cut in two, and a high surrogate awaiting its pair.
   bool haveByte_ = false;
   unsigned char firstByte_ = 0;

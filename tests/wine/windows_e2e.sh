@@ -297,11 +297,13 @@ run_tally -- "$(winpath "$goods/ten.txt")"
 expect "the exit status of the upload after it" "$status" 0
 expect_frames "$goods/ten.txt"
 
+fi
+
 # --- goods files in UTF-8 and UTF-16 -------------------------------------------------------
-# The same goods as ten.txt; the register must receive the same frames, byte for byte.
+# The same goods as ten.txt; the register must receive the same frames, byte for byte. Both
+# case lists upload the UTF-16 file, so it is made whatever the list.
 iconv -f CP1251 -t UTF-8 "$goods/ten.txt" >"$goods/ten-utf8.txt"
 { printf '\xFF\xFE'; iconv -f CP1251 -t UTF-16LE "$goods/ten.txt"; } >"$goods/ten-utf16.txt"
-fi
 encodings=(ten-utf16.txt)
 ((window_checks)) && encodings=(ten-utf8.txt ten-utf16.txt)
 for encoded in "${encodings[@]}"; do

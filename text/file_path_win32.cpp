@@ -1,8 +1,8 @@
-#include "goods/file_path_win32.h"
+#include "text/file_path_win32.h"
 
 #include <windows.h>
 
-#include "goods/file_path.h"
+#include "text/file_path.h"
 #include "text/wide_text.h"
 
 std::wstring SystemPath(const std::string& name) {

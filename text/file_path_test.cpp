@@ -1,4 +1,4 @@
-#include "goods/file_path.h"
+#include "text/file_path.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "goods/file_path.h"
+#include "text/file_path.h"
 
 std::u16string LongPathForm(std::u16string_view fullPath) {
   const auto isLetter = [](char16_t c) {

@@ -1,0 +1,62 @@
+# The test command's steps and what each one needs. scripts/test-all.sh runs it as
+#   make -f scripts/test-all.mk -j2 -k X86_TESTS=0|1 CTEST_JOBS=N
+# two steps at a time, as the machine has two cores; with -k a failed step stops only the
+# steps that need it. Each step's output goes to build/test-all/STEP.log (scripts/run-step.sh).
+# A new suite is a ctest test of one of the presets, or a step here.
+#
+# X86_TESTS=1 where this machine runs 32-bit programs: the i686 program's unit tests and Wine
+# suites are built and run. Elsewhere only TALLY.EXE of that preset is built, for the packages
+# and their checks, and its Wine case lists are gone through by the x86-64 program instead
+# (the linux-sanitize tests decide that when they are configured).
+
+X86_TESTS ?= 1
+CTEST_JOBS ?= 4
+step = scripts/run-step.sh build/test-all $@
+# The builds are the presets' workflows: configure, then build.
+build = cmake --workflow --preset
+ctest = ctest -j $(CTEST_JOBS) --preset
+# The tests that read the i686 build: the static checks of both TALLY.EXE files and the i686
+# program's Wine suites.
+x86_reading = '^windows_exe_static_checks$$|_x86$$'
+
+ifeq ($(X86_TESTS),1)
+x86_build := windows-x86
+x86_unit_tests := test-windows-x86
+else
+x86_build := windows-x86-program
+x86_unit_tests :=
+endif
+
+# The longest chain first: the builds the Wine and pseudo-terminal tests need, then those tests.
+all: test-linux-sanitize test-linux-sanitize-x86 test-windows-x64 $(x86_unit_tests) fuzz packages
+.PHONY: all build-windows-x64 build-windows-x86 build-linux-sanitize test-linux-sanitize \
+        test-linux-sanitize-x86 test-windows-x64 test-windows-x86 fuzz packages
+
+build-windows-x64:
+	@$(step) $(build) windows-x64
+build-linux-sanitize:
+	@$(step) $(build) linux-sanitize
+build-windows-x86:
+	@$(step) $(build) $(x86_build)
+
+# The Linux tests, every run of tally and register-sim under the sanitizers, and the x86-64
+# program's Wine suites (one at a time, by their resource lock, and first, being the longest).
+test-linux-sanitize: build-linux-sanitize build-windows-x64
+	@$(step) $(ctest) linux-sanitize -E $(x86_reading)
+# After the others, so that the Wine suites still run one at a time.
+test-linux-sanitize-x86: build-linux-sanitize build-windows-x86 test-linux-sanitize
+	@$(step) $(ctest) linux-sanitize -R $(x86_reading)
+# The unit tests as Windows programs under Wine.
+test-windows-x64: build-windows-x64
+	@$(step) $(ctest) windows-x64
+test-windows-x86: build-windows-x86
+	@$(step) $(ctest) windows-x86
+
+# Each fuzzing harness for 10 seconds from its seed corpus.
+fuzz:
+	@$(step) scripts/fuzz.sh 10
+
+# The packages as a user gets them; they take TALLY.EXE from both Windows builds.
+packages: build-windows-x64 build-windows-x86
+	@$(step) bash -c 'scripts/package.sh && \
+	  bash tests/package/check_packages.sh dist build/windows-x64/ui_robot.exe'
