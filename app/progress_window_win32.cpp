@@ -216,7 +216,7 @@ INT_PTR CALLBACK ProgressWindow::handleMessage(HWND window, UINT message, WPARAM
       if (PendingUpload* pending = TakePendingUpload(window)) {
         pending->run(window);
       } else {
-        end(window, 0);  // nothing to upload: nothing to wait for
+        end(window);  // nothing to upload: nothing to wait for
       }
       break;
     case WM_SYSCOLORCHANGE:
