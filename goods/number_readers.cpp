@@ -86,10 +86,10 @@ void OneNumberReader::feed(std::string_view text) {
 }
 
 OneNumberReader::Result OneNumberReader::result() const {
-  if (stage_ == kDone) return {};
-  if (whole_.overflow) return {true, {0, true}};
+  if (stage_ == kDone) return {false, true, {}};
+  if (whole_.overflow) return {true, true, {0, true}};
   const auto value = static_cast<int64_t>(whole_.value);
-  return {true, {negative_ ? -value : value, false}};
+  return {true, sawDigit_, {negative_ ? -value : value, false}};
 }
 
 OneNumberReader::Kind OneNumberReader::KindOf(char c) {

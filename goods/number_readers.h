@@ -65,6 +65,7 @@ class OneNumberReader {
  public:
   struct Result {
     bool valid = false;
+    bool digit = false;  // the field held a digit
     NumberValue number;
   };
 

@@ -189,7 +189,8 @@ def main():
             ("bar code", "101\tХлеб\t460700100101012\t42.90\t1\t0\t", "460700100101012\t"),
             ("group", "101\tХлеб\t\t42.90\t256\t0\t", "256\t")):
         name = write(f"bad-{field.replace(' ', '-')}.txt", goods(["<start>", line, "<end>"]))
-        check(f"invalid {field}", [name], [value])
+        # The row stands on line 2, after the "<start>" line.
+        check(f"invalid {field}", [name], [value, "2"])
     name = write("too-many.txt", goods(
         ["<start>"] + [f"{code}\tТовар\t\t1.00\t1\t0\t" for code in range(1, 3002)] + ["<end>"]))
     check("more than 3000 goods", [name], [])
