@@ -156,12 +156,6 @@ PriceResult PriceReader::result(bool wholeUnitPrices) const {
   return {true, static_cast<int32_t>(value_)};
 }
 
-PriceResult ParsePrice(std::string_view field, bool wholeUnitPrices) {
-  PriceReader reader;
-  reader.feed(field);
-  return reader.result(wholeUnitPrices);
-}
-
 NumberValue ParseNumber(std::string_view field) {
   NumberReader reader;
   reader.feed(field);
