@@ -28,8 +28,28 @@ WireTrace::WireTrace(Writer writer, Clock clock)
   if (clock_) startMs_ = clock_();
 }
 
+std::string TraceText(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    // U+0080..U+009F, the C1 controls, are C2 80..C2 9F in UTF-8; some terminals obey them.
+    const bool c1 = b == 0xC2 && i + 1 < text.size() &&
+                    (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
+    if ((b < 0x20 && b != '\t') || b == 0x7F || c1) {
+      shown += '?';
+      if (c1) ++i;
+    } else {
+      shown += text[i];
+    }
+  }
+  return shown;
+}
+
 void WireTrace::line(const std::string& text) {
-  if (writer_) writer_(text);
+  // Whatever a field, a file name or the command line holds, a trace line stays one line
+  // and cannot steer the terminal of whoever reads it.
+  if (writer_) writer_(TraceText(text));
 }
 
 void WireTrace::timed(const std::string& text) {
@@ -37,7 +57,7 @@ void WireTrace::timed(const std::string& text) {
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%7lld ms  ",
                 static_cast<long long>(clock_ ? clock_() - startMs_ : 0));
-  writer_(stamp + text);
+  line(stamp + text);
 }
 
 void WireTrace::emptyPolls() {

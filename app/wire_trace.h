@@ -16,6 +16,10 @@
 // Bytes as lower-case hex pairs separated by blanks: "17 0b 63 00".
 std::string TraceHex(std::string_view bytes);
 
+// text (UTF-8) with every control byte but TAB (below 0x20, 0x7F, and the C1 controls
+// U+0080..U+009F) written as "?".
+std::string TraceText(std::string_view text);
+
 class WireTrace {
  public:
   // Takes one finished UTF-8 line (without its line end).

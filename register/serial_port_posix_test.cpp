@@ -224,6 +224,30 @@ TEST(SerialPortPosix, EveryByteValuePassesBothWaysUnchanged) {
   EXPECT_EQ(pty.read(1, 200), "");  // no echo of what came in
 }
 
+TEST(SerialPortPosix, ALineThatTakesNoMoreBytesFailsTheSendWithinItsTimeAndStillCloses) {
+  // The far end never reads: once the terminal's buffers are full, a send can only fail.
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  SerialPort port;
+  ASSERT_TRUE(port.open("COM1"));
+  port.configure(PortSettings{});
+  const std::string frame(45, '\x55');
+  int sent = 0;
+  while (sent < 100000 && port.send(frame)) ++sent;
+  EXPECT_LT(sent, 100000) << "4.5 MB taken by a line that never reads";
+  // The last send gave up after its limit (2 s + 2 ms a byte); the next one does too, no
+  // later than that plus a coarse margin for a busy machine.
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(port.send(frame));
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_GE(seconds, 2.0);
+  EXPECT_LT(seconds, 10.0);
+  // The close does not wait for the bytes the line did not take, and the port opens again.
+  port.close();
+  EXPECT_TRUE(port.open("COM1"));
+}
+
 TEST(SerialPortPosix, CountsWaitingBytesAndReadsOnlyWhatIsThere) {
   Pty pty;
   ASSERT_TRUE(pty.ok());
