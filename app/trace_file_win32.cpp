@@ -14,12 +14,21 @@ bool TraceFile::open(const std::string& path) {
       CreateFileW(SystemPath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
+  const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
   if (GetFileType(file) != FILE_TYPE_DISK) {
     CloseHandle(file);
     return false;
   }
   handle_ = reinterpret_cast<intptr_t>(file);
+  created_ = !existed;
   return true;
+}
+
+void TraceFile::discard(const std::string& samePath) {
+  const bool created = created_ && isOpen();
+  // Closed first: the open shares no deletion.
+  close();
+  if (created) DeleteFileW(SystemPath(samePath).c_str());
 }
 
 void TraceFile::write(std::string_view bytes) {

@@ -216,13 +216,20 @@ MessageSink TracedMessages(WireTrace& trace, MessageSink show) {
   };
 }
 
-WireTrace StartWireTrace(const std::string& goodsPath) {
+WireTrace StartWireTrace(const std::string& goodsPath, const FileIdentity& goods) {
   const std::string path = TraceFileName();
   if (path.empty()) return {};
+  // The goods file is not even opened as a trace.
+  if (SameFile(IdentityOfFile(path), goods)) return {};
   auto file = std::make_shared<TraceFile>();
   if (!file->open(path)) return {};
-  // Closed again unwritten: appending to the goods file would change what the run reads.
-  if (!goodsPath.empty() && file->isFile(goodsPath)) return {};
+  // Closed again unwritten: appending to the goods file would change what the run reads. If
+  // the open has just made the goods file (it did not exist), it is removed again, so that the
+  // run finds no file there, as without a trace.
+  if (!goodsPath.empty() && file->isFile(goodsPath)) {
+    file->discard(goodsPath);
+    return {};
+  }
 
   // Every line is written as it happens, unbuffered: a trace is wanted most for runs that
   // hang or are cut short, and those would lose a trace held back in memory. A line costs

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "goods/file_identity.h"
 #include "register/serial_line.h"
 #include "text/message_style.h"
 
@@ -96,5 +97,7 @@ MessageSink TracedMessages(WireTrace& trace, MessageSink show);
 // The trace of this run: to the file that TALLY_TRACE names, started with the date, the
 // version and the command line; a trace that records nothing when the variable is unset or
 // empty, when the file cannot be opened, or when it is the goods file that goodsPath names
-// (the same file by any name or link): the trace must never change the goods it records.
-WireTrace StartWireTrace(const std::string& goodsPath);
+// (the same file by any name or link; goods is that file as it was before the trace was
+// looked at): the trace must never change the goods it records. Nor does it create the goods
+// file: a trace file made where goodsPath names a file that did not exist is removed again.
+WireTrace StartWireTrace(const std::string& goodsPath, const FileIdentity& goods);

@@ -233,3 +233,38 @@ TEST(ClearRun, ALateAnswerFromAnEarlierRunNeverCompletesThisOne) {
     EXPECT_EQ(r.exitStatus, 1);
   }
 }
+
+// The late answer comes while the next run already waits for its own: every answer of that
+// run is then one behind its frame, and the run must fail instead of taking them (had the
+// late answer come before the port was opened, the run would have dropped it).
+TEST(ClearRun, AnAnswerLateIntoTheNextRunFailsIt) {
+  TempDir dir;
+  const std::string goods =
+      dir.write("goods.txt", "<start>\r\n1\tA\t\t1.00\t\t\t\r\n2\tB\t\t2.00\t\t\t\r\n");
+  const struct {
+    const char* what;
+    std::string secondRun;
+    std::string refused;            // the second run's last frame, which the register refuses
+    std::vector<std::string> errs;  // out of step, or (late answer dropped) the refusal
+  } cases[] = {
+      {"clear",
+       "/e",
+       "2:5",
+       {Warning("Лишний ответ от кассы"), Warning("Возвращен код ошибки  5")}},
+      {"upload",
+       goods,
+       "3:5",
+       {Warning("Лишний ответ от кассы (товар 2 из 2, код 2, строка 3 файла)"),
+        Warning("Возвращен код ошибки  5 (товар 2 из 2, код 2, строка 3 файла)")}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SimulatorProcess sim = LoggingSimulator({"--late", "1:2500", "--error", c.refused});
+    REQUIRE_SIMULATOR(sim);
+    // The first run gives up after its answer wait, over a second before the answer comes.
+    EXPECT_EQ(RunTallyOn({"/e"}, sim.slave()).exitStatus, 1);
+    const ProgramResult r = RunTallyOn({c.secondRun}, sim.slave());
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_TRUE(r.err == c.errs[0] || r.err == c.errs[1]) << r.err;
+  }
+}
