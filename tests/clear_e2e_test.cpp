@@ -259,9 +259,13 @@ TEST(ClearRun, AnAnswerLateIntoTheNextRunFailsIt) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    SimulatorProcess sim = LoggingSimulator({"--late", "1:2500", "--error", c.refused});
+    // Each answer 0.3 s after its frame (so that no two arrive in one poll), the first
+    // run's 1.8 s later still.
+    SimulatorProcess sim =
+        LoggingSimulator({"--delay", "300", "--late", "1:1800", "--error", c.refused});
     REQUIRE_SIMULATOR(sim);
-    // The first run gives up after its answer wait, over a second before the answer comes.
+    // The first run gives up after its answer wait (1.3 s), most of a second before its answer
+    // comes.
     EXPECT_EQ(RunTallyOn({"/e"}, sim.slave()).exitStatus, 1);
     const ProgramResult r = RunTallyOn({c.secondRun}, sim.slave());
     EXPECT_EQ(r.exitStatus, 1);
