@@ -211,9 +211,15 @@ void HandleFrame(Simulator& sim, const StreamPiece& frame) {
   LogHandshake(sim, n);
   Event(sim, "frame " + std::to_string(n) + " " + std::to_string(frame.baud) + " " +
                  HexBytes(frame.bytes));
+  // The register keeps what a command did only when it answers it as done: an item it
+  // refused, or answered with silence or garbled bytes, is not stored.
+  GoodsBase after = sim.base;
   bool changed = false;
-  const uint8_t code = ApplyCommand(sim.base, FramePayload(frame.bytes), changed);
-  if (changed) WriteGoodsFile(sim);
+  const uint8_t code = ApplyCommand(after, FramePayload(frame.bytes), changed);
+  if (changed && code == kDone && AnswersDone(sim.options, n)) {
+    sim.base = std::move(after);
+    WriteGoodsFile(sim);
+  }
   if (sim.options.silent.count(n) == 0) Answer(sim, n, code);
   ++sim.handled;
 }

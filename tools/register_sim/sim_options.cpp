@@ -181,3 +181,11 @@ std::string SimUsage() {
          "  --answer-bytes F:S  answer bytes 1 and 2 (hexadecimal, default 00:00)\n"
          "  --version         print the version and exit\n";
 }
+
+bool AnswersDone(const SimOptions& options, uint32_t frame) {
+  for (const std::set<uint32_t>* frames : {&options.silent, &options.badChecksum, &options.badStart,
+                                           &options.shortAnswer, &options.extraByte}) {
+    if (frames->count(frame) != 0) return false;
+  }
+  return options.errorCode.count(frame) == 0;
+}

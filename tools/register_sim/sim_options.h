@@ -34,6 +34,11 @@ struct SimOptions {
   std::map<uint32_t, uint32_t> lateMs;    // --late N:MS
 };
 
+// Whether the answer to frame (from 1), as the fault options shape it, is a whole answer that
+// tells the command was carried out: no error code, not silent, not garbled (bad start or
+// checksum, short, an extra byte). The register keeps only what it answers so.
+bool AnswersDone(const SimOptions& options, uint32_t frame);
+
 // Parses argv[1..]. On bad usage returns false with a one-line reason in error.
 bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error);
 

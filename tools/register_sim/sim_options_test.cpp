@@ -143,4 +143,28 @@ TEST(SimOptions, RefusesBadUsage) {
   }
 }
 
+TEST(AnswersDone, OnlyAWholeDoneAnswer) {
+  const struct {
+    std::vector<std::string> args;
+    bool done;  // for frame 3
+  } cases[] = {
+      {{"--pty"}, true},
+      {{"--pty", "--error", "2:5"}, true},
+      {{"--pty", "--error", "3:5"}, false},
+      {{"--pty", "--silent", "3"}, false},
+      {{"--pty", "--bad-checksum", "3"}, false},
+      {{"--pty", "--bad-start", "3"}, false},
+      {{"--pty", "--short", "3"}, false},
+      {{"--pty", "--extra-byte", "3"}, false},
+      // Late, split or followed by a stray byte, the answer itself is whole.
+      {{"--pty", "--late", "3:100", "--split", "3:10", "--stray", "3"}, true},
+  };
+  for (const auto& c : cases) {
+    SimOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseSimOptions(c.args, o, error)) << error;
+    EXPECT_EQ(AnswersDone(o, 3), c.done) << c.args.back();
+  }
+}
+
 }  // namespace
