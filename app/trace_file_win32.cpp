@@ -74,20 +74,7 @@ void TraceFile::close() {
   handle_ = kClosed;
 }
 
-std::string TraceFileName() {
-  std::wstring name(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length =
-        GetEnvironmentVariableW(L"TALLY_TRACE", name.data(), static_cast<DWORD>(name.size()));
-    if (length < name.size()) {  // the length without its NUL (0: unset or empty)
-      name.resize(length);
-      break;
-    }
-    name.resize(length);  // too small: length is the size it needs, NUL included
-  }
-  return Utf16ToUtf8(
-      std::u16string_view(reinterpret_cast<const char16_t*>(name.data()), name.size()));
-}
+std::string TraceFileName() { return EnvironmentText(L"TALLY_TRACE"); }
 
 std::string ProcessCommandLine() {
   return Utf16ToUtf8(reinterpret_cast<const char16_t*>(GetCommandLineW()));

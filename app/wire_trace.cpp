@@ -63,8 +63,9 @@ void WireTrace::timed(const std::string& text) {
 void WireTrace::emptyPolls() {
   if (poll_ > answeredAt_) {
     timed("poll " + std::to_string(poll_) + ": " +
-          (answeredAt_ == 0 ? std::string("nothing received")
-                            : "nothing more after poll " + std::to_string(answeredAt_)));
+          (answeredAt_ == 0
+               ? std::string(afterLastAnswer_ ? "the line stayed quiet" : "nothing received")
+               : "nothing more after poll " + std::to_string(answeredAt_)));
   }
   answeredAt_ = poll_;
 }
@@ -120,7 +121,16 @@ void WireTrace::sent(const std::string& bytes, bool success) {
   emptyPolls();
   poll_ = 0;
   answeredAt_ = 0;
+  afterLastAnswer_ = false;
   timed("sent      " + TraceHex(bytes) + (success ? "" : "  (not all written)"));
+}
+
+void WireTrace::lastAnswerTaken() {
+  emptyPolls();
+  poll_ = 0;
+  answeredAt_ = 0;
+  afterLastAnswer_ = true;
+  timed("after the last answer: the line must stay quiet for one answer wait");
 }
 
 void WireTrace::polled() { ++poll_; }
@@ -200,6 +210,11 @@ std::string TracedLine::openFailureDetail() const { return line_.openFailureDeta
 void TracedLine::nextFrameCarries(const FrameItem& item) {
   line_.nextFrameCarries(item);
   trace_.item(item);
+}
+
+void TracedLine::lastAnswerTaken() {
+  line_.lastAnswerTaken();
+  trace_.lastAnswerTaken();
 }
 
 void TracedLine::close() {

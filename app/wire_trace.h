@@ -46,6 +46,8 @@ class WireTrace {
   // The goods item that the next frame carries.
   void item(const FrameItem& item);
   void sent(const std::string& bytes, bool success);
+  // The run's last answer has been taken; the polls that follow are counted afresh.
+  void lastAnswerTaken();
   // One poll of the line: counted, written only when bytes arrive.
   void polled();
   void received(const std::string& bytes);
@@ -66,6 +68,7 @@ class WireTrace {
   int64_t startMs_ = 0;
   int32_t poll_ = 0;        // polls since the last frame sent
   int32_t answeredAt_ = 0;  // the poll that last brought bytes
+  bool afterLastAnswer_ = false;
 };
 
 // A serial line that tells the trace what passes through it and otherwise is the line it
@@ -82,6 +85,7 @@ class TracedLine final : public SerialLine {
   void close() override;
   std::string openFailureDetail() const override;
   void nextFrameCarries(const FrameItem& item) override;
+  void lastAnswerTaken() override;
   std::string deviceName() const override { return line_.deviceName(); }
   LineSettingsReport settingsInEffect() const override { return line_.settingsInEffect(); }
 

@@ -73,6 +73,7 @@ TEST(WireTrace, RecordsTheClearRunFrameByFrame) {
   settings.baudRate = 9600;
   run.traced.configure(settings);
   ASSERT_TRUE(run.exchange(kClearFrame));
+  ASSERT_TRUE(LineStaysQuiet(run.traced, run.hooks));
   run.trace.message(W1251("База товаров очищена"), 0x30);
   run.trace.finish(0);
 
@@ -85,8 +86,10 @@ TEST(WireTrace, RecordsTheClearRunFrameByFrame) {
       "      0 ms  sent      17 0b 63 00 00 00 00 00 19 00 85",
       "     26 ms  poll   2  18 00 00 00 19",
       "     39 ms  poll   3  00 18",
-      "     39 ms  message (warning): База товаров очищена",
-      "     39 ms  exit status 0",
+      "     39 ms  after the last answer: the line must stay quiet for one answer wait",
+      "   1339 ms  poll 100: the line stayed quiet",
+      "   1339 ms  message (warning): База товаров очищена",
+      "   1339 ms  exit status 0",
       "",
   };
   EXPECT_EQ(run.lines, expected);

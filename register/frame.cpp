@@ -59,6 +59,7 @@ std::optional<std::string> AwaitAnswer(SerialLine& line, const PollHooks& hooks)
 }
 
 bool LineStaysQuiet(SerialLine& line, const PollHooks& hooks) {
+  line.lastAnswerTaken();
   std::string stray;
   for (int poll = 0; poll < kAnswerPolls; ++poll) {
     if (PollOnce(line, hooks, stray) > 0) return false;
