@@ -86,10 +86,10 @@ TEST(FileIdentity, TellsTheSameFileAndAnyChangeOfItsContent) {
     InputFile file;
     ASSERT_TRUE(file.open(path));
     EXPECT_TRUE(Unchanged(before, file.identity()));  // by name and open alike
-    std::ofstream(path, std::ios::binary | std::ios::app) << "3\tC\t\t3.00\t1\t0\t\r\n";
-    EXPECT_FALSE(Unchanged(before, file.identity()));
-    EXPECT_TRUE(SameFile(before, file.identity()));
   }
+  std::ofstream(path, std::ios::binary | std::ios::app) << "3\tC\t\t3.00\t1\t0\t\r\n";
+  EXPECT_FALSE(Unchanged(before, IdentityOfFile(path)));
+  EXPECT_TRUE(SameFile(before, IdentityOfFile(path)));
   // Refused before anything is read: the file is no longer the one named at the start.
   GoodsTable table;
   table.create();
@@ -101,8 +101,6 @@ TEST(FileIdentity, TellsTheSameFileAndAnyChangeOfItsContent) {
   EXPECT_TRUE(ReadUnchangedGoodsFile(path, "goods.txt", false, IdentityOfFile(path), table,
                                      [](const std::string&, uint32_t) {}));
   EXPECT_EQ(table.GoodsCount, 2);  // what was appended stands after "<end>"
-  EXPECT_TRUE(GoodsFileUnchanged(path, "goods.txt", IdentityOfFile(path),
-                                 [](const std::string&, uint32_t) {}));
   std::filesystem::remove_all(dir);
 }
 

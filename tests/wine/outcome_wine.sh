@@ -78,4 +78,18 @@ for trace in "$goods/three.txt" "$goods/link.txt"; do
   expect "the goods file" "$(sha256sum <"$goods/three.txt")" "$before"
 done
 
+# A goods file that does not exist yet, named by the trace too: the run ends as without a
+# trace, and no file is left under that name.
+begin_case "TALLY_TRACE names a goods file that does not exist"
+if start_sim; then
+  point_port com1 "$sim_device"
+  missing=$(winpath "$goods/missing.txt")
+  tally_env=("TALLY_TRACE=$missing")
+  run_tally -- "$missing"
+  tally_env=()
+  expect "the boxes" "$(boxes)" "error Не могу открыть файл: ${missing//\\/\\\\}"
+  expect "the exit status" "$status" 1
+  expect_true "no file was left as $goods/missing.txt" test ! -e "$goods/missing.txt"
+fi
+
 wine_session_report

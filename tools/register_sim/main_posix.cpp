@@ -24,7 +24,6 @@
 namespace {
 
 constexpr int kPartialFrameIdleMs = 500;
-constexpr int kStrayDelayMs = 20;
 constexpr int kWriteWaitMs = 1000;
 constexpr int kLingerMs = 2000;
 constexpr int kLingerStepMs = 10;
@@ -189,8 +188,8 @@ void Answer(Simulator& sim, uint32_t n, uint8_t code) {
   } else {
     written = WriteBytes(sim, answer);
   }
-  if (o.stray.count(n) != 0) {
-    SleepMs(kStrayDelayMs);
+  if (o.strayMs.count(n) != 0) {
+    SleepMs(o.strayMs.at(n));
     written += WriteBytes(sim, std::string(1, kStrayByte));
   }
   Event(sim, "answer " + std::to_string(n) + " " + HexBytes(written));

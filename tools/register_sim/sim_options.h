@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+// How long after its answer --stray N writes the stray byte, unless N:MS says.
+constexpr uint32_t kDefaultStrayMs = 20;
+
 // What the simulator was asked to do. Frame numbers count every well-formed frame from 1.
 struct SimOptions {
   bool pty = false;             // --pty: serve a new pseudo-terminal
@@ -29,7 +32,7 @@ struct SimOptions {
   std::set<uint32_t> badStart;            // --bad-start N
   std::set<uint32_t> shortAnswer;         // --short N
   std::set<uint32_t> extraByte;           // --extra-byte N
-  std::set<uint32_t> stray;               // --stray N
+  std::map<uint32_t, uint32_t> strayMs;   // --stray N[:MS]
   std::map<uint32_t, uint32_t> splitMs;   // --split N:MS
   std::map<uint32_t, uint32_t> lateMs;    // --late N:MS
 };

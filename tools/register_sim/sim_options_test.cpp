@@ -33,7 +33,7 @@ TEST(SimOptions, ReadsEveryOption) {
                                "--stray",
                                "9",
                                "--stray",
-                               "10",
+                               "10:500",
                                "--split",
                                "11:40",
                                "--late",
@@ -61,7 +61,7 @@ TEST(SimOptions, ReadsEveryOption) {
   EXPECT_EQ(o.badStart, std::set<uint32_t>{6});
   EXPECT_EQ(o.shortAnswer, std::set<uint32_t>{7});
   EXPECT_EQ(o.extraByte, std::set<uint32_t>{8});
-  EXPECT_EQ(o.stray, (std::set<uint32_t>{9, 10}));
+  EXPECT_EQ(o.strayMs, (std::map<uint32_t, uint32_t>{{9, kDefaultStrayMs}, {10, 500}}));
   EXPECT_EQ(o.splitMs, (std::map<uint32_t, uint32_t>{{11, 40}}));
   EXPECT_EQ(o.lateMs, (std::map<uint32_t, uint32_t>{{13, 1500}}));
   EXPECT_EQ(o.delayMs, 15u);
