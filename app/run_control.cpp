@@ -43,8 +43,8 @@ int RunWith(const std::function<RunOptions()>& parse, SerialLine& line, const Me
   const RunOptions options = parse();
 
   // The 1 ms timer for the answer wait runs from before the port opens until after the last
-  // answer or the final pause: a message of the exchange comes after its last answer, and
-  // the timer is given back before the message waits for the user.
+  // answer (and the quiet wait after it) or the final pause: a message of the exchange comes
+  // after its last poll, and the timer is given back before the message waits for the user.
   const MessageSink showAfterClock = [&show](const std::string& text, uint32_t style) {
     EndFineClock();
     show(text, style);
@@ -62,9 +62,9 @@ int RunWith(const std::function<RunOptions()>& parse, SerialLine& line, const Me
     return kExitUsage;
   }
   // The file is opened by the name as the system gave it; messages show it in Windows-1251,
-  // with '?' for what Windows-1251 lacks.
-  // The goods sent must be those of one file as it stood: a file that changes from the start
-  // to the first frame (an export still being written) is refused.
+  // with '?' for what Windows-1251 lacks. The goods sent must be those of one file as it
+  // stood: a file that changes from the start to the first frame (an export still being
+  // written) is refused.
   const std::string& path = options.goodsFileName;
   const std::string fileName = Utf8ToCp1251(path);
   if (!ReadUnchangedGoodsFile(path, fileName, options.wholeUnitPrices, goodsBefore, Goods, show) ||

@@ -31,8 +31,8 @@ ExchangeOutcome ClearGoodsBase(int32_t port, uint32_t baudRate, SerialLine& line
     show(NoAnswerText(), kIconError);
     return ExchangeOutcome::NoAnswer;
   }
-  const int32_t result = CheckAnswer(*answer);
   // The port stays open: the end of the process releases it.
+  const int32_t result = CheckAnswer(*answer);
   if (result == 0 && !LineStaysQuiet(line, hooks)) {
     // The answer taken may have been a late one to an earlier run.
     show(OutOfStepText(), kIconWarning);

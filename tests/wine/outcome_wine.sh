@@ -2,7 +2,7 @@
 # The Windows program under Wine, its COM1 mapped onto register-sim's pseudo-terminal: a run's
 # outcome is this run's own. A late answer from an earlier run never passes for the answer to
 # this one, a failed upload names the item it failed at, and a trace that names the goods file
-# leaves that file alone.
+# leaves that file alone and never creates it.
 #
 # Usage: outcome_wine.sh TALLY.EXE ui_robot.exe register-sim
 # Exit status 0 passed, 1 failed, 77 skipped (something needed is missing).
