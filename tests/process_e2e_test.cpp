@@ -15,7 +15,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -444,47 +443,3 @@ TEST(Process, PortMessagesNameTheDeviceAndTheReason) {
   EXPECT_EQ(left, "x");
 }
 
-namespace {
-
-// The position in the file at path of the process's descriptor for it, -1 while it has none.
-int64_t FileOffsetIn(pid_t pid, const std::string& path) {
-  const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
-    std::error_code ignored;
-    if (std::filesystem::read_symlink(entry.path(), ignored) != path) continue;
-    std::istringstream info(ReadFileBytes("/proc/" + std::to_string(pid) + "/fdinfo/" +
-                                          entry.path().filename().string()));
-    std::string key;
-    int64_t position = -1;
-    info >> key >> position;  // "pos:\t<offset>"
-    return key == "pos:" ? position : -1;
-  }
-  return -1;
-}
-
-}  // namespace
-
-// An export still being written: a gigabyte of heading (a sparse file, no disk needed) when
-// the run starts, the goods block appended while the program weighs the file's encoding.
-// The goods it would read in its second pass are not those it weighed: the file is refused.
-TEST(Process, AFileAppendedToWhileItIsReadIsRefused) {
-  TempDir dir;
-  const std::string goods = dir.write("export.txt", "");
-  ASSERT_EQ(truncate(goods.c_str(), 1LL << 30), 0);
-  SimulatorProcess sim = LoggingSimulator();
-  REQUIRE_SIMULATOR(sim);
-  const std::string err = dir.write("err.txt", "");
-  ChildProcess tally(
-      TALLY_BINARY, {goods},
-      {.environment = {{"TALLY_COM1", sim.slave()}}, .err = Sink::kFile, .errFile = err});
-  ASSERT_TRUE(tally.running());
-  const auto deadline = Clock::now() + std::chrono::seconds(20);
-  while (FileOffsetIn(tally.pid(), goods) <= 0 && MsLeft(deadline) > 0) usleep(1000);
-  ASSERT_GT(FileOffsetIn(tally.pid(), goods), 0) << "the first reading never started";
-  std::ofstream(goods, std::ios::binary | std::ios::app)
-      << "\r\n<start>\r\n1\tХлеб Бородинский\t\t1.00\t1\t0\t\r\n";
-  EXPECT_EQ(tally.wait(60), 1);
-  EXPECT_EQ(ReadFileBytes(err), "OKA PF: ошибка: Файл изменился во время чтения: " + goods + "\n");
-  EXPECT_TRUE(LogLines(sim.log()).empty()) << "nothing may reach the register";
-}
