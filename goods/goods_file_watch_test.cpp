@@ -29,7 +29,7 @@ TEST(ReadUnchangedGoodsFrom, AFileThatChangesAtAnyCheckIsRefusedAlone) {
       {kGoods, 3, kChanged},  // during the last reading
       // What the reader found in a file in flux is not told: only the change.
       {badPrice, 3, kChanged},
-      {badPrice, 0, "Недопустимая цена: 'x\t'"},
+      {badPrice, 0, "Недопустимая цена: 'x\t' (строка 2 файла)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.told + " " + std::to_string(c.changedFrom));
