@@ -56,7 +56,7 @@ TEST(WireTrace, RecordsTheClearRunFrameByFrame) {
   settings.baudRate = 9600;
   run.traced.configure(settings);
   ASSERT_TRUE(run.exchange(kClearFrame));
-  ASSERT_TRUE(LineStaysQuiet(run.traced, run.hooks));
+  ASSERT_TRUE(LineStaysQuiet(run.traced, run.hooks, TraceWatch(run.trace)));
   run.trace.message(W1251("База товаров очищена"), 0x30);
   run.trace.finish(0);
 
@@ -171,7 +171,7 @@ TEST(WireTrace, FailuresAndTextsAsTheyHappened) {
   run.line.device = "/dev/ttyUSB0";
   run.line.failureDetail = W1251("/dev/ttyUSB0: нет прав доступа");
   EXPECT_FALSE(run.traced.open("COM1"));
-  run.traced.nextFrameCarries({3, 10, 103, 4});
+  run.trace.item({3, 10, 103, 4});
   run.trace.sent("\x01", false);
   // A multi-line text (the usage text) stays on one trace line.
   run.trace.message(W1251("Строка 1\n\nСтрока 2\n"), 0x40);

@@ -3,9 +3,9 @@
 
 #include <climits>
 
-#include "text/file_path_win32.h"
 #include "register/port_device.h"
 #include "register/serial_port.h"
+#include "text/file_path_win32.h"
 
 namespace {
 

@@ -54,9 +54,7 @@ using Events = std::vector<std::string>;
 // The scripted line, with opening, configuring and sending also put into the event log.
 class RecordingLine final : public SerialLine {
  public:
-  RecordingLine(ScriptedLine& inner, Events& events, std::vector<FrameItem>& items)
-      : inner_(inner), events_(events), items_(items) {}
-  void nextFrameCarries(const FrameItem& item) override { items_.push_back(item); }
+  RecordingLine(ScriptedLine& inner, Events& events) : inner_(inner), events_(events) {}
   bool open(const std::string& portName) override {
     events_.push_back("open " + portName);
     return inner_.open(portName);
@@ -77,15 +75,14 @@ class RecordingLine final : public SerialLine {
  private:
   ScriptedLine& inner_;
   Events& events_;
-  std::vector<FrameItem>& items_;
 };
 
 class RecordingView final : public ProgressView {
  public:
   explicit RecordingView(Events& events) : events_(events) {}
   void repaint() override { events_.push_back("repaint"); }
-  void setRange(int32_t lineCount) override {
-    events_.push_back("setRange " + std::to_string(lineCount));
+  void setRange(int32_t itemCount) override {
+    events_.push_back("setRange " + std::to_string(itemCount));
   }
   void stepIt() override { events_.push_back("stepIt"); }
   void end() override { events_.push_back("end"); }
@@ -104,13 +101,13 @@ struct Upload {
   ScriptedLine port;
   Events events;
   std::vector<Shown> shown;
-  std::vector<FrameItem> items;  // told to the line before each frame
+  std::vector<FrameItem> items;  // told to the watch before each frame
   int32_t portNumber = 1;
   ExchangeOutcome outcome = ExchangeOutcome::Completed;
   int32_t stoppedAt = -1;
 
   void run(const GoodsTable& table) {
-    RecordingLine line(port, events, items);
+    RecordingLine line(port, events);
     RecordingView view(events);
     PollHooks hooks;
     hooks.pumpOneMessage = [this] {
@@ -122,7 +119,9 @@ struct Upload {
       events.push_back("message");
       shown.push_back({text, style});
     };
-    outcome = UploadExchange::run(view, table, portNumber, line, hooks, show, stoppedAt);
+    ExchangeWatch watch;
+    watch.nextItem = [this](const FrameItem& item) { items.push_back(item); };
+    outcome = UploadExchange::run(view, table, portNumber, line, hooks, show, stoppedAt, watch);
   }
 
   // The register answers frame n (from 0) with answers(n), in the poll after the send.
@@ -309,7 +308,7 @@ TEST(UploadRun, ErrorCodeStopsAtItsLine) {
       EXPECT_EQ(item.item, i);
       EXPECT_EQ(item.count, 10);
       EXPECT_EQ(item.code, 100 + i);
-      EXPECT_EQ(item.line, 2 * i + 1);
+      EXPECT_EQ(item.fileLine, 2 * i + 1);
     }
     // The window goes first, then the message.
     const Events effects = upload.effects();
