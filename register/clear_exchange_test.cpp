@@ -198,7 +198,8 @@ TEST(ClearGoodsBase, ReportsEachAnswerOnce) {
 }
 
 TEST(ClearGoodsBase, BytesAlreadyWaitingCountTowardsTheAnswer) {
-  // Nothing is purged before the frame goes out: a stale byte spoils a good answer.
+  // The exchange itself throws nothing away (the port empties its queues when it is
+  // configured): a byte waiting when the frame goes out spoils a good answer.
   ClearRun run;
   run.line.queue = "\x18";
   run.answerWith(kOk);
