@@ -3,7 +3,7 @@
 #include <string>
 
 #include "register/exchange_messages.h"
-#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ ExchangeOutcome ClearGoodsBase(int32_t port, uint32_t baudRate, SerialLine& line
     return ExchangeOutcome::FailureShown;
   }
   if (result == 0) {
-    show(W1251("База товаров очищена"), kIconWarning);
+    show(Utf8ToCp1251("База товаров очищена"), kIconWarning);
     return ExchangeOutcome::Completed;
   }
   show(AnswerFailureText(result), kIconWarning);

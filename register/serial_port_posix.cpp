@@ -18,7 +18,7 @@
 
 #include "register/port_device.h"
 #include "register/serial_port.h"
-#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -91,15 +91,15 @@ std::string PortFailureReason(int error) {
   switch (error) {
     case EACCES:
     case EPERM:
-      return W1251("нет прав доступа");
+      return Utf8ToCp1251("нет прав доступа");
     case ENOENT:
     case ENXIO:
     case ENODEV:
-      return W1251("нет такого устройства");
+      return Utf8ToCp1251("нет такого устройства");
     case EBUSY:
-      return W1251("порт занят другой программой");
+      return Utf8ToCp1251("порт занят другой программой");
     case ENOTTY:
-      return W1251("это не последовательный порт");
+      return Utf8ToCp1251("это не последовательный порт");
     default:
       break;
   }
@@ -136,7 +136,7 @@ bool SerialPort::open(const std::string& portName) {
   const auto fail = [this, &path](int error, int fd) {
     if (fd >= 0) ::close(fd);
     // Device names are UTF-8 on Linux; the message is Windows-1251.
-    openFailure_ = W1251(path) + ": " + PortFailureReason(error);
+    openFailure_ = Utf8ToCp1251(path) + ": " + PortFailureReason(error);
     return false;
   };
   // Not blocking on the open itself: a modem line without carrier would hold it forever.

@@ -24,7 +24,6 @@
 #include "tests/byte_strings.h"
 #include "tests/program_runner.h"
 #include "tests/simulator_process.h"
-#include "text/cp1251.h"
 
 namespace {
 
@@ -442,4 +441,3 @@ TEST(Process, PortMessagesNameTheDeviceAndTheReason) {
   std::string left = ReadFileBytes(plainFile);
   EXPECT_EQ(left, "x");
 }
-
