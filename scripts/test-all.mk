@@ -15,10 +15,6 @@ step = scripts/run-step.sh build/test-all $@
 # The builds are the presets' workflows: configure, then build.
 build = cmake --workflow --preset
 ctest = ctest -j $(CTEST_JOBS) --preset
-# The tests that read the i686 build: the static checks of both TALLY.EXE files and the i686
-# program's Wine suites.
-x86_reading = '^windows_exe_static_checks$$|_x86$$'
-
 ifeq ($(X86_TESTS),1)
 x86_build := windows-x86
 x86_unit_tests := test-windows-x86
@@ -28,9 +24,9 @@ x86_unit_tests :=
 endif
 
 # The longest chain first: the builds the Wine and pseudo-terminal tests need, then those tests.
-all: test-linux-sanitize test-linux-sanitize-x86 test-windows-x64 $(x86_unit_tests) fuzz packages
+all: test-linux-sanitize test-windows-x64 $(x86_unit_tests) fuzz packages
 .PHONY: all build-windows-x64 build-windows-x86 build-linux-sanitize test-linux-sanitize \
-        test-linux-sanitize-x86 test-windows-x64 test-windows-x86 fuzz packages
+        test-windows-x64 test-windows-x86 fuzz packages
 
 build-windows-x64:
 	@$(step) $(build) windows-x64
@@ -39,13 +35,11 @@ build-linux-sanitize:
 build-windows-x86:
 	@$(step) $(build) $(x86_build)
 
-# The Linux tests, every run of tally and register-sim under the sanitizers, and the x86-64
-# program's Wine suites (one at a time, by their resource lock, and first, being the longest).
-test-linux-sanitize: build-linux-sanitize build-windows-x64
-	@$(step) $(ctest) linux-sanitize -E $(x86_reading)
-# After the others, so that the Wine suites still run one at a time.
-test-linux-sanitize-x86: build-linux-sanitize build-windows-x86 test-linux-sanitize
-	@$(step) $(ctest) linux-sanitize -R $(x86_reading)
+# The Linux tests, every run of tally and register-sim under the sanitizers, the Wine suites
+# of both TALLY.EXE files (two at a time, and first, being the longest) and their static
+# checks.
+test-linux-sanitize: build-linux-sanitize build-windows-x64 build-windows-x86
+	@$(step) $(ctest) linux-sanitize
 # The unit tests as Windows programs under Wine.
 test-windows-x64: build-windows-x64
 	@$(step) $(ctest) windows-x64
