@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "app/progress_line_posix.h"
+#include "app/progress_bar_posix.h"
 #include "app/trace_file_posix.h"
 #include "register/serial_port_posix.h"
 
@@ -19,7 +19,7 @@ namespace {
 // atexit handler.
 void EndOnSignal(int signal) {
   ReleasePortsOnSignal();
-  FinishProgressLineOnSignal();
+  FinishProgressBarOnSignal();
   FinishTraceOnSignal(128 + signal);
   _exit(128 + signal);
 }

@@ -11,7 +11,7 @@
 //   the trace is dropped and the run goes on;
 // - every signal that would end the process (EndingSignals: SIGINT, SIGTERM, SIGHUP, SIGQUIT
 //   (Ctrl-\), SIGUSR1, SIGALRM and the rest) gives the port back (its settings as before
-//   the run, exclusive mode off, lock dropped), ends the progress line and the wire trace's
+//   the run, exclusive mode off, lock dropped), ends the progress bar and the wire trace's
 //   record and ends the process with 128 + signal (no core dump); one that the caller has
 //   set to be ignored (nohup) stays ignored.
 void PrepareProcess();

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "app/message.h"
-#include "app/progress_line_posix.h"
+#include "app/progress_bar_posix.h"
 #include "app/progress_window.h"
 #include "app/ui_pump.h"
 
-std::atomic<bool> ProgressLineShown = false;
+std::atomic<bool> ProgressBarShown = false;
 
 namespace {
 
@@ -52,12 +52,12 @@ class TerminalProgress final : public ProgressView {
   }
 
   // The bar stays on screen with its line ended: full after a complete upload, and after a
-  // failure with the count of goods lines the register took, which the message then follows.
+  // failure with the count of items the register took, which the message then follows.
   void end() override {
     if (gone_) return;
     gone_ = true;
-    if (!ProgressLineShown) return;
-    ProgressLineShown = false;
+    if (!ProgressBarShown) return;
+    ProgressBarShown = false;
     WriteToTerminal("\n");
   }
 
@@ -84,7 +84,7 @@ class TerminalProgress final : public ProgressView {
     if (!count.empty()) line += " " + count;
     line += "\033[K";
     // Marked first, so that a signal while the line is written still ends it.
-    ProgressLineShown = true;
+    ProgressBarShown = true;
     WriteToTerminal(line);
   }
 
@@ -98,14 +98,14 @@ class TerminalProgress final : public ProgressView {
 
 }  // namespace
 
-void ClearProgressLine() {
-  if (!ProgressLineShown) return;
-  ProgressLineShown = false;
+void ClearProgressBar() {
+  if (!ProgressBarShown) return;
+  ProgressBarShown = false;
   WriteToTerminal("\r\033[K");
 }
 
-void FinishProgressLineOnSignal() {
-  if (!ProgressLineShown.exchange(false)) return;
+void FinishProgressBarOnSignal() {
+  if (!ProgressBarShown.exchange(false)) return;
   const ssize_t written = write(STDERR_FILENO, "\n", 1);
   static_cast<void>(written);  // nowhere to report a failure to
 }

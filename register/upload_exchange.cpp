@@ -55,7 +55,7 @@ ExchangeOutcome UploadExchange::run(ProgressView& view, const GoodsTable& table,
     view.end();
     return ExchangeOutcome::FailureShown;
   }
-  // The register takes goods lines at 19200 only, whatever "/9600" asked for.
+  // The register takes goods items at 19200 only, whatever "/9600" asked for.
   PortSettings settings;
   settings.baudRate = kUploadLineSpeed;
   line.configure(settings);

@@ -1,4 +1,5 @@
-// The upload run: every goods line to the register as one "j" command, stop-and-wait.
+// The upload run: every item of the goods table to the register as one "j" command,
+// stop-and-wait.
 #pragma once
 
 #include <cstdint>

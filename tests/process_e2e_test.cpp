@@ -222,7 +222,7 @@ TEST(Process, ASignalDuringTheUploadGivesThePortBackAndEndsTheLine) {
     terminal.drain(100);
 
     ExpectSettingsGivenBack(sim.slave(), before);
-    // The progress line stays with its count, and its line is ended.
+    // The progress bar stays with its count, and its line is ended.
     const std::string& screen = terminal.screen();
     const std::string ending = "/100\033[K\r\n";
     ASSERT_GE(screen.size(), ending.size()) << screen;

@@ -332,7 +332,7 @@ ProgramResult RunOnTerminal(const std::vector<std::string>& arguments,
   return result;
 }
 
-TEST(UploadProgram, ProgressLineOnATerminal) {
+TEST(UploadProgram, ProgressBarOnATerminal) {
   TempDir dir;
   SimulatorProcess sim(REGISTER_SIM_BINARY, {});
   ASSERT_FALSE(sim.slave().empty());
@@ -356,7 +356,7 @@ TEST(UploadProgram, MessagesStartAtColumnZeroOnATerminal) {
   const std::string goods = dir.write("goods.txt", GoodsFile(NumberedItems(3)));
   const std::string missing = dir.path() + "/no-such-port";
   {
-    // The port's message comes while the progress line stands: it is wiped first.
+    // The port's message comes while the progress bar stands: it is wiped first.
     const ProgramResult r = RunOnTerminal({goods}, {{"TALLY_COM1", missing}});
     EXPECT_EQ(r.exitStatus, 1);
     const std::string tail =
