@@ -173,6 +173,37 @@ TEST(ParseArguments, EachArgumentIsOneWord) {
   }
 }
 
+// "/t" reads like "/2": a word of its own or glued to the end of the name, in either case.
+TEST(ParseCommandLine, CheckSwitch) {
+  const struct {
+    const char* arguments;
+    bool check;
+    bool clear;
+    int32_t port;
+    const char* fileName;
+  } cases[] = {
+      {"/t goods.txt", true, false, 1, "goods.txt"},
+      {"goods.txt /T", true, false, 1, "goods.txt"},
+      {"goods.txt/t", true, false, 1, "goods.txt"},
+      {"goods.txt/2/T /r", true, false, 2, "goods.txt"},
+      {"/t/e", true, true, 1, ""},
+      {"/t", true, false, 1, ""},
+      {"/srv/t", true, false, 1, "/srv"},  // glued like "/2"
+      {"/tt goods.txt", false, false, 1, "/tt goods.txt"},
+      {"data/t shop.txt", false, false, 1, "data/t shop.txt"},
+      {"\"goods/t\"", false, false, 1, "goods/t"},
+  };
+  for (const auto& c : cases) {
+    const RunOptions o = ParseCommandLine(c.arguments);
+    EXPECT_EQ(o.checkOnly, c.check) << c.arguments;
+    EXPECT_EQ(o.clearDatabase, c.clear) << c.arguments;
+    EXPECT_EQ(o.port, c.port) << c.arguments;
+    EXPECT_EQ(o.goodsFileName, c.fileName) << c.arguments;
+  }
+  EXPECT_TRUE(ParseArguments({"goods.txt/T"}).checkOnly);
+  EXPECT_FALSE(ParseArguments({"my goods/t"}).checkOnly);  // one argument with a blank: a name
+}
+
 TEST(ParseCommandLine, NameKeptByteForByte) {
   for (const std::string& name :
        std::vector<std::string>{"Товары Магазина.txt", "Ürün.txt", "Бағалар.txt", "商品.txt",

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "app/check_run.h"
 #include "app/command_line.h"
 #include "app/message.h"
 #include "app/progress_window.h"
@@ -48,6 +49,7 @@ int RunWith(const std::function<RunOptions()>& parse, SerialLine& line, const Me
     show(text, style);
   };
 
+  if (options.checkOnly) return RunCheck(options, Goods, show);
   if (options.clearDatabase) {
     BeginFineClock();
     RunState = RunStateOf(ClearGoodsBase(options.port, static_cast<uint32_t>(options.baudRate),

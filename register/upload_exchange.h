@@ -27,6 +27,9 @@ class ProgressView {
 
 namespace UploadExchange {
 
+// The number the register gets for a stored bar code (Barcode column): its low 48 bits.
+uint64_t barcodeNumber(const std::string& barcode);
+
 // The 40-byte payload for line (1..GoodsCount) of the table.
 std::string buildItemCommand(const GoodsTable& table, int32_t line, uint8_t lastLineMarker);
 
