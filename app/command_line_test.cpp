@@ -178,27 +178,23 @@ TEST(ParseCommandLine, CheckSwitch) {
   const struct {
     const char* arguments;
     bool check;
-    bool clear;
-    int32_t port;
-    const char* fileName;
+    Expected expected;
   } cases[] = {
-      {"/t goods.txt", true, false, 1, "goods.txt"},
-      {"goods.txt /T", true, false, 1, "goods.txt"},
-      {"goods.txt/t", true, false, 1, "goods.txt"},
-      {"goods.txt/2/T /r", true, false, 2, "goods.txt"},
-      {"/t/e", true, true, 1, ""},
-      {"/t", true, false, 1, ""},
-      {"/srv/t", true, false, 1, "/srv"},  // glued like "/2"
-      {"/tt goods.txt", false, false, 1, "/tt goods.txt"},
-      {"data/t shop.txt", false, false, 1, "data/t shop.txt"},
-      {"\"goods/t\"", false, false, 1, "goods/t"},
+      {"/t goods.txt", true, {1, 19200, false, false, "goods.txt"}},
+      {"goods.txt /T", true, {1, 19200, false, false, "goods.txt"}},
+      {"goods.txt/t", true, {1, 19200, false, false, "goods.txt"}},
+      {"goods.txt/2/T /r", true, {2, 19200, true, false, "goods.txt"}},
+      {"/t/e", true, {1, 19200, false, true, ""}},
+      {"/t", true, {1, 19200, false, false, ""}},
+      {"/srv/t", true, {1, 19200, false, false, "/srv"}},  // glued like "/2"
+      {"/tt goods.txt", false, {1, 19200, false, false, "/tt goods.txt"}},
+      {"data/t shop.txt", false, {1, 19200, false, false, "data/t shop.txt"}},
+      {"\"goods/t\"", false, {1, 19200, false, false, "goods/t"}},
   };
   for (const auto& c : cases) {
     const RunOptions o = ParseCommandLine(c.arguments);
     EXPECT_EQ(o.checkOnly, c.check) << c.arguments;
-    EXPECT_EQ(o.clearDatabase, c.clear) << c.arguments;
-    EXPECT_EQ(o.port, c.port) << c.arguments;
-    EXPECT_EQ(o.goodsFileName, c.fileName) << c.arguments;
+    ExpectOptions(o, c.expected, c.arguments);
   }
   EXPECT_TRUE(ParseArguments({"goods.txt/T"}).checkOnly);
   EXPECT_FALSE(ParseArguments({"my goods/t"}).checkOnly);  // one argument with a blank: a name
