@@ -21,8 +21,8 @@ std::string CheckedFileText(const GoodsTable& table);
 
 // The goods as the register will hold them, one line an item, seven fields separated by TABs:
 // the code, the name in the register's letters (cut to its width, trailing blanks and TAB
-// dropped), the bar code's number, the price as sent, the group, the flag and the item's line
-// in the goods file. Plain ASCII.
+// dropped, a control byte shown as "?"), the bar code's number, the price as sent, the group,
+// the flag and the item's line in the goods file. Plain ASCII.
 std::string GoodsListing(const GoodsTable& table);
 
 // Reads the file the options name into the table, as the upload run would, and tells what the
