@@ -10,7 +10,8 @@
 #include "app/run_state.h"
 #include "app/ui_pump.h"
 #include "app/wire_trace.h"
-#include "goods/goods_file.h"
+#include "goods/file_identity.h"
+#include "goods/goods_file_watch.h"
 #include "goods/goods_table.h"
 #include "register/clear_exchange.h"
 #include "register/exchange_messages.h"
@@ -36,14 +37,15 @@ int32_t RunStateOf(ExchangeOutcome outcome) {
 }
 
 // The run itself, on the options that parse reads from the command line, the serial line
-// and the message sink it is handed.
-int RunWith(const std::function<RunOptions()>& parse, SerialLine& line, const MessageSink& show) {
+// and the message sink it is handed; goodsBefore is the goods file as it was at the start.
+int RunWith(const std::function<RunOptions()>& parse, SerialLine& line, const MessageSink& show,
+            const FileIdentity& goodsBefore) {
   Goods.create();
   const RunOptions options = parse();
 
   // The 1 ms timer for the answer wait runs from before the port opens until after the last
-  // answer or the final pause: a message of the exchange comes after its last answer, and
-  // the timer is given back before the message waits for the user.
+  // answer (and the quiet wait after it) or the final pause: a message of the exchange comes
+  // after its last poll, and the timer is given back before the message waits for the user.
   const MessageSink showAfterClock = [&show](const std::string& text, uint32_t style) {
     EndFineClock();
     show(text, style);
@@ -62,9 +64,14 @@ int RunWith(const std::function<RunOptions()>& parse, SerialLine& line, const Me
     return kExitUsage;
   }
   // The file is opened by the name as the system gave it; messages show it in Windows-1251,
-  // with '?' for what Windows-1251 lacks.
+  // with '?' for what Windows-1251 lacks. The goods sent must be those of one file as it
+  // stood: a file that changes from the start to the first frame (an export still being
+  // written) is refused.
   const std::string& path = options.goodsFileName;
-  if (!ReadGoodsFile(path, Utf8ToCp1251(path), options.wholeUnitPrices, Goods, show)) {
+  const std::string fileName = Utf8ToCp1251(path);
+  if (!ReadUnchangedGoodsFile(path, fileName, options.wholeUnitPrices, goodsBefore, Goods, show) ||
+      !GoodsFileUnchanged(path, fileName, goodsBefore, show)) {
+    Goods.GoodsCount = 0;
     return kExitFailure;
   }
 
@@ -86,11 +93,14 @@ int RunOn(const std::function<RunOptions()>& parse) {
   // The one serial line of the run. After the clear run it stays open until the process
   // ends; after the upload run it is closed once the window has gone.
   static SerialPort port;
+  // The goods file is looked at before anything is opened or created.
+  const std::string goodsPath = parse().goodsFileName;
+  const FileIdentity goodsBefore = IdentityOfFile(goodsPath);
   // TALLY_TRACE: the line and the messages pass by the trace on their way. It is never
-  // written into the goods file the run names.
-  WireTrace trace = StartWireTrace(parse().goodsFileName);
+  // written into the goods file the run names, nor does it create it.
+  WireTrace trace = StartWireTrace(goodsPath, goodsBefore);
   TracedLine line(port, trace);
-  const int status = RunWith(parse, line, TracedMessages(trace, ShowMessage));
+  const int status = RunWith(parse, line, TracedMessages(trace, ShowMessage), goodsBefore);
   trace.finish(status);
   return status;
 }

@@ -19,6 +19,9 @@ class TraceFile {
   // Opens path (as TraceFileName gives it) for appending, creating it when missing; returns
   // whether it is open.
   bool open(const std::string& path);
+  // Closes the file unwritten and, when the open created it, removes it by samePath, a name
+  // of the same file (the name the open went through may be a link to it).
+  void discard(const std::string& samePath);
   // Appends bytes; after a failed write the file is closed and later writes do nothing.
   void write(std::string_view bytes);
   void close();
@@ -30,6 +33,7 @@ class TraceFile {
  private:
   static constexpr intptr_t kClosed = -1;
   intptr_t handle_ = kClosed;  // HANDLE on Windows, file descriptor on Linux
+  bool created_ = false;       // the open made the file
 };
 
 // The file that TALLY_TRACE names, as the system gives it (UTF-8 from the wide environment

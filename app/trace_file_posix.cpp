@@ -70,7 +70,8 @@ bool TraceFile::open(const std::string& path) {
   close();
   // A device is not even opened: opening a serial port or a terminal can change its lines.
   struct stat named {};
-  if (stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode)) return false;
+  const bool exists = stat(path.c_str(), &named) == 0;
+  if (exists && !S_ISREG(named.st_mode)) return false;
   // O_NONBLOCK: a FIFO without a reader must not stop the program in the open.
   const int fd =
       ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
@@ -81,6 +82,7 @@ bool TraceFile::open(const std::string& path) {
     return false;
   }
   handle_ = fd;
+  created_ = !exists;
   SignalTraceStartMs = MonotonicMs();
   SignalTraceFd.store(fd);
   return true;
@@ -92,6 +94,12 @@ bool TraceFile::isFile(const std::string& path) const {
   struct stat named {};
   return fstat(static_cast<int>(handle_), &open) == 0 && stat(path.c_str(), &named) == 0 &&
          open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+void TraceFile::discard(const std::string& samePath) {
+  const bool created = created_ && isOpen();
+  close();
+  if (created) unlink(samePath.c_str());
 }
 
 void TraceFile::write(std::string_view bytes) {

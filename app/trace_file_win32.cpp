@@ -14,12 +14,21 @@ bool TraceFile::open(const std::string& path) {
       CreateFileW(SystemPath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
+  const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
   if (GetFileType(file) != FILE_TYPE_DISK) {
     CloseHandle(file);
     return false;
   }
   handle_ = reinterpret_cast<intptr_t>(file);
+  created_ = !existed;
   return true;
+}
+
+void TraceFile::discard(const std::string& samePath) {
+  const bool created = created_ && isOpen();
+  // Closed first: the open shares no deletion.
+  close();
+  if (created) DeleteFileW(SystemPath(samePath).c_str());
 }
 
 void TraceFile::write(std::string_view bytes) {
@@ -65,20 +74,7 @@ void TraceFile::close() {
   handle_ = kClosed;
 }
 
-std::string TraceFileName() {
-  std::wstring name(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length =
-        GetEnvironmentVariableW(L"TALLY_TRACE", name.data(), static_cast<DWORD>(name.size()));
-    if (length < name.size()) {  // the length without its NUL (0: unset or empty)
-      name.resize(length);
-      break;
-    }
-    name.resize(length);  // too small: length is the size it needs, NUL included
-  }
-  return Utf16ToUtf8(
-      std::u16string_view(reinterpret_cast<const char16_t*>(name.data()), name.size()));
-}
+std::string TraceFileName() { return EnvironmentText(L"TALLY_TRACE"); }
 
 std::string ProcessCommandLine() {
   return Utf16ToUtf8(reinterpret_cast<const char16_t*>(GetCommandLineW()));

@@ -28,8 +28,28 @@ WireTrace::WireTrace(Writer writer, Clock clock)
   if (clock_) startMs_ = clock_();
 }
 
+std::string TraceText(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    // U+0080..U+009F, the C1 controls, are C2 80..C2 9F in UTF-8; some terminals obey them.
+    const bool c1 = b == 0xC2 && i + 1 < text.size() &&
+                    (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
+    if ((b < 0x20 && b != '\t') || b == 0x7F || c1) {
+      shown += '?';
+      if (c1) ++i;
+    } else {
+      shown += text[i];
+    }
+  }
+  return shown;
+}
+
 void WireTrace::line(const std::string& text) {
-  if (writer_) writer_(text);
+  // Whatever a field, a file name or the command line holds, a trace line stays one line
+  // and cannot steer the terminal of whoever reads it.
+  if (writer_) writer_(TraceText(text));
 }
 
 void WireTrace::timed(const std::string& text) {
@@ -37,14 +57,15 @@ void WireTrace::timed(const std::string& text) {
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%7lld ms  ",
                 static_cast<long long>(clock_ ? clock_() - startMs_ : 0));
-  writer_(stamp + text);
+  line(stamp + text);
 }
 
 void WireTrace::emptyPolls() {
   if (poll_ > answeredAt_) {
     timed("poll " + std::to_string(poll_) + ": " +
-          (answeredAt_ == 0 ? std::string("nothing received")
-                            : "nothing more after poll " + std::to_string(answeredAt_)));
+          (answeredAt_ == 0
+               ? std::string(afterLastAnswer_ ? "the line stayed quiet" : "nothing received")
+               : "nothing more after poll " + std::to_string(answeredAt_)));
   }
   answeredAt_ = poll_;
 }
@@ -100,7 +121,16 @@ void WireTrace::sent(const std::string& bytes, bool success) {
   emptyPolls();
   poll_ = 0;
   answeredAt_ = 0;
+  afterLastAnswer_ = false;
   timed("sent      " + TraceHex(bytes) + (success ? "" : "  (not all written)"));
+}
+
+void WireTrace::lastAnswerTaken() {
+  emptyPolls();
+  poll_ = 0;
+  answeredAt_ = 0;
+  afterLastAnswer_ = true;
+  timed("after the last answer: the line must stay quiet for one answer wait");
 }
 
 void WireTrace::polled() { ++poll_; }
@@ -182,6 +212,11 @@ void TracedLine::nextFrameCarries(const FrameItem& item) {
   trace_.item(item);
 }
 
+void TracedLine::lastAnswerTaken() {
+  line_.lastAnswerTaken();
+  trace_.lastAnswerTaken();
+}
+
 void TracedLine::close() {
   line_.close();
   if (open_) trace_.closed();
@@ -196,13 +231,20 @@ MessageSink TracedMessages(WireTrace& trace, MessageSink show) {
   };
 }
 
-WireTrace StartWireTrace(const std::string& goodsPath) {
+WireTrace StartWireTrace(const std::string& goodsPath, const FileIdentity& goods) {
   const std::string path = TraceFileName();
   if (path.empty()) return {};
+  // The goods file is not even opened as a trace.
+  if (SameFile(IdentityOfFile(path), goods)) return {};
   auto file = std::make_shared<TraceFile>();
   if (!file->open(path)) return {};
-  // Closed again unwritten: appending to the goods file would change what the run reads.
-  if (!goodsPath.empty() && file->isFile(goodsPath)) return {};
+  // Closed again unwritten: appending to the goods file would change what the run reads. If
+  // the open has just made the goods file (it did not exist), it is removed again, so that the
+  // run finds no file there, as without a trace.
+  if (!goodsPath.empty() && file->isFile(goodsPath)) {
+    file->discard(goodsPath);
+    return {};
+  }
 
   // Every line is written as it happens, unbuffered: a trace is wanted most for runs that
   // hang or are cut short, and those would lose a trace held back in memory. A line costs

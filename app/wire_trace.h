@@ -10,11 +10,16 @@
 #include <string>
 #include <string_view>
 
+#include "goods/file_identity.h"
 #include "register/serial_line.h"
 #include "text/message_style.h"
 
 // Bytes as lower-case hex pairs separated by blanks: "17 0b 63 00".
 std::string TraceHex(std::string_view bytes);
+
+// text (UTF-8) with every control byte but TAB (below 0x20, 0x7F, and the C1 controls
+// U+0080..U+009F) written as "?".
+std::string TraceText(std::string_view text);
 
 class WireTrace {
  public:
@@ -41,6 +46,8 @@ class WireTrace {
   // The goods item that the next frame carries.
   void item(const FrameItem& item);
   void sent(const std::string& bytes, bool success);
+  // The run's last answer has been taken; the polls that follow are counted afresh.
+  void lastAnswerTaken();
   // One poll of the line: counted, written only when bytes arrive.
   void polled();
   void received(const std::string& bytes);
@@ -61,6 +68,7 @@ class WireTrace {
   int64_t startMs_ = 0;
   int32_t poll_ = 0;        // polls since the last frame sent
   int32_t answeredAt_ = 0;  // the poll that last brought bytes
+  bool afterLastAnswer_ = false;
 };
 
 // A serial line that tells the trace what passes through it and otherwise is the line it
@@ -77,6 +85,7 @@ class TracedLine final : public SerialLine {
   void close() override;
   std::string openFailureDetail() const override;
   void nextFrameCarries(const FrameItem& item) override;
+  void lastAnswerTaken() override;
   std::string deviceName() const override { return line_.deviceName(); }
   LineSettingsReport settingsInEffect() const override { return line_.settingsInEffect(); }
 
@@ -92,5 +101,7 @@ MessageSink TracedMessages(WireTrace& trace, MessageSink show);
 // The trace of this run: to the file that TALLY_TRACE names, started with the date, the
 // version and the command line; a trace that records nothing when the variable is unset or
 // empty, when the file cannot be opened, or when it is the goods file that goodsPath names
-// (the same file by any name or link): the trace must never change the goods it records.
-WireTrace StartWireTrace(const std::string& goodsPath);
+// (the same file by any name or link; goods is that file as it was before the trace was
+// looked at): the trace must never change the goods it records. Nor does it create the goods
+// file: a trace file made where goodsPath names a file that did not exist is removed again.
+WireTrace StartWireTrace(const std::string& goodsPath, const FileIdentity& goods);

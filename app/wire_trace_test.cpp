@@ -56,6 +56,7 @@ TEST(WireTrace, RecordsTheClearRunFrameByFrame) {
   settings.baudRate = 9600;
   run.traced.configure(settings);
   ASSERT_TRUE(run.exchange(kClearFrame));
+  ASSERT_TRUE(LineStaysQuiet(run.traced, run.hooks));
   run.trace.message(W1251("База товаров очищена"), 0x30);
   run.trace.finish(0);
 
@@ -68,8 +69,10 @@ TEST(WireTrace, RecordsTheClearRunFrameByFrame) {
       "      0 ms  sent      17 0b 63 00 00 00 00 00 19 00 85",
       "     26 ms  poll   2  18 00 00 00 19",
       "     39 ms  poll   3  00 18",
-      "     39 ms  message (warning): База товаров очищена",
-      "     39 ms  exit status 0",
+      "     39 ms  after the last answer: the line must stay quiet for one answer wait",
+      "   1339 ms  poll 100: the line stayed quiet",
+      "   1339 ms  message (warning): База товаров очищена",
+      "   1339 ms  exit status 0",
       "",
   };
   EXPECT_EQ(run.lines, expected);
@@ -159,6 +162,11 @@ TEST(WireTrace, CountsPollsAfreshForEveryFrame) {
 
 TEST(WireTrace, FailuresAndTextsAsTheyHappened) {
   TracedRun run;
+  // Control bytes but TAB (and the C1 controls of UTF-8, such as U+009B) never reach the
+  // trace raw, wherever they come from.
+  run.trace.start("2026-03-01", "1.2.3",
+                  "tally 'a\nexit status 0.txt' \xc2\x9b"
+                  "2J\x7f\x01\t\xc2\xa0");
   run.line.opens = false;
   run.line.device = "/dev/ttyUSB0";
   run.line.failureDetail = W1251("/dev/ttyUSB0: нет прав доступа");
@@ -167,13 +175,18 @@ TEST(WireTrace, FailuresAndTextsAsTheyHappened) {
   run.trace.sent("\x01", false);
   // A multi-line text (the usage text) stays on one trace line.
   run.trace.message(W1251("Строка 1\n\nСтрока 2\n"), 0x40);
+  // Control bytes quoted from the goods file never reach the trace raw.
+  run.trace.message(W1251("Недопустимая цена: '\x1b[2J\r\t'"), 0x10);
   // A port that never opened is not closed in the record.
   run.traced.close();
   const std::vector<std::string> expected = {
+      "=== 2026-03-01  tally 1.2.3",
+      "command line: tally 'a?exit status 0.txt' ?2J??\t\xc2\xa0",
       "      0 ms  open COM1 (/dev/ttyUSB0): failed (/dev/ttyUSB0: нет прав доступа)",
       "      0 ms  item 3 of 10, code 103, line 4 of the goods file",
       "      0 ms  sent      01  (not all written)",
       "      0 ms  message (information): Строка 1 |  | Строка 2",
+      "      0 ms  message (error): Недопустимая цена: '?[2J?\t'",
   };
   EXPECT_EQ(run.lines, expected);
 }

@@ -41,7 +41,9 @@ bool DetectGoodsEncoding(ByteSource& source, ByteOrderMark& found) {
     head.append(piece.data(), static_cast<size_t>(count));
   }
   found = FindByteOrderMark(head);
-  if (found.length > 0) return source.rewind();
+  // A UTF-16 mark decides at once. A UTF-8 mark is weighed with the text after it: a file
+  // joined from a marked header and a Windows-1251 export bears the mark but not the text.
+  if (found.length > 0 && found.encoding != TextEncoding::Utf8) return source.rewind();
 
   Utf8Check check;
   bool more = CheckUpToEndOfFile(check, head) && !atEnd;
@@ -51,7 +53,7 @@ bool DetectGoodsEncoding(ByteSource& source, ByteOrderMark& found) {
     more = count > 0 &&
            CheckUpToEndOfFile(check, std::string_view(piece.data(), static_cast<size_t>(count)));
   }
-  if (IsMostlyUtf8(check)) found.encoding = TextEncoding::Utf8;
+  found.encoding = IsMostlyUtf8(check) ? TextEncoding::Utf8 : TextEncoding::Windows1251;
   return source.rewind();
 }
 
@@ -60,7 +62,7 @@ GoodsText::GoodsText(ByteSource& source) : source_(source) {}
 bool GoodsText::start() {
   if (!DetectGoodsEncoding(source_, mark_)) return false;
   chunk_.resize(kPieceSize);
-  converter_ = Cp1251Converter(mark_.encoding);
+  converter_ = Cp1251Converter(mark_.encoding, kLackingCharacter);
   markLeft_ = mark_.length;
   return true;
 }

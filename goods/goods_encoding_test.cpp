@@ -90,7 +90,7 @@ TEST(GoodsEncodings, ShopFileReadsAlikeInEveryEncodingAndPieces) {
 TEST(GoodsEncodings, MessagesQuoteTheFieldInWindows1251) {
   const std::string file = W1251(
       "<start>\r\n1\tМолоко\t\t89.90\t1\t0\t\r\n2\tСыр «Ламбер»\t\t12,5 руб\t1\t0\t\r\n<end>\r\n");
-  const std::string expected = W1251("Недопустимая цена: '12,5 руб\t'");
+  const std::string expected = W1251("Недопустимая цена: '12,5 руб\t' (строка 3 файла)");
   for (const Encoded& e : EveryEncoding(file)) {
     for (const size_t piece : kPieceSizes) {
       const Result r = ReadBytes(e.bytes, piece);
@@ -129,8 +129,13 @@ TEST(GoodsEncodings, NamesAfterConversion) {
                    44),
        "\xD7??\t"},
       // An invalid sequence after a mark is one '?'.
-      {"invalid UTF-8 after the mark", "\xEF\xBB\xBF<start>\r\n1\tA\xD0 B\xFF\t\t1.00\t\t\t\r\n",
-       "A? B?\t"},
+      {"invalid UTF-8 after the mark",
+       "\xEF\xBB\xBF<start>\r\n1\t" + Repeat("\xD0\xA7", 19) + "\xD0 B\xFF\t\t1.00\t\t\t\r\n",
+       Repeat("\xD7", 19) + "? B?\t"},
+      // A mark before text that is no UTF-8 (a marked header joined to a Windows-1251
+      // export): Windows-1251, the mark dropped.
+      {"Windows-1251 after a UTF-8 mark",
+       "\xEF\xBB\xBF<start>\r\n1\t\xD5\xEB\xE5\xE1\t\t1.00\t\t\t\r\n", "\xD5\xEB\xE5\xE1\t"},
       // Without a mark, a file whose valid UTF-8 sequences do not outnumber its invalid
       // bytes ten to one stays Windows-1251, byte for byte.
       {"UTF-8 and Windows-1251 mixed",
@@ -146,6 +151,9 @@ TEST(GoodsEncodings, NamesAfterConversion) {
       {"nine letters to one stray byte",
        "<start>\r\n1\t" + Repeat("\xD0\xA7", 9) + "\xFF\t\t1.00\t\t\t\r\n",
        Repeat("\xD0\xA7", 9) + "\xFF\t"},
+      // A cell over a line break, and a quote that opens no cell, in pieces of any size.
+      {"a cell", "<start>\r\n1\t\"\xD0\xA7\r\n\xD0\xA7\tC\"\t\t1.00\r\n", "\xD7 \xD7 C\t"},
+      {"no cell", "<start>\r\n1\t\"\xD0\xA7\tx\t1.00\r\n", "\"\xD7\t"},
       // Valid UTF-8 up to the end-of-file byte; what follows it does not count.
       {"UTF-8 up to 0x1A", "<start>\r\n1\t\xD0\xA7\t\t1.00\t\t\t\r\n\x1A\xFF\xFE", "\xD7\t"},
   };
@@ -227,7 +235,11 @@ TEST(DetectGoodsEncoding, DecidesAndRewinds) {
     size_t markLength;
   } cases[] = {
       {"\xEF\xBB\xBF", TextEncoding::Utf8, 3},
-      {"\xEF\xBB\xBF\xD7", TextEncoding::Utf8, 3},  // the mark decides, whatever follows
+      {"\xEF\xBB\xBF\xD0\xA7", TextEncoding::Utf8, 3},
+      // A UTF-8 mark is weighed with the text after it.
+      {"\xEF\xBB\xBF\xD7", TextEncoding::Windows1251, 3},
+      {"\xEF\xBB\xBF" + Repeat("\xD0\xA7", 9) + "\xA0", TextEncoding::Utf8, 3},
+      {"\xEF\xBB\xBF" + Repeat("\xD0\xA7", 8) + "\xA0", TextEncoding::Windows1251, 3},
       {"\xFF\xFE<\0", TextEncoding::Utf16LittleEndian, 2},
       {"\xFE\xFF", TextEncoding::Utf16BigEndian, 2},
       {"\xFF\xFE\xD0\xA7", TextEncoding::Utf16LittleEndian, 2},

@@ -1,11 +1,13 @@
 #include "goods/goods_file.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "goods/goods_encoding.h"
 #include "goods/input_file.h"
 #include "goods/number_readers.h"
 #include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -20,6 +22,11 @@ constexpr std::string_view kEndMarker = "<end>";
 constexpr size_t kMarkerPrefix = kStartMarker.size() > kEndMarker.size() ? kStartMarker.size()
                                                                          : kEndMarker.size();
 constexpr size_t kQuoteLimit = 100;  // bytes of a field that a message quotes at most
+// The most a quoted cell may hold from its first TAB or line break on: more than any
+// spreadsheet cell (Excel's hold 32 767 characters). A quote mark that opens a field and is
+// not closed within it opened no cell: it may stand in a file typed by hand, and must not
+// swallow the rest of the file.
+constexpr size_t kCellLimit = 64 * 1024;
 
 // What the register can take: Code goes as 16 bits, Group as 8 bits.
 constexpr int64_t kMaxCode = 65535;
@@ -41,10 +48,14 @@ class FieldStart {
     limit_ = limit;
   }
 
+  // A character that Windows-1251 lacks is kept as "?", as the register and the user see it.
   void add(std::string_view piece) {
     const size_t room = limit_ - text_.size();
     if (piece.size() > room) longer_ = true;
+    const size_t from = text_.size();
     text_.append(piece.substr(0, room));
+    std::replace(text_.begin() + static_cast<std::ptrdiff_t>(from), text_.end(), kLackingCharacter,
+                 '?');
   }
 
   const std::string& text() const { return text_; }
@@ -56,17 +67,23 @@ class FieldStart {
   bool longer_ = false;
 };
 
-// A field as a spreadsheet saves a cell that holds a quote mark: in quotes, each quote mark
-// inside doubled ("Шоколад ""Алёнка"" 100г"). Follows the field's bytes and gives the text
-// inside the quotes, each pair as one quote mark; whether the field was quoted so as a whole
-// is known once it ends. Any other field with quote marks keeps them as they stand.
+// A field as a spreadsheet saves a cell that holds a quote mark, a TAB or a line break: in
+// quotes, each quote mark inside doubled ("Шоколад ""Алёнка"" 100г"). Follows the field's
+// bytes and gives the text inside the quotes, each pair as one quote mark; whether the field
+// was quoted so as a whole is known once it ends. Any other field with quote marks keeps
+// them as they stand.
 class QuotedField {
  public:
   void reset() { stage_ = kFirst; }
   // Whether the field can still turn out to be quoted as a whole.
   bool possible() const { return stage_ != kNot; }
-  // The field ends here: the field was quoted as a whole.
+  // Inside the quotes: a TAB or a line break here belongs to the cell.
+  bool inside() const { return stage_ == kInside; }
+  // The last quote mark may be the closing one: the field ends here if it is quoted as a
+  // whole.
   bool whole() const { return stage_ == kQuote; }
+  // The field turned out to be no quoted cell.
+  void abandon() { stage_ = kNot; }
 
   // Takes bytes of the field (its TAB not among them), appending what they give inside the
   // quotes to inner.
@@ -124,6 +141,9 @@ enum Field { kCode, kName, kBarcode, kPrice, kGroup, kFlag, kFieldCount };
 struct FieldReading {
   FieldStart start;
   OneNumberReader number;  // of the code, bar code and group fields
+  // A code, bar code or group field held a character that Windows-1251 lacks: a digit of
+  // another script (full-width, Arabic-Indic) would otherwise pass for no digit at all.
+  bool lacking = false;
   PriceReader price;
   NumberReader flag;
 
@@ -132,6 +152,7 @@ struct FieldReading {
   void clear(size_t limit) {
     start.clear(limit);
     number = OneNumberReader();
+    lacking = false;
     price = PriceReader();
     flag = NumberReader();
   }
@@ -143,6 +164,7 @@ struct FieldReading {
       case kBarcode:
       case kGroup:
         number.feed(piece);
+        if (!lacking) lacking = piece.find(kLackingCharacter) != std::string_view::npos;
         break;
       case kPrice:
         price.feed(piece);
@@ -171,9 +193,27 @@ class GoodsReader {
       : fileName_(fileName), wholeUnitPrices_(wholeUnitPrices), table_(table), show_(show) {}
 
   Outcome feed(const char* data, size_t size) {
+    const uint64_t call = ++calls_;
     const char* p = data;
     const char* const end = data + size;
     while (p < end) {
+      if (inCell_) {
+        bool noCell = false;
+        p = takeCellBytes(p, end, noCell);
+        if (!noCell) continue;
+        // No cell: read again as plain fields from its first TAB or line break on.
+        leaveCell();
+        if (cellCall_ == call) {
+          p = cellStart_;
+          cell_.clear();
+        } else {  // it began in an earlier piece
+          std::string again;
+          again.swap(cell_);
+          const Outcome outcome = feed(again.data(), again.size());
+          if (outcome != Outcome::Reading) return outcome;
+        }
+        continue;
+      }
       if (afterCarriageReturn_) {
         afterCarriageReturn_ = false;
         if (*p == kLineFeed) {  // CR LF is one line end
@@ -183,14 +223,19 @@ class GoodsReader {
       }
       const char c = *p;
       if (c == kEndOfFile) return finish();
-      if (c == kCarriageReturn || c == kLineFeed) {
+      const bool lineBreak = c == kCarriageReturn || c == kLineFeed;
+      if (lineBreak && line_ == Line::Goods && quote_.inside()) {
+        beginCell(p, call);  // the line break is the cell's
+        continue;
+      }
+      if (lineBreak) {
         ++p;
         afterCarriageReturn_ = c == kCarriageReturn;
         if (!endLine()) return Outcome::Refused;
         continue;
       }
       if (line_ == Line::Fresh) beginLine(c);
-      p = line_ == Line::Goods ? takeGoodsBytes(p, end) : takeOtherBytes(p, end);
+      p = line_ == Line::Goods ? takeGoodsBytes(p, end, call) : takeOtherBytes(p, end);
     }
     return Outcome::Reading;
   }
@@ -199,6 +244,13 @@ class GoodsReader {
   // is the last line; nothing after a line end is a line of its own. A file without a
   // "<start>" line is not a goods file: sending nothing would look like a finished upload.
   Outcome finish() {
+    while (inCell_) {  // the file ended inside quotes: they opened no cell
+      leaveCell();
+      std::string again;
+      again.swap(cell_);
+      const Outcome outcome = feed(again.data(), again.size());
+      if (outcome != Outcome::Reading) return outcome;
+    }
     if (line_ != Line::Fresh && !endLine()) return Outcome::Refused;
     if (!sawStart_) {
       show_(W1251("Не найдена строка <start> в файле: ") + fileName_, kIconError);
@@ -231,6 +283,7 @@ class GoodsReader {
 
   void beginGoodsLine() {
     line_ = Line::Goods;
+    rowLine_ = lineNumber_;
     blank_ = true;
     for (int f = kCode; f < kFieldCount; ++f) fields_[f].clear(StartLimit(static_cast<Field>(f)));
     beginField(kCode);
@@ -261,33 +314,92 @@ class GoodsReader {
   }
 
   // Bytes of a goods line up to the next TAB or line end; a TAB completes the field, and the
-  // line end completes the field it falls in.
-  const char* takeGoodsBytes(const char* p, const char* end) {
+  // line end completes the field it falls in, unless it stands inside the quotes of a cell.
+  const char* takeGoodsBytes(const char* p, const char* end, uint64_t call) {
     const char* stop = p;
     while (stop < end && *stop != kTab && !IsLineBreak(*stop)) ++stop;
-    const bool tab = stop < end && *stop == kTab;
-    if (tab) ++stop;  // the TAB belongs to its field
     const std::string_view piece(p, static_cast<size_t>(stop - p));
     if (blank_) blank_ = OnlyBlanks(piece);
-    if (field_ < kFieldCount) {
-      fields_[field_].feed(field_, piece);
-      if (quote_.possible()) {
-        inner_.clear();
-        quote_.take(piece.substr(0, piece.size() - (tab ? 1 : 0)), inner_);
-        quoted_.feed(field_, inner_);
-      }
-      if (tab) {
-        endField(true);
-        beginField(static_cast<Field>(field_ + 1));
-      }
+    if (field_ < kFieldCount) fields_[field_].feed(field_, piece);
+    if (quote_.possible()) {
+      inner_.clear();
+      quote_.take(piece, inner_);
+      quoted_.feed(field_, inner_);
+    }
+    if (stop == end) return stop;
+    if (quote_.inside() && *stop != kEndOfFile) {
+      beginCell(stop, call);
+      return stop;
+    }
+    if (*stop == kTab) {
+      if (field_ < kFieldCount) fields_[field_].feed(field_, "\t");  // the TAB belongs to it
+      endField(true);
+      beginField(field_ < kFieldCount ? static_cast<Field>(field_ + 1) : kFieldCount);
+      ++stop;
     }
     return stop;
+  }
+
+  // A quoted cell runs on over a TAB or a line break at start (which stands at a place of
+  // this feed call): its bytes are kept until it is known whether it is such a cell.
+  void beginCell(const char* start, uint64_t call) {
+    inCell_ = true;
+    cellStart_ = start;
+    cellCall_ = call;
+    cellLine_ = lineNumber_;
+    cell_.clear();
+  }
+
+  // The bytes of a cell after its first TAB or line break inside the quotes. Each TAB or line
+  // break inside becomes one blank, and a line break counts as a line of the file. The cell
+  // ends at a closing quote followed by a TAB or the row's end, which are left for the row.
+  // A closing quote followed by anything else, the file's end and a cell longer than
+  // kCellLimit show that it was no cell (noCell); then p stays at the byte that showed it.
+  const char* takeCellBytes(const char* p, const char* end, bool& noCell) {
+    inner_.clear();
+    for (; p < end; ++p) {
+      const char c = *p;
+      if (quote_.whole()) {
+        if (c == kTab || IsLineBreak(c)) {
+          inCell_ = false;
+          break;
+        }
+        noCell = c != '"';
+      } else {
+        noCell = c == kEndOfFile;
+      }
+      if (noCell || cell_.size() >= kCellLimit) {
+        noCell = true;
+        return p;
+      }
+      cell_ += c;
+      const bool secondOfCrLf = afterCarriageReturn_ && c == kLineFeed;
+      afterCarriageReturn_ = c == kCarriageReturn;
+      if (secondOfCrLf) continue;
+      if (c == kTab || c == kCarriageReturn || c == kLineFeed) {
+        inner_ += ' ';
+        if (c != kTab) ++lineNumber_;
+      } else {
+        quote_.take(std::string_view(p, 1), inner_);
+      }
+    }
+    quoted_.feed(field_, inner_);
+    return p;
+  }
+
+  // The cell was none: the field is read as it stands, from the cell's first TAB or line
+  // break on.
+  void leaveCell() {
+    inCell_ = false;
+    quote_.abandon();
+    lineNumber_ = cellLine_;
+    afterCarriageReturn_ = false;
   }
 
   bool endLine() {
     const Line line = line_;
     line_ = Line::Fresh;
-    const int64_t number = lineNumber_++;
+    ++lineNumber_;
     switch (line) {
       case Line::Marker: {
         const std::string_view marker = marker_;
@@ -299,7 +411,7 @@ class GoodsReader {
       case Line::Goods:
         // A row of nothing but blanks and TABs is no item.
         endField(false);
-        return blank_ || storeItem(number);
+        return blank_ || storeItem();
       case Line::Fresh:  // an empty line
       case Line::Skipped:
         return true;
@@ -307,26 +419,30 @@ class GoodsReader {
     return true;
   }
 
+  // Refuses the file for a field of the row, naming the line where the row starts.
   bool refuse(std::string_view utf8Lead, Field field) {
-    show_(Quoted(utf8Lead, fields_[field].start), kIconError);
+    show_(Quoted(utf8Lead, fields_[field].start) + W1251(" (строка ") + std::to_string(rowLine_) +
+              W1251(" файла)"),
+          kIconError);
     return false;
   }
 
-  // Stores the finished goods line as the next item, checking its fields in the order the
+  // Stores the finished goods row as the next item, checking its fields in the order the
   // columns are filled; the first field the register would not receive as written refuses
-  // the whole file.
-  bool storeItem(int64_t lineNumber) {
+  // the whole file. A code needs a digit: a row without one (a totals row, "н/д") is no item
+  // of its own, and as code 0 every such row would land on one item.
+  bool storeItem() {
     if (table_.GoodsCount >= kGoodsCapacity) {
       show_(W1251("Слишком много товаров в файле (больше ") + std::to_string(kGoodsCapacity) + ")",
             kIconError);
       return false;
     }
     const int32_t item = ++table_.GoodsCount;
-    table_.Line[item] = lineNumber;
+    table_.Line[item] = rowLine_;
 
     const OneNumberReader::Result code = fields_[kCode].number.result();
-    if (!code.valid || code.number.overflow || code.number.value < 0 ||
-        code.number.value > kMaxCode) {
+    if (!code.valid || !code.digit || fields_[kCode].lacking || code.number.overflow ||
+        code.number.value < 0 || code.number.value > kMaxCode) {
       return refuse("Недопустимый код товара: '", kCode);
     }
     table_.Code[item] = static_cast<int32_t>(code.number.value);
@@ -336,8 +452,8 @@ class GoodsReader {
     // The register gets the number of the 14 stored bytes; it must be the file's number.
     const OneNumberReader::Result written = fields_[kBarcode].number.result();
     const NumberValue stored = ParseNumber(table_.Barcode[item]);
-    if (!written.valid || written.number.overflow || written.number.value < 0 || stored.overflow ||
-        stored.value != written.number.value) {
+    if (!written.valid || fields_[kBarcode].lacking || written.number.overflow ||
+        written.number.value < 0 || stored.overflow || stored.value != written.number.value) {
       return refuse("Недопустимый штрих-код: '", kBarcode);
     }
 
@@ -346,8 +462,8 @@ class GoodsReader {
     table_.Price[item] = price.value;
 
     const OneNumberReader::Result group = fields_[kGroup].number.result();
-    if (!group.valid || group.number.overflow || group.number.value < 0 ||
-        group.number.value > kMaxGroup) {
+    if (!group.valid || fields_[kGroup].lacking || group.number.overflow ||
+        group.number.value < 0 || group.number.value > kMaxGroup) {
       return refuse("Недопустимый номер группы: '", kGroup);
     }
     table_.Group[item] = static_cast<int32_t>(group.number.value);
@@ -368,6 +484,7 @@ class GoodsReader {
   bool afterCarriageReturn_ = false;
   std::string marker_;      // the first bytes of a marker line, Latin letters lowered
   int64_t lineNumber_ = 1;  // of the line being read, counting every line from 1
+  int64_t rowLine_ = 1;     // where the goods row being read starts
   Field field_ = kCode;     // the field being read; fields before it have their TAB
   bool blank_ = true;       // the goods line has had nothing but blanks and TABs so far
   FieldReading fields_[kFieldCount] = {FieldReading(), FieldReading(kNameWidth), FieldReading(),
@@ -376,6 +493,14 @@ class GoodsReader {
   QuotedField quote_;
   FieldReading quoted_;
   std::string inner_;
+  // A quoted cell that has run on over a TAB or a line break: its bytes from there, where
+  // that was (the feed call and the place in its bytes) and the line count then.
+  bool inCell_ = false;
+  std::string cell_;
+  uint64_t calls_ = 0;  // feed calls so far
+  uint64_t cellCall_ = 0;
+  const char* cellStart_ = nullptr;
+  int64_t cellLine_ = 0;
 };
 
 // Tells the user that the file cannot be read; false, for the reader to return.

@@ -8,12 +8,12 @@
 #include "text/message_style.h"
 
 // Opens the file at path (the bytes the system names it by) and reads its goods lines into
-// the table (created empty beforehand); the messages name the file fileName (Windows-1251).
+// the table, which it makes empty first; the messages name the file fileName (Windows-1251).
 // A file that does not open is refused with its message.
 bool ReadGoodsFile(const std::string& path, const std::string& fileName, bool wholeUnitPrices,
                    GoodsTable& table, const MessageSink& show);
 
-// Reads the goods lines of the bytes from source into the table (created empty beforehand);
+// Reads the goods lines of the bytes from source into the table, which it makes empty first;
 // fileName is only for the messages. A file without a "<start>" line is refused. On failure
 // it has told the user through show and returns false; nothing may then be sent. The file
 // may be Windows-1251, UTF-8 or UTF-16 (see DetectGoodsEncoding); the table and the messages

@@ -94,8 +94,13 @@ std::string Block(const std::vector<std::string>& lines) {
 
 std::vector<Shown> Only(const Shown& message) { return {message}; }
 
-Shown Error(std::string_view utf8Lead, std::string_view field) {
-  return {W1251(utf8Lead) + std::string(field) + "'", kIconError};
+// The refusal of a row: its field quoted, and the line where the row starts.
+std::string AtLine(int64_t line) {
+  return W1251(" (строка ") + std::to_string(line) + W1251(" файла)");
+}
+
+Shown Error(std::string_view utf8Lead, std::string_view field, int64_t line) {
+  return {W1251(utf8Lead) + std::string(field) + "'" + AtLine(line), kIconError};
 }
 
 // ---------------------------------------------------------------------------------------
@@ -124,7 +129,7 @@ TEST_F(GoodsFileTest, WholeUnitPrices) {
   ASSERT_TRUE(read(Block({Line("1", "A", "", "150", "", "")}), true));
   EXPECT_EQ(table.Price[1], 150);
   EXPECT_FALSE(read(Block({Line("1", "A", "", "150.00", "", "")}), true));
-  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "150.00\t")));
+  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "150.00\t", 2)));
 }
 
 TEST_F(GoodsFileTest, NameAndBarcodeFitTheirColumns) {
@@ -169,13 +174,13 @@ TEST_F(GoodsFileTest, LastFieldEndsAtTheLineEnd) {
       {"5\tA\t46\t7\t2\t1\t99\tjunk\t-1.5\t", 5, Name("A\t"), Barcode("46\t"), 7, 2, 1},
       {"5\tA\t46\t7\t2\t0\t1", 5, Name("A\t"), Barcode("46\t"), 7, 2, 0},
       // The flag keeps its rule: the first number, rounded, zero or not.
-      {"\t\t\t0\t\t0.51", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
-      {"\t\t\t0\t\t0.5", 0, Name("\t"), Barcode("\t"), 0, 0, 0},
-      {"\t\t\t0\t\t-3", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
-      {"\t\t\t0\t\tyes", 0, Name("\t"), Barcode("\t"), 0, 0, 0},
-      {"\t\t\t0\t\t1 234", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
-      {"\t\t\t0\t\t99999999999999999999999\t", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
-      {"\t\t\t0\t\t                         1\t", 0, Name("\t"), Barcode("\t"), 0, 0, 1},
+      {"1\t\t\t0\t\t0.51", 1, Name("\t"), Barcode("\t"), 0, 0, 1},
+      {"1\t\t\t0\t\t0.5", 1, Name("\t"), Barcode("\t"), 0, 0, 0},
+      {"1\t\t\t0\t\t-3", 1, Name("\t"), Barcode("\t"), 0, 0, 1},
+      {"1\t\t\t0\t\tyes", 1, Name("\t"), Barcode("\t"), 0, 0, 0},
+      {"1\t\t\t0\t\t1 234", 1, Name("\t"), Barcode("\t"), 0, 0, 1},
+      {"1\t\t\t0\t\t99999999999999999999999\t", 1, Name("\t"), Barcode("\t"), 0, 0, 1},
+      {"1\t\t\t0\t\t                         1\t", 1, Name("\t"), Barcode("\t"), 0, 0, 1},
       // A field in spreadsheet quotes is read as the text inside them, each "" as one ".
       {"5\t\"\xD8\xEE\xEA\xEE\xEB\xE0\xE4 \"\"\xC0\xEB\xB8\xED\xEA\xE0\"\" 100\xE3\"\t46\t7\t2\t1",
        5, Name("\xD8\xEE\xEA\xEE\xEB\xE0\xE4 \"\xC0\xEB\xB8\xED\xEA\xE0\" 100\xE3\t"),
@@ -184,7 +189,14 @@ TEST_F(GoodsFileTest, LastFieldEndsAtTheLineEnd) {
       {"5\t\"\"\t46\t7", 5, Name("\t"), Barcode("46\t"), 7, 0, 0},
       {"5\t\"" + std::string(30, 'x') + "\"\t46\t7", 5, std::string(24, 'x'), Barcode("46\t"), 7, 0,
        0},
-      // Any other quote marks stay as they stand.
+      // A cell in quotes runs over TABs and line breaks, each one blank, in any column.
+      {"5\t\"A\tB\"\t46\t7\t2\t1", 5, Name("A B\t"), Barcode("46\t"), 7, 2, 1},
+      {"5\t\"A\r\n\r\nB\nC\"\t46\t7", 5, Name("A  B C\t"), Barcode("46\t"), 7, 0, 0},
+      {"5\t\"\"\"c\"\"\tz\"\t46\t7", 5, Name("\"c\" z\t"), Barcode("46\t"), 7, 0, 0},
+      {"5\tA\t46\t7\t2\t1\t\"x\r\n<end>\"", 5, Name("A\t"), Barcode("46\t"), 7, 2, 1},
+      // Any other quote marks stay as they stand, and the fields split at every TAB.
+      {"5\t\"A\tB\" x\t7", 5, Name("\"A\t"), Barcode("B\" x\t"), 7, 0, 0},
+      {"5\t\"A\tB\t7\t2", 5, Name("\"A\t"), Barcode("B\t"), 7, 2, 0},
       {"5\t\"A\"B\"\t46\t7", 5, Name("\"A\"B\"\t"), Barcode("46\t"), 7, 0, 0},
       {"5\t\"A\"\"\t46\t7", 5, Name("\"A\"\"\t"), Barcode("46\t"), 7, 0, 0},
       {"5\t\"\t46\t7", 5, Name("\"\t"), Barcode("46\t"), 7, 0, 0},
@@ -218,15 +230,19 @@ TEST_F(GoodsFileTest, LastFieldEndsAtTheLineEnd) {
       // Unquoted, a field must still hold what its column takes.
       {"5\tA\t46\t\"7.5\"", {W1251("Недопустимая цена: '7.5'"), kIconError}},
       {"\"5\"\"5\"", {W1251("Недопустимый код товара: '5\"5'"), kIconError}},
+      // A refused row spanning lines names its first; a 0x1A ends the file, not the cell.
+      {"5\t\"A\nB\"\t46\t\"7.5\"", {W1251("Недопустимая цена: '7.5'"), kIconError}},
+      {"\"Totals\n2\"\t\t\t7.00", {W1251("Недопустимый код товара: 'Totals 2\t'"), kIconError}},
+      {"5\t\"A\n\x1A\"\t46\t7.00", {W1251("Недопустимая цена: ''"), kIconError}},
   };
   for (const auto& r : refused) {
     EXPECT_FALSE(read(Block({r.line}))) << r.line;
-    EXPECT_EQ(shown, Only(r.message)) << r.line;
+    EXPECT_EQ(shown, Only({r.message.text + AtLine(2), kIconError})) << r.line;
   }
   // A line that ends before its price has none, in whole units too.
   for (const std::string line : {"5\tA\t46", "5\tMilk", "5"}) {
     EXPECT_FALSE(read(Block({line}), true)) << line;
-    EXPECT_EQ(shown, Only({W1251("Недопустимая цена: ''"), kIconError})) << line;
+    EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "", 2))) << line;
   }
 }
 
@@ -252,25 +268,27 @@ TEST_F(GoodsFileTest, EmptyRowsAreNotGoods) {
   ASSERT_EQ(table.GoodsCount, 2);
   EXPECT_EQ(table.Price[2], 200);
   // Any other byte makes the row a goods line, even one after the sixth TAB or a no-break
-  // space; without a digit in its price it refuses the file in either mode, as a heading row
-  // ("\tМОЛОЧНЫЕ ПРОДУКТЫ") or a short row does.
+  // space; it refuses the file in either mode without a digit in its code, as a heading row
+  // ("\tМОЛОЧНЫЕ ПРОДУКТЫ") does, or without one in its price, as a short row does.
+  const std::string code = "Недопустимый код товара: '";
+  const std::string price = "Недопустимая цена: '";
   const struct {
     std::string row;
-    std::string priceField;
-  } rows[] = {{"\t\t\t\t\t\tx", "\t"},
-              {"\xA0", ""},
-              {"\t\t\t\t\t1", "\t"},
-              {"\t-", ""},
-              {"\t\xCC\xCE\xCB\xCE\xD7\xCD\xDB\xC5 \xCF\xD0\xCE\xC4\xD3\xCA\xD2\xDB", ""},
-              {"5\tName\t4607001001010", ""},
-              {"5\tName\t4607001001010\tx\t", "x\t"}};
+    std::string utf8Lead;
+    std::string field;
+  } rows[] = {{"\t\t\t\t\t\tx", code, "\t"},
+              {"\xA0", code, "\xA0"},
+              {"\t\t\t\t\t1", code, "\t"},
+              {"\t-", code, "\t"},
+              {"\t\xCC\xCE\xCB\xCE\xD7\xCD\xDB\xC5 \xCF\xD0\xCE\xC4\xD3\xCA\xD2\xDB", code, "\t"},
+              {"5\tName\t4607001001010", price, ""},
+              {"5\tName\t4607001001010\tx\t", price, "x\t"}};
   for (const auto& r : rows) {
     for (const bool wholeUnits : {false, true}) {
       EXPECT_FALSE(
           read(Block({Line("1", "A", "", wholeUnits ? "1" : "1.00", "", ""), r.row}), wholeUnits))
           << r.row;
-      EXPECT_EQ(shown, Only({W1251("Недопустимая цена: '") + r.priceField + "'", kIconError}))
-          << r.row;
+      EXPECT_EQ(shown, Only(Error(r.utf8Lead, r.field, 3))) << r.row;
       EXPECT_EQ(table.GoodsCount, 0);
     }
   }
@@ -300,7 +318,7 @@ TEST_F(GoodsFileTest, MarkersAndBlocks) {
       {"<started>\r\n" + a + "\r\n<start>\r\n" + b, {2}},
       {"<start>\r\n" + a + "\r\n<ending>\r\n" + b, {1, 2}},
       {"\xEF\xBB\xBF<start>\r\n" + a + "\r\n", {1}},  // a UTF-8 mark is no part of the text
-      {"<start>\r\n" + a + "\r\n <end>\t\t\t0\r\n" + b + "\r\n", {1, 0, 2}},  // goods
+      {"<start>\r\n" + a + "\r\n 3\t<end>\t\t0\r\n" + b + "\r\n", {1, 3, 2}},  // goods
       // Lines beginning with "<" inside a block are skipped and not counted.
       {"<start>\r\n" + a + "\r\n<comment>\r\n<\r\n" + b + "\r\n<end>\r\n", {1, 2}},
       // Several blocks: item numbers run on across them.
@@ -319,15 +337,19 @@ TEST_F(GoodsFileTest, MarkersAndBlocks) {
 TEST_F(GoodsFileTest, ItemsKnowTheirLines) {
   // Every line counts, whatever its line end: the header, markers, empty rows and skipped
   // lines too.
+  // A row whose cell runs over line breaks starts on its first line.
   const std::string a = Line("1", "A", "", "1", "", "");
   ASSERT_TRUE(read("header\r\n<start>\r\n" + a + "\r\n\r\n<note>\n" + a + "\r" + a +
-                       "\r\n<end>\r\nx\r\n<start>\r\n \t\r\n" + a,
+                       "\r\n<end>\r\nx\r\n<start>\r\n \t\r\n" + a +
+                       "\r\n2\t\"B\r\nC\nD\"\t\t2\r\n" + a,
                    true));
-  ASSERT_EQ(table.GoodsCount, 4);
+  ASSERT_EQ(table.GoodsCount, 6);
   EXPECT_EQ(table.Line[1], 3);
   EXPECT_EQ(table.Line[2], 6);
   EXPECT_EQ(table.Line[3], 7);
   EXPECT_EQ(table.Line[4], 12);
+  EXPECT_EQ(table.Line[5], 13);
+  EXPECT_EQ(table.Line[6], 16);
 }
 
 TEST_F(GoodsFileTest, NoStartLineIsNoGoodsFile) {
@@ -413,7 +435,7 @@ TEST_F(GoodsFileTest, LineEnds) {
       {"<start>\r\n" + a + "\r\n\r\n" + b + "\r\n", {1, 2}},
       {"<start>\r\n" + a + "\n\n" + b + "\r\n", {1, 2}},
       // A line break inside a row ends it there: the rest is a row of its own.
-      {"<start>\n1\tA\t\t1\n\t\t\t0\t\n" + b, {1, 0, 2}},
+      {"<start>\n1\tA\t\t1\n9\t\t\t0\t\n" + b, {1, 9, 2}},
   };
   for (const Case& k : cases) {
     ASSERT_TRUE(read(k.file, true)) << k.file;
@@ -449,7 +471,7 @@ TEST_F(GoodsFileTest, PieceBoundariesAnywhere) {
   const std::string bad = "\r\n<start>\r\n" + Line("12 3", "Name", "", "1.50", "", "") + "\r\n";
   for (size_t cut = 0; cut < 20; ++cut) {
     ASSERT_FALSE(read(std::string(boundary - cut, 'h') + bad)) << cut;
-    EXPECT_EQ(shown, Only({W1251("Недопустимый код товара: '12 3\t'"), kIconError})) << cut;
+    EXPECT_EQ(shown, Only(Error("Недопустимый код товара: '", "12 3\t", 3))) << cut;
   }
 }
 
@@ -460,13 +482,13 @@ TEST_F(GoodsFileTest, InvalidPriceStopsAtFirstBadLine) {
   const std::string good = Line("1", "A", "", "1.00", "", "");
   ASSERT_FALSE(read(
       Block({good, Line("2", "B", "", "12.5 ", "", ""), Line("3", "C", "", "x", "", ""), good})));
-  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "12.5 \t")));
+  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "12.5 \t", 3)));
   EXPECT_EQ(table.GoodsCount, 0);  // nothing can be sent
 
   ASSERT_FALSE(read(Block({Line("1", "A", "", "21474836.48", "", "")})));
-  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "21474836.48\t")));
+  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "21474836.48\t", 2)));
   ASSERT_FALSE(read(Block({Line("1", "A", "", "2147483648", "", "")}), true));
-  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "2147483648\t")));
+  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "2147483648\t", 2)));
 }
 
 TEST_F(GoodsFileTest, ExactMessageBytes) {
@@ -476,7 +498,8 @@ TEST_F(GoodsFileTest, ExactMessageBytes) {
   ASSERT_EQ(shown.size(), 1U);
   EXPECT_EQ(shown[0].text,
             "\xCD\xE5\xE4\xEE\xEF\xF3\xF1\xF2\xE8\xEC\xFB\xE9 \xEA\xEE\xE4 "
-            "\xF2\xEE\xE2\xE0\xF0\xE0: '70000\t'");
+            "\xF2\xEE\xE2\xE0\xF0\xE0: '70000\t' (\xF1\xF2\xF0\xEE\xEA\xE0 2 "
+            "\xF4\xE0\xE9\xEB\xE0)");
   EXPECT_EQ(shown[0].style, 0x10U);
 }
 
@@ -490,27 +513,27 @@ TEST_F(GoodsFileTest, FieldsTheRegisterCannotTake) {
   const std::string barcode = "Недопустимый штрих-код: '";
   const std::string price = "Недопустимая цена: '";
   const Case cases[] = {
-      {Line("65536", "A", "", "1.00", "", ""), Error(code, "65536\t")},
-      {Line("70000", "A", "", "1.00", "", ""), Error(code, "70000\t")},
-      {Line("-1", "A", "", "1.00", "", ""), Error(code, "-1\t")},
-      {Line("65535.5", "A", "", "1.00", "", ""), Error(code, "65535.5\t")},
+      {Line("65536", "A", "", "1.00", "", ""), Error(code, "65536\t", 3)},
+      {Line("70000", "A", "", "1.00", "", ""), Error(code, "70000\t", 3)},
+      {Line("-1", "A", "", "1.00", "", ""), Error(code, "-1\t", 3)},
+      {Line("65535.5", "A", "", "1.00", "", ""), Error(code, "65535.5\t", 3)},
       {Line(" 99999999999999999999x", "A", "", "1.00", "", ""),
-       Error(code, " 99999999999999999999x\t")},
-      {Line("1", "A", "", "1.00", "256", ""), Error(group, "256\t")},
-      {Line("1", "A", "", "1.00", "-1", ""), Error(group, "-1\t")},
-      {Line("1", "A", "", "1.00", "255.5", ""), Error(group, "255.5\t")},
+       Error(code, " 99999999999999999999x\t", 3)},
+      {Line("1", "A", "", "1.00", "256", ""), Error(group, "256\t", 3)},
+      {Line("1", "A", "", "1.00", "-1", ""), Error(group, "-1\t", 3)},
+      {Line("1", "A", "", "1.00", "255.5", ""), Error(group, "255.5\t", 3)},
       {Line("1", "A", "", "1.00", "999999999999999999999e1", ""),
-       Error(group, "999999999999999999999e1\t")},
-      {Line("1", "A", "-5", "1.00", "", ""), Error(barcode, "-5\t")},
-      {Line("1", "A", "460000000000123", "1.00", "", ""), Error(barcode, "460000000000123\t")},
-      {Line("1", "A", "  4600000000001", "1.00", "", ""), Error(barcode, "  4600000000001\t")},
+       Error(group, "999999999999999999999e1\t", 3)},
+      {Line("1", "A", "-5", "1.00", "", ""), Error(barcode, "-5\t", 3)},
+      {Line("1", "A", "460000000000123", "1.00", "", ""), Error(barcode, "460000000000123\t", 3)},
+      {Line("1", "A", "  4600000000001", "1.00", "", ""), Error(barcode, "  4600000000001\t", 3)},
       {Line("1", "A", "99999999999999999999", "1.00", "", ""),
-       Error(barcode, "99999999999999999999\t")},
-      {Line("1", "A", "1234567890123.5", "1.00", "", ""), Error(barcode, "1234567890123.5\t")},
+       Error(barcode, "99999999999999999999\t", 3)},
+      {Line("1", "A", "1234567890123.5", "1.00", "", ""), Error(barcode, "1234567890123.5\t", 3)},
       // Checked in the order code, bar code, price, group.
-      {Line("70000", "A", "-5", "x", "300", ""), Error(code, "70000\t")},
-      {Line("1", "A", "-5", "x", "300", ""), Error(barcode, "-5\t")},
-      {Line("1", "A", "", "x", "300", ""), Error(price, "x\t")},
+      {Line("70000", "A", "-5", "x", "300", ""), Error(code, "70000\t", 3)},
+      {Line("1", "A", "-5", "x", "300", ""), Error(barcode, "-5\t", 3)},
+      {Line("1", "A", "", "x", "300", ""), Error(price, "x\t", 3)},
   };
   for (const Case& c : cases) {
     const std::string good = Line("1", "A", "", "1.00", "", "");
@@ -542,10 +565,23 @@ TEST_F(GoodsFileTest, OneNumberPerNumericField) {
       {kCode, "-,000", 0, ""},
       {kCode, "00017.000000000000000000000000", 17, ""},
       {kCode, "65535.0", 65535, ""},
-      // No digit at all: 0, whatever else the field holds.
-      {kCode, "abc", 0, ""},
-      {kCode, "-", 0, ""},
-      {kCode, "N/A", 0, ""},
+      // A code needs a digit; a bar code or group without one is 0.
+      {kCode, "", 0, "Недопустимый код товара: '\t'"},
+      {kCode, "abc", 0, "Недопустимый код товара: 'abc\t'"},
+      {kCode, "-", 0, "Недопустимый код товара: '-\t'"},
+      {kCode, "N/A", 0, "Недопустимый код товара: 'N/A\t'"},
+      {kCode, "н/д", 0, "Недопустимый код товара: 'н/д\t'"},
+      {kCode, "Итого позиций: 20", 0, "Недопустимый код товара: 'Итого позиций: 20\t'"},
+      {kCode, "?", 0, "Недопустимый код товара: '?\t'"},
+      // A character Windows-1251 lacks: full-width and Arabic-Indic digits in UTF-8, the
+      // byte 0x98 in Windows-1251. Shown as "?", never read as no digit.
+      {kCode, "１２", 0, "Недопустимый код товара: '??\t'"},
+      {kCode, "\x98", 0, "Недопустимый код товара: '?\t'"},
+      {kGroup, "٤", 0, "Недопустимый номер группы: '?\t'"},
+      {kGroup, "?", 0, ""},
+      {kBarcode, "４６０００", 0, "Недопустимый штрих-код: '?????\t'"},
+      {kBarcode, "46\x98", 0, "Недопустимый штрих-код: '46?\t'"},
+      {kBarcode, "?", 0, ""},
       {kCode, "1 234", 0, "Недопустимый код товара: '1 234\t'"},
       {kCode, "1.5", 0, "Недопустимый код товара: '1.5\t'"},
       {kCode, "1,5", 0, "Недопустимый код товара: '1,5\t'"},
@@ -585,6 +621,7 @@ TEST_F(GoodsFileTest, OneNumberPerNumericField) {
       {kBarcode, "460000000000123", 0, "Недопустимый штрих-код: '460000000000123\t'"},
   };
   for (const Case& c : cases) {
+    // Written as it stands: a field of Cyrillic or other letters makes a UTF-8 file.
     const std::string line = c.which == kCode      ? Line(c.field, "A", "", "1.00", "", "")
                              : c.which == kBarcode ? Line("1", "A", c.field, "1.00", "", "")
                                                    : Line("1", "A", "", "1.00", c.field, "");
@@ -598,21 +635,21 @@ TEST_F(GoodsFileTest, OneNumberPerNumericField) {
       EXPECT_EQ(got, c.value) << c.field;
     } else {
       EXPECT_FALSE(read(Block({line}))) << c.field;
-      EXPECT_EQ(shown, Only({W1251(c.utf8Error), kIconError})) << c.field;
+      EXPECT_EQ(shown, Only({W1251(c.utf8Error) + AtLine(2), kIconError})) << c.field;
       EXPECT_EQ(table.GoodsCount, 0);
     }
   }
   // A no-break space is no blank.
   EXPECT_FALSE(read(Block({Line("17\xA0", "A", "", "1.00", "", "")})));
-  EXPECT_EQ(shown, Only({W1251("Недопустимый код товара: '") + "17\xA0\t'", kIconError}));
+  EXPECT_EQ(shown, Only(Error("Недопустимый код товара: '", "17\xA0\t", 2)));
 }
 
 TEST_F(GoodsFileTest, FieldsAtTheRegistersLimits) {
-  ASSERT_TRUE(read(Block({Line("65535", "A", "99999999999999", "1.00", "255", "1"),
-                          Line("-0", "A", "-0", "1.00", "-0.0", ""),
-                          Line("abc", "A", "no code", "1.00", "x", ""),
-                          Line("", "A", "00000000000007", "1.00", "2,0", ""),
-                          Line("65534.0", "A", "4600000000001.0", "1.00", "254.", "")})));
+  ASSERT_TRUE(read(
+      Block({Line("65535", "A", "99999999999999", "1.00", "255", "1"),
+             Line("-0", "A", "-0", "1.00", "-0.0", ""), Line("3", "A", "no code", "1.00", "x", ""),
+             Line("4", "A", "00000000000007", "1.00", "2,0", ""),
+             Line("65534.0", "A", "4600000000001.0", "1.00", "254.", "")})));
   EXPECT_TRUE(shown.empty());
   ASSERT_EQ(table.GoodsCount, 5);
   EXPECT_EQ(table.Code[1], 65535);
@@ -620,8 +657,7 @@ TEST_F(GoodsFileTest, FieldsAtTheRegistersLimits) {
   EXPECT_EQ(table.Barcode[1], "99999999999999");
   EXPECT_EQ(table.Code[2], 0);
   EXPECT_EQ(table.Group[2], 0);
-  EXPECT_EQ(table.Code[3], 0);  // no number is 0
-  EXPECT_EQ(table.Group[3], 0);
+  EXPECT_EQ(table.Group[3], 0);  // no number is 0
   EXPECT_EQ(table.Barcode[3], "no code\t      ");
   EXPECT_EQ(table.Group[4], 2);
   EXPECT_EQ(table.Code[5], 65534);
@@ -699,9 +735,12 @@ TEST_F(GoodsFileTest, LongLinesReadOnce) {
   EXPECT_EQ(table.Price[4], 400);
   EXPECT_EQ(table.Group[4], 1);
   EXPECT_EQ(table.Flag[4], 1);
-  // A long line without TABs inside a block is a goods line without a price.
+  // A quote that opens a field and is not closed within 64 KiB opened no cell.
+  ASSERT_FALSE(read(Block({"5\t\"a\t" + huge + "\"\t\t1.00"})));
+  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "\t", 2)));
+  // A long line without TABs inside a block is a goods line without a code.
   ASSERT_FALSE(read("<start>\r\n" + huge + "\r\n", true));
-  EXPECT_EQ(shown, Only({W1251("Недопустимая цена: ''"), kIconError}));
+  EXPECT_EQ(shown, Only(Error("Недопустимый код товара: '", huge.substr(0, 100) + "...", 2)));
 }
 
 // A message quotes at most the first 100 bytes of its field (the TAB counts), then "...".
@@ -737,15 +776,13 @@ TEST_F(GoodsFileTest, MessageQuotesAtMost100Bytes) {
         if (i < static_cast<size_t>(k.field) || c.tab) line += '\t';
       }
       ASSERT_FALSE(read(Block({line}))) << k.utf8Lead << c.field.size();
-      EXPECT_EQ(shown, Only({W1251(k.utf8Lead) + c.quote + "'", kIconError}))
-          << k.utf8Lead << c.field.size();
+      EXPECT_EQ(shown, Only(Error(k.utf8Lead, c.quote, 2))) << k.utf8Lead << c.field.size();
     }
   }
   // Blanks are kept in the quote as they were: the price rule ignores them, the quote not.
   const std::string price = std::string(2 * 1024 * 1024, ' ') + "1.0";
   ASSERT_FALSE(read(Block({Line("1", "A", "", price, "", "")})));
-  EXPECT_EQ(shown,
-            Only({W1251("Недопустимая цена: '") + std::string(100, ' ') + "...'", kIconError}));
+  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", std::string(100, ' ') + "...", 2)));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -784,7 +821,7 @@ TEST_F(GoodsFileTest, ExampleFileLoads) {
   }
   // In whole-units mode its prices with kopecks are invalid.
   ASSERT_FALSE(readFile(ExampleFile(), true));
-  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "42.90\t")));
+  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "42.90\t", 4)));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The goods read from the goods file: six parallel columns, items 1 to GoodsCount.
+// The goods read from the goods file: seven parallel columns (the six the register gets and
+// each item's line in the file), items 1 to GoodsCount.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +20,7 @@ struct GoodsTable {
   std::vector<int64_t> Line;  // the item's line in the goods file, counting every line from 1
   int32_t GoodsCount = 0;
 
-  // Makes all six columns empty (zero-filled, full capacity) and GoodsCount 0.
+  // Makes all seven columns empty (zero-filled, full capacity) and GoodsCount 0.
   void create();
 };
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "goods/byte_source.h"
+#include "goods/file_identity.h"
 
 class InputFile final : public ByteSource {
  public:
@@ -24,6 +25,8 @@ class InputFile final : public ByteSource {
   int64_t read(char* buffer, size_t size) override;
   bool rewind() override;
   void close();
+  // The open file's identity, to tell whether it changes while it is read.
+  FileIdentity identity() const { return IdentityOfOpenFile(handle_); }
 
  private:
   intptr_t handle_ = -1;

@@ -86,10 +86,10 @@ void OneNumberReader::feed(std::string_view text) {
 }
 
 OneNumberReader::Result OneNumberReader::result() const {
-  if (stage_ == kDone) return {};
-  if (whole_.overflow) return {true, {0, true}};
+  if (stage_ == kDone) return {false, true, {}};
+  if (whole_.overflow) return {true, true, {0, true}};
   const auto value = static_cast<int64_t>(whole_.value);
-  return {true, {negative_ ? -value : value, false}};
+  return {true, sawDigit_, {negative_ ? -value : value, false}};
 }
 
 OneNumberReader::Kind OneNumberReader::KindOf(char c) {
@@ -154,12 +154,6 @@ PriceResult PriceReader::result(bool wholeUnitPrices) const {
       wholeUnitPrices ? separators_ == 0 && decimals_ == 0 : separators_ <= 1 && decimals_ == 3;
   if (!formOk || !sawDigit_ || tooLarge_) return {};
   return {true, static_cast<int32_t>(value_)};
-}
-
-PriceResult ParsePrice(std::string_view field, bool wholeUnitPrices) {
-  PriceReader reader;
-  reader.feed(field);
-  return reader.result(wholeUnitPrices);
 }
 
 NumberValue ParseNumber(std::string_view field) {

@@ -11,10 +11,6 @@ struct PriceResult {
   int32_t value = 0;
 };
 
-// Validates a price field as split off the line (its TAB included) and gives its value in
-// kopecks, or in whole units when wholeUnitPrices is set.
-PriceResult ParsePrice(std::string_view field, bool wholeUnitPrices);
-
 struct NumberValue {
   int64_t value = 0;      // rounded to the nearest integer, a half to the even neighbour
   bool overflow = false;  // the magnitude does not fit 63 bits; value is then meaningless
@@ -65,6 +61,7 @@ class OneNumberReader {
  public:
   struct Result {
     bool valid = false;
+    bool digit = false;  // the field held a digit
     NumberValue number;
   };
 
@@ -87,8 +84,9 @@ class OneNumberReader {
   Magnitude whole_;
 };
 
-// The price rule (ParsePrice): the digits joined in their order, blanks and TABs ignored
-// wherever they stand, and the separators and decimals counted.
+// The price rule: the digits joined in their order, blanks and TABs ignored wherever they
+// stand, and the separators and decimals counted. A field's value comes in kopecks, or in
+// whole units when wholeUnitPrices is set.
 class PriceReader {
  public:
   void feed(std::string_view text);

@@ -7,6 +7,13 @@
 
 namespace {
 
+// A whole price field in one piece.
+PriceResult ParsePrice(std::string_view field, bool wholeUnitPrices) {
+  PriceReader reader;
+  reader.feed(field);
+  return reader.result(wholeUnitPrices);
+}
+
 // ---------------------------------------------------------------------------------------
 // Price rule
 

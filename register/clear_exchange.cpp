@@ -23,16 +23,21 @@ ExchangeOutcome ClearGoodsBase(int32_t port, uint32_t baudRate, SerialLine& line
   PortSettings settings;
   settings.baudRate = baudRate;  // the clear run follows "/9600"
   line.configure(settings);
-  // Whether the write went through is for the register's answer to tell.
-  line.send(BuildFrame(kClearPayload));
-
-  const std::optional<std::string> answer = AwaitAnswer(line, hooks);
+  // A frame that the line did not take whole can have no answer worth waiting for.
+  const bool sent = line.send(BuildFrame(kClearPayload));
+  const std::optional<std::string> answer =
+      sent ? AwaitAnswer(line, hooks) : std::optional<std::string>();
   if (!answer) {
     show(NoAnswerText(), kIconError);
     return ExchangeOutcome::NoAnswer;
   }
-  const int32_t result = CheckAnswer(*answer);
   // The port stays open: the end of the process releases it.
+  const int32_t result = CheckAnswer(*answer);
+  if (result == 0 && !LineStaysQuiet(line, hooks)) {
+    // The answer taken may have been a late one to an earlier run.
+    show(OutOfStepText(), kIconWarning);
+    return ExchangeOutcome::FailureShown;
+  }
   if (result == 0) {
     show(W1251("База товаров очищена"), kIconWarning);
     return ExchangeOutcome::Completed;

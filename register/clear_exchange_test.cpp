@@ -14,6 +14,16 @@ const std::string kClearFrame = Bytes({0x17, 0x0B, 0x63, 0, 0, 0, 0, 0, 0x19, 0x
 const std::string kOk = Bytes({0x18, 0, 0, 0, 0x19, 0x00, 0x18});
 const std::string kCode5 = Bytes({0x18, 0, 0, 5, 0x19, 0x00, 0x1D});
 
+// Arrivals poll by poll: the given bytes at the given polls (from 0), nothing at the others.
+std::vector<std::string> ArrivalsAt(const std::vector<std::pair<int, std::string>>& at) {
+  std::vector<std::string> arrivals;
+  for (const auto& [poll, bytes] : at) {
+    arrivals.resize(static_cast<size_t>(poll) + 1);
+    arrivals[static_cast<size_t>(poll)] = bytes;
+  }
+  return arrivals;
+}
+
 struct Shown {
   std::string text;  // Windows-1251
   uint32_t style;
@@ -103,14 +113,25 @@ TEST(ClearGoodsBase, ReportsEachAnswerOnce) {
     uint32_t style;
     ExchangeOutcome outcome;
     int polls;
+    bool sendFails = false;
   } cases[] = {
-      {"done", {kOk}, "База товаров очищена", kIconWarning, ExchangeOutcome::Completed, 1},
+      // A good answer is believed only once the line has stayed quiet for a whole answer
+      // wait after it.
+      {"done", {kOk}, "База товаров очищена", kIconWarning, ExchangeOutcome::Completed, 101},
       {"done, in two pieces",
        {kOk.substr(0, 5), "", kOk.substr(5)},
        "База товаров очищена",
        kIconWarning,
        ExchangeOutcome::Completed,
+       103},
+      {"done, then the answer to this frame, late",
+       {kOk, "", kCode5},
+       "Лишний ответ от кассы",
+       kIconWarning,
+       ExchangeOutcome::FailureShown,
        3},
+      {"done, then one byte at the last poll of the wait", ArrivalsAt({{0, kOk}, {100, "\x18"}}),
+       "Лишний ответ от кассы", kIconWarning, ExchangeOutcome::FailureShown, 101},
       {"error code 5",
        {kCode5},
        "Возвращен код ошибки  5",
@@ -148,11 +169,20 @@ TEST(ClearGoodsBase, ReportsEachAnswerOnce) {
        kIconError,
        ExchangeOutcome::NoAnswer,
        100},
+      // A line that does not take the frame whole: nothing to wait for.
+      {"frame not taken",
+       {kOk},
+       "Нет ответа от кассы",
+       kIconError,
+       ExchangeOutcome::NoAnswer,
+       0,
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     ClearRun run;
     run.line.arrivals = c.arrivals;
+    if (c.sendFails) run.line.failSendAt = 0;
     run.clear();
     ASSERT_EQ(run.shown.size(), 1u);
     EXPECT_EQ(run.shown[0].text, W1251(c.text));
@@ -186,5 +216,5 @@ TEST(ClearGoodsBase, ALineErrorCostsOnePoll) {
   ASSERT_EQ(run.shown.size(), 1u);
   EXPECT_EQ(run.shown[0].text, W1251("База товаров очищена"));
   EXPECT_EQ(run.outcome, ExchangeOutcome::Completed);
-  EXPECT_EQ(run.line.polls, 2);
+  EXPECT_EQ(run.line.polls, 102);
 }

@@ -10,6 +10,8 @@ std::string PortNotOpenedText(const std::string& portName, const std::string& de
 
 std::string NoAnswerText() { return W1251("Нет ответа от кассы"); }
 
+std::string OutOfStepText() { return W1251("Лишний ответ от кассы"); }
+
 std::string AnswerFailureText(int32_t checkResult) {
   if (checkResult < 0) return W1251("Неверный ответ от кассы");
   return W1251("Возвращен код ошибки ") + " " + std::to_string(checkResult);

@@ -12,6 +12,9 @@
 std::string PortNotOpenedText(const std::string& portName, const std::string& detail);
 // "Нет ответа от кассы": no complete answer came.
 std::string NoAnswerText();
+// "Лишний ответ от кассы": bytes came after the run's last answer, so the register's answers
+// and the frames were out of step and the answers taken cannot be trusted.
+std::string OutOfStepText();
 // What a failed answer is told as, from CheckAnswer's result: "Неверный ответ от кассы" for
 // a malformed answer or a checksum mismatch (negative), and for the register's error code
 // 1..255 "Возвращен код ошибки  5", the number written with a sign position (a blank where a

@@ -34,15 +34,35 @@ int32_t CheckAnswer(std::string_view answer) {
   return byte(3);
 }
 
+namespace {
+
+// One poll: a window message handled (or a 1 ms idle sleep), the 12 ms sleep, and whatever
+// has arrived read and appended to bytes. Returns how many bytes the line had waiting.
+int32_t PollOnce(SerialLine& line, const PollHooks& hooks, std::string& bytes) {
+  if (!hooks.pumpOneMessage()) hooks.sleep(kIdleSleepMs);
+  hooks.sleep(kPollSleepMs);
+  const int32_t waiting = line.bytesWaiting();
+  if (waiting > 0) bytes += line.receive(waiting);
+  return waiting;
+}
+
+}  // namespace
+
 std::optional<std::string> AwaitAnswer(SerialLine& line, const PollHooks& hooks) {
   std::string answer;
   for (int poll = 0; poll < kAnswerPolls; ++poll) {
-    if (!hooks.pumpOneMessage()) hooks.sleep(kIdleSleepMs);
-    hooks.sleep(kPollSleepMs);
-    const int32_t waiting = line.bytesWaiting();
-    if (waiting > 0) answer += line.receive(waiting);
+    PollOnce(line, hooks, answer);
     // Only the length decides: 8 bytes gathered at once never complete an answer.
     if (answer.size() == kAnswerLength) return answer;
   }
   return std::nullopt;
+}
+
+bool LineStaysQuiet(SerialLine& line, const PollHooks& hooks) {
+  line.lastAnswerTaken();
+  std::string stray;
+  for (int poll = 0; poll < kAnswerPolls; ++poll) {
+    if (PollOnce(line, hooks, stray) > 0) return false;
+  }
+  return true;
 }

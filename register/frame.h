@@ -38,3 +38,10 @@ struct PollHooks {
 // Polls the line up to 100 times for the answer to the frame just sent. Returns the bytes
 // once exactly 7 have gathered at the end of a poll, or nothing (no answer).
 std::optional<std::string> AwaitAnswer(SerialLine& line, const PollHooks& hooks);
+
+// Keeps polling the line after a run's last answer, as AwaitAnswer does, for one whole
+// answer wait (100 polls). Returns false at the first poll that finds bytes (it reads them):
+// an answer that nothing was sent for means that the register's answers and the frames were
+// out of step, so that the answers taken need not be the answers to this run's frames (a
+// late answer to an earlier run passes for the answer to the first frame, and so on).
+bool LineStaysQuiet(SerialLine& line, const PollHooks& hooks);

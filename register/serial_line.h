@@ -54,6 +54,8 @@ class SerialLine {
   virtual std::string openFailureDetail() const { return {}; }
   // Tells what the next frame sent carries; the line itself does nothing with it.
   virtual void nextFrameCarries(const FrameItem& item) { static_cast<void>(item); }
+  // Tells that the run's last answer has been taken: whatever comes now answers no frame.
+  virtual void lastAnswerTaken() {}
   // The device behind the port the line last opened or tried to open ("/dev/ttyS0",
   // "\\.\COM5"); empty when there is none or the line cannot tell.
   virtual std::string deviceName() const { return {}; }

@@ -10,6 +10,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <array>
@@ -21,7 +22,33 @@
 
 namespace {
 
+// A write that the line does not take within its time ends as a failed send instead of
+// holding the program, as on Windows: two seconds, plus two milliseconds a byte (about four
+// times what a byte takes at 9600 bit/s). A line that takes no more bytes (a register or an
+// adapter that stopped reading, a handshake line held) thus ends the run within seconds.
+constexpr int64_t kWriteTimeoutMs = 2000;
+constexpr int64_t kWriteTimeoutPerByteMs = 2;
+
 int Fd(intptr_t handle) { return static_cast<int>(handle); }
+
+int64_t MonotonicMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Waits until the terminal's output queue is empty, the bytes gone out on the line, but not
+// past deadline; returns whether it emptied. A terminal that cannot tell its queue (a
+// pseudo-terminal hands bytes straight to its other side) counts as empty.
+bool OutputDrainedBy(int fd, int64_t deadline) {
+  for (;;) {
+    int queued = 0;
+    if (ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) return true;
+    if (MonotonicMs() >= deadline) return false;
+    const timespec step{0, 1000000};  // 1 ms: a byte takes about 0.5 ms at 19200 bit/s
+    nanosleep(&step, nullptr);
+  }
+}
 
 // An open port as a signal handler needs it: its descriptor and the settings it had before
 // it was opened. The settings are written before the descriptor is published, so a handler
@@ -128,15 +155,8 @@ bool SerialPort::open(const std::string& portName) {
   record->saved = saved;
   record->fd.store(fd);
   ioctl(fd, TIOCEXCL);
-  // From here on writes block until the terminal has taken every byte.
-  const int flags = fcntl(fd, F_GETFL);
-  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-    const int error = errno;
-    ioctl(fd, TIOCNXCL);
-    flock(fd, LOCK_UN);
-    record->fd.store(-1);
-    return fail(error, fd);
-  }
+  // The descriptor stays non-blocking: no write or read may wait without a limit (send sets
+  // its own).
   handle_ = fd;
   return true;
 }
@@ -201,24 +221,26 @@ LineSettingsReport SerialPort::settingsInEffect() const {
 bool SerialPort::send(const std::string& bytes) {
   if (!isOpen()) return false;
   const int fd = Fd(handle_);
+  const int64_t deadline =
+      MonotonicMs() + kWriteTimeoutMs + kWriteTimeoutPerByteMs * static_cast<int64_t>(bytes.size());
   size_t written = 0;
   while (written < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
     if (n > 0) {
       written += static_cast<size_t>(n);
-    } else if (n < 0 && errno == EINTR) {
       continue;
-    } else if (n < 0 && errno == EAGAIN) {
-      pollfd out{fd, POLLOUT, 0};
-      if (poll(&out, 1, 1000) <= 0) break;
-    } else {
-      break;
     }
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0 || errno != EAGAIN) return false;
+    // The terminal's queue is full: wait for room, until the deadline at most.
+    const int64_t left = deadline - MonotonicMs();
+    if (left <= 0) return false;
+    pollfd out{fd, POLLOUT, 0};
+    if (poll(&out, 1, static_cast<int>(left)) < 0 && errno != EINTR) return false;
   }
-  // Like the synchronous write on Windows: back only once the bytes have left.
-  while (tcdrain(fd) != 0 && errno == EINTR) {
-  }
-  return written == bytes.size();
+  // Like the synchronous write on Windows: back once the bytes have left, within the same
+  // time.
+  return OutputDrainedBy(fd, deadline);
 }
 
 int32_t SerialPort::bytesWaiting() {
@@ -255,6 +277,9 @@ void SerialPort::close() {
   // The device gets back the settings it had before it was opened. A signal handler that
   // runs meanwhile does the same again, which changes nothing.
   OpenPort* record = OpenPortOf(fd);
+  // Bytes that a stalled line did not take are dropped: the close would otherwise wait for
+  // them (up to half a minute on a serial port).
+  tcflush(fd, TCOFLUSH);
   if (record != nullptr) tcsetattr(fd, TCSANOW, &record->saved);
   ioctl(fd, TIOCNXCL);
   flock(fd, LOCK_UN);

@@ -206,12 +206,19 @@ TEST(SerialPortPosix, AnUnknownSpeedLeavesTheLineSpeedButSetsTheRest) {
   EXPECT_EQ(port.settingsInEffect().settings.baudRate, 9600u);
 }
 
-TEST(SerialPortPosix, EveryByteValuePassesBothWaysUnchanged) {
+// COM1 open on a pseudo-terminal and configured, as a run has it.
+class SerialPortPosixLine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(pty.ok());
+    ASSERT_TRUE(port.open("COM1"));
+    port.configure(PortSettings{});
+  }
   Pty pty;
-  ASSERT_TRUE(pty.ok());
   SerialPort port;
-  ASSERT_TRUE(port.open("COM1"));
-  port.configure(PortSettings{});
+};
+
+TEST_F(SerialPortPosixLine, EveryByteValuePassesBothWaysUnchanged) {
   const std::string all = AllByteValues();
   // Sent: CR, LF, XON, XOFF, ^C, DEL and 0xFF among them must reach the register as they are.
   ASSERT_TRUE(port.send(all));
@@ -224,12 +231,26 @@ TEST(SerialPortPosix, EveryByteValuePassesBothWaysUnchanged) {
   EXPECT_EQ(pty.read(1, 200), "");  // no echo of what came in
 }
 
-TEST(SerialPortPosix, CountsWaitingBytesAndReadsOnlyWhatIsThere) {
-  Pty pty;
-  ASSERT_TRUE(pty.ok());
-  SerialPort port;
-  ASSERT_TRUE(port.open("COM1"));
-  port.configure(PortSettings{});
+TEST_F(SerialPortPosixLine, ALineThatTakesNoMoreBytesFailsTheSendWithinItsTimeAndStillCloses) {
+  // The far end never reads: once the terminal's buffers are full, a send can only fail.
+  const std::string frame(45, '\x55');
+  int sent = 0;
+  while (sent < 100000 && port.send(frame)) ++sent;
+  EXPECT_LT(sent, 100000) << "4.5 MB taken by a line that never reads";
+  // The last send gave up after its limit (2 s + 2 ms a byte); the next one does too, no
+  // later than that plus a coarse margin for a busy machine.
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(port.send(frame));
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_GE(seconds, 2.0);
+  EXPECT_LT(seconds, 10.0);
+  // The close does not wait for the bytes the line did not take, and the port opens again.
+  port.close();
+  EXPECT_TRUE(port.open("COM1"));
+}
+
+TEST_F(SerialPortPosixLine, CountsWaitingBytesAndReadsOnlyWhatIsThere) {
   EXPECT_EQ(port.bytesWaiting(), 0);
   EXPECT_EQ(port.receive(7), "");  // nothing there: back at once, empty
 

@@ -2,8 +2,8 @@
 #include <windows.h>
 
 #include <climits>
-#include <cstdlib>
 
+#include "text/file_path_win32.h"
 #include "register/port_device.h"
 #include "register/serial_port.h"
 
@@ -35,9 +35,14 @@ void ChangeState(HANDLE port, Change change) {
 }  // namespace
 
 std::string SerialDevicePath(const std::string& portName) {
-  const std::string variable = PortVariableName(portName);
-  const char* chosen = variable.empty() ? nullptr : getenv(variable.c_str());
-  return WindowsPortDevice(portName, chosen).value_or(std::string());
+  // Read wide: through the ANSI environment a full-width "ＣＯＭ５" would turn into a
+  // working "COM5". Only "COM" and a number written in ASCII name a port.
+  const std::string variable = PortVariableName(portName);  // ASCII
+  const std::string chosen =
+      variable.empty() ? std::string()
+                       : EnvironmentText(std::wstring(variable.begin(), variable.end()).c_str());
+  return WindowsPortDevice(portName, chosen.empty() ? nullptr : chosen.c_str())
+      .value_or(std::string());
 }
 
 SerialPort::~SerialPort() { close(); }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "register/serial_port.h"
+#include "text/wide_text.h"
 
 namespace {
 
@@ -25,7 +26,11 @@ class Com1Variable {
   ~Com1Variable() { Set(""); }
 
  private:
-  static void Set(const std::string& value) { _putenv(("TALLY_COM1=" + value).c_str()); }
+  // value in UTF-8, set in the wide environment, as a user's setx would.
+  static void Set(const std::string& value) {
+    const std::u16string wide = Utf8ToUtf16("TALLY_COM1=" + value);
+    _wputenv(reinterpret_cast<const wchar_t*>(wide.c_str()));
+  }
 };
 
 HANDLE Handle(const SerialPort& port) { return reinterpret_cast<HANDLE>(port.nativeHandle()); }
@@ -129,10 +134,13 @@ TEST_F(SerialPortWin32, EveryByteValueComesBackUntouched) {
 }
 
 TEST(SerialPortWin32Names, Com1VariableThatNamesNoPortOpensNothing) {
-  const char* const values[] = {"tally-not-a-port.txt", "COM0", "COM257", "C:tally-not-a-port"};
+  // Full-width "ＣＯＭ５" would be COM5 through the ANSI environment.
+  const char* const values[] = {"tally-not-a-port.txt", "COM0",     "COM257",
+                                "C:tally-not-a-port",   "ＣＯＭ５", "COM５"};
   for (const char* value : values) {
     SCOPED_TRACE(value);
     const Com1Variable com1(value);
+    EXPECT_EQ(SerialDevicePath("COM1"), "");
     SerialPort port;
     EXPECT_FALSE(port.open("COM1"));
     EXPECT_FALSE(port.isOpen());

@@ -64,10 +64,11 @@ ExchangeOutcome UploadExchange::run(ProgressView& view, const GoodsTable& table,
     const uint8_t marker = i >= table.GoodsCount ? 1 : 0;
     line.nextFrameCarries({i, table.GoodsCount, table.Code[static_cast<size_t>(i)],
                            table.Line[static_cast<size_t>(i)]});
-    // What the send reports does not matter: the register's answer is the only judge.
-    line.send(BuildFrame(buildItemCommand(table, i, marker)));
-
-    const std::optional<std::string> answer = AwaitAnswer(line, hooks);
+    // A frame that the line did not take whole (it stopped taking bytes) ends the run as a
+    // missing answer: whatever comes back cannot be the answer to it.
+    const bool sent = line.send(BuildFrame(buildItemCommand(table, i, marker)));
+    const std::optional<std::string> answer =
+        sent ? AwaitAnswer(line, hooks) : std::optional<std::string>();
     if (!answer) {
       // Run control says so once the window is gone and the port is closed.
       view.end();
@@ -75,10 +76,14 @@ ExchangeOutcome UploadExchange::run(ProgressView& view, const GoodsTable& table,
       return ExchangeOutcome::NoAnswer;
     }
     const int32_t result = CheckAnswer(*answer);
-    if (result != 0) {
+    // The last item counts as taken only once the line has stayed quiet after its answer:
+    // a byte more means that every answer was one behind its frame.
+    const bool outOfStep = result == 0 && i == table.GoodsCount && !LineStaysQuiet(line, hooks);
+    if (result != 0 || outOfStep) {
       view.end();
       stoppedAt = i;
-      show(AnswerFailureText(result) + UploadItemText(table, i), kIconWarning);
+      show((outOfStep ? OutOfStepText() : AnswerFailureText(result)) + UploadItemText(table, i),
+           kIconWarning);
       return ExchangeOutcome::FailureShown;
     }
     view.stepIt();

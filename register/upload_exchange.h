@@ -36,7 +36,8 @@ std::string buildItemCommand(const GoodsTable& table, int32_t line, uint8_t last
 // Sends the table's lines to port (1: COM1, else COM2) through the view's window and returns
 // the outcome. A missing answer is left to the caller to tell, once the window has gone;
 // every other failure has been shown through show. stoppedAt is the item whose answer failed
-// (missing, bad or an error code), else 0; the messages about it name it (UploadItemText).
+// (missing, bad or an error code; the last item too when bytes followed its answer), else 0; the
+// messages about it name it (UploadItemText).
 ExchangeOutcome run(ProgressView& view, const GoodsTable& table, int32_t port, SerialLine& line,
                     const PollHooks& hooks, const MessageSink& show, int32_t& stoppedAt);
 

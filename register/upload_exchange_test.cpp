@@ -260,8 +260,9 @@ TEST(UploadRun, EveryLineAcknowledged) {
   for (size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(Hex(upload.port.sent[i]), expected[i]) << "line " << i + 1;
   }
-  // Each answer was there at the first poll.
-  EXPECT_EQ(upload.port.polls, 3);
+  // Each answer was there at the first poll; after the last one the line stayed quiet for a
+  // whole answer wait.
+  EXPECT_EQ(upload.port.polls, 3 + kAnswerPolls);
   EXPECT_EQ(upload.port.closed, 0);  // run control closes the port, not the run
 }
 
@@ -377,12 +378,48 @@ TEST(UploadRun, StrayByteAfterAnAnswerFailsTheNextLine) {
   }
 }
 
+TEST(UploadRun, AnswersOneBehindTheirFramesFailAtTheLastItem) {
+  // A late answer to an earlier run waits in the queue; each frame then takes the answer to
+  // the one before it (it comes while the next frame is sent), and the last frame's own
+  // answer, an error code, comes after the last answer taken.
+  Upload upload;
+  upload.port.queue = kAck;
+  upload.answerWith([](int frame) { return frame == 0 ? std::string() : kAck; });
+  upload.port.arrivals = {"", "", "", Answer(7)};
+  upload.run(MakeTable(3));
+
+  EXPECT_EQ(upload.port.sent.size(), 3u);
+  EXPECT_EQ(upload.count("stepIt"), 2);
+  EXPECT_EQ(upload.count("sleep 1000"), 0);
+  EXPECT_EQ(upload.outcome, ExchangeOutcome::FailureShown);
+  ASSERT_EQ(upload.shown.size(), 1u);
+  EXPECT_EQ(upload.shown[0].text,
+            W1251("Лишний ответ от кассы (товар 3 из 3, код 103, строка 7 файла)"));
+  EXPECT_EQ(upload.shown[0].style, kIconWarning);
+  EXPECT_EQ(upload.stoppedAt, 3);
+  // Found at the first poll after the last answer: the run waits no longer.
+  EXPECT_EQ(upload.port.polls, 4);
+}
+
+TEST(UploadRun, AFrameTheLineDoesNotTakeEndsAsNoAnswer) {
+  Upload upload;
+  upload.answerWith([](int) { return kAck; });
+  upload.port.failSendAt = 1;
+  upload.run(MakeTable(3));
+
+  EXPECT_EQ(upload.effects(), (Events{"repaint", "setRange 3", "open COM1", "configure 19200",
+                                      "send 1", "stepIt", "send 2", "end"}));
+  EXPECT_EQ(upload.outcome, ExchangeOutcome::NoAnswer);
+  EXPECT_EQ(upload.stoppedAt, 2);
+  EXPECT_EQ(upload.port.polls, 1);  // no answer is awaited for the frame not taken
+}
+
 TEST(UploadRun, AnswerSpreadOverPollsCompletes) {
   Upload upload;
   upload.port.arrivals = {"", kAck.substr(0, 5), "", kAck.substr(5)};
   upload.run(MakeTable(1));
   EXPECT_EQ(upload.outcome, ExchangeOutcome::Completed);
-  EXPECT_EQ(upload.port.polls, 4);
+  EXPECT_EQ(upload.port.polls, 4 + kAnswerPolls);
   EXPECT_EQ(upload.count("stepIt"), 1);
 }
 

@@ -79,20 +79,20 @@ TEST(TallyGoodsFile, MissingFile) {
 TEST(TallyGoodsFile, InvalidPrice) {
   const LowerCaseDir dir;
   const std::string name = dir.write("goods.txt", Block(Line("2", "", "12.5", "1")));
-  ExpectRefused({name}, "Недопустимая цена: '12.5\t'");
+  ExpectRefused({name}, "Недопустимая цена: '12.5\t' (строка 4 файла)");
   // Whole units ("/r"): prices with kopecks are invalid, whole ones pass.
   const std::string whole = dir.write("whole.txt", "<start>\r\n" + Line("1", "", "80", "") +
                                                        Line("2", "", "80.00", "") + "<end>\r\n");
-  ExpectRefused({"/r", whole}, "Недопустимая цена: '80.00\t'");
+  ExpectRefused({"/r", whole}, "Недопустимая цена: '80.00\t' (строка 3 файла)");
   // With LF alone as line ends the goods are read too, so the bad price is found.
   std::string lf = Block(Line("3", "", "1,2,3", ""));
   lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
-  ExpectRefused({dir.write("lf.txt", lf)}, "Недопустимая цена: '1,2,3\t'");
-  // A price without a digit is no price in whole units either: a heading row in the block.
+  ExpectRefused({dir.write("lf.txt", lf)}, "Недопустимая цена: '1,2,3\t' (строка 4 файла)");
+  // A heading row in the block is no item in whole units either: it has no code.
   const std::string heading =
       dir.write("heading.txt", "<start>\r\n" + W1251("\tМОЛОЧНЫЕ ПРОДУКТЫ\r\n") +
                                    Line("1", "", "80", "") + "<end>\r\n");
-  ExpectRefused({"/r", heading}, "Недопустимая цена: ''");
+  ExpectRefused({"/r", heading}, "Недопустимый код товара: '\t' (строка 2 файла)");
 }
 
 TEST(TallyGoodsFile, TooManyGoods) {
@@ -117,7 +117,7 @@ TEST(TallyGoodsFile, FieldsTheRegisterCannotTake) {
       {Line("5", "-4600000000001", "1.00", ""), "Недопустимый штрих-код: '-4600000000001\t'"},
   };
   for (const Case& c : cases) {
-    ExpectRefused({dir.write("goods.txt", Block(c.line))}, c.message);
+    ExpectRefused({dir.write("goods.txt", Block(c.line))}, c.message + " (строка 4 файла)");
   }
 }
 
@@ -168,6 +168,51 @@ TEST(TallyGoodsFile, SpreadsheetRowsLandWhole) {
                              "8\t{okolad \"alenka\" 100g\\t  \t0\t8990\t0\t0\t1\n");
 }
 
+// A price list kept as a spreadsheet (tests/data/price-list, with the script that made its
+// exports) as LibreOffice Calc and Gnumeric export it: what the sheet means reaches the
+// register, or the file is refused at the row's line with nothing sent.
+TEST(TallyGoodsFile, SpreadsheetExportsLandAsTheSheetMeans) {
+  const LowerCaseDir dir;
+  const std::string folder = std::string(TALLY_SOURCE_DIR) + "/tests/data/price-list/";
+  // Sheet 1, item by item: a code written 0102, a bar code with a leading zero, names with
+  // quote marks, «», № and Ё, one with a TAB and one with a line break in its cell.
+  const std::string sheet1 = kBaseHeader +
+                             "101\thleb ?borodinskij? 400 g\t4607001001010\t4290\t1\t0\t0\n"
+                             "102\tmoloko \"domik w derewne\"\t4600000000017\t8990\t2\t0\t0\n"
+                             "103\tsyr ?1 ?elkin?\\t         \t4607001001034\t129900\t2\t1\t0\n"
+                             "104\thleb belyj\\t             \t4607001001041\t8990\t1\t0\t0\n"
+                             "105\tsmetana 20%, 300 g\\t     \t4607001001058\t12550\t2\t1\t0\n"
+                             "106\ter{ ?pikantnyj?\\t        \t0\t25000\t3\t0\t0\n"
+                             "107\t~aj LIPTON \"YELLOW LABEL\t8722700055525\t50\t4\t0\t0\n"
+                             "108\tpaket-majka\\t            \t0\t300\t9\t0\t1\n";
+  for (const std::string name : {"lo-windows-1251", "lo-utf-8", "lo-utf-16",
+                                 "gnumeric-windows-1251", "gnumeric-utf-8", "gnumeric-utf-16"}) {
+    const Landed landed = UploadTo(dir, ReadFileBytes(folder + name + ".txt"));
+    EXPECT_EQ(landed.exitStatus, 0) << name << ": " << landed.err;
+    EXPECT_EQ(landed.base, sheet1) << name;
+  }
+  const struct {
+    const char* name;
+    std::string message;
+  } refused[] = {
+      // Saved as the cells hold the prices, not as shown.
+      {"lo-utf-8-not-as-shown", "Недопустимая цена: '42,9\t' (строка 4 файла)"},
+      {"gnumeric-utf-8-automatic", "Недопустимая цена: '42,9\t' (строка 4 файла)"},
+      {"lo-totals-in-block-windows-1251", "Недопустимый код товара: '\t' (строка 3 файла)"},
+      {"gnumeric-totals-in-block-utf-8", "Недопустимый код товара: '\t' (строка 3 файла)"},
+      {"lo-full-width-code-utf-8", "Недопустимый код товара: '??\t' (строка 2 файла)"},
+      {"gnumeric-full-width-code-utf-16", "Недопустимый код товара: '??\t' (строка 2 файла)"},
+  };
+  for (const auto& r : refused) {
+    const LowerCaseDir fresh;  // the simulator's log of this run alone
+    const Landed landed = UploadTo(fresh, ReadFileBytes(folder + r.name + ".txt"));
+    EXPECT_EQ(landed.exitStatus, 1) << r.name;
+    EXPECT_EQ(landed.err, "OKA PF: ошибка: " + r.message + "\n") << r.name;
+    EXPECT_EQ(landed.base, kBaseHeader) << r.name;
+    EXPECT_EQ(landed.simLog, "") << r.name << ": nothing reached the line";
+  }
+}
+
 TEST(TallyGoodsFile, NoStartLineSendsNothing) {
   const LowerCaseDir dir;
   // A TAB-separated export that was never given its "<start>" line.
@@ -205,7 +250,7 @@ TEST(TallyGoodsFile, HugeFieldCostsLittleMemoryAndAShortMessage) {
   for (const auto& c : cases) {
     // A digit, 200 MiB of blanks, and a letter at the very end that spoils the field.
     const std::string path = WriteHugeField(dir, c.before, ' ', "x\t1.00\t\t\t");
-    ExpectRefused({path}, c.lead + "1" + std::string(99, ' ') + "...'");
+    ExpectRefused({path}, c.lead + "1" + std::string(99, ' ') + "...' (строка 2 файла)");
     std::filesystem::remove(path);
   }
   // Peak resident memory of the largest child waited for so far: every program run above.

@@ -97,7 +97,7 @@ TEST(GoodsEncodingsProgram, MessageQuotesAUtf8Field) {
   const ProgramResult r = RunProgram(TALLY_BINARY, {file}, {}, 20);
   EXPECT_EQ(r.exitStatus, 1);
   // The price field as read, converted: the rouble sign is no Windows-1251 character.
-  EXPECT_EQ(r.err, "OKA PF: ошибка: Недопустимая цена: '89,9 ?\t'\n");
+  EXPECT_EQ(r.err, "OKA PF: ошибка: Недопустимая цена: '89,9 ?\t' (строка 2 файла)\n");
 }
 
 TEST(GoodsEncodingsProgram, CyrillicFileNames) {

@@ -193,7 +193,9 @@ TEST(Process, ASignalDuringTheUploadGivesThePortBackAndEndsTheLine) {
   const struct {
     int signal;
     const char* name;
-  } cases[] = {{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}, {SIGQUIT, "SIGQUIT"}};
+  } cases[] = {{SIGINT, "SIGINT"},   {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"},
+               {SIGQUIT, "SIGQUIT"}, {SIGUSR1, "SIGUSR1"}, {SIGUSR2, "SIGUSR2"},
+               {SIGALRM, "SIGALRM"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
@@ -494,3 +496,4 @@ TEST(Process, PortMessagesNameTheDeviceAndTheReason) {
   std::string left = ReadFileBytes(plainFile);
   EXPECT_EQ(left, "x");
 }
+

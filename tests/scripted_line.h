@@ -36,6 +36,7 @@ class ScriptedLine final : public SerialLine {
   // register answering would.
   std::function<void(int frame, const std::string& bytes, std::string& queue)> onSend;
   bool opens = true;
+  int failSendAt = -1;                   // the frame (from 0) that the line does not take whole
   std::string failureDetail;             // what openFailureDetail() says
   std::string device = "/dev/scripted";  // what deviceName() says
   LineSettingsReport report;             // what settingsInEffect() says
@@ -58,8 +59,9 @@ class ScriptedLine final : public SerialLine {
   void configure(const PortSettings& settings) override { configured.push_back(settings); }
   bool send(const std::string& bytes) override {
     sent.push_back(bytes);
-    if (onSend) onSend(static_cast<int>(sent.size()) - 1, bytes, queue);
-    return true;
+    const int frame = static_cast<int>(sent.size()) - 1;
+    if (onSend) onSend(frame, bytes, queue);
+    return frame != failSendAt;
   }
   int32_t bytesWaiting() override {
     const size_t poll = static_cast<size_t>(polls++);

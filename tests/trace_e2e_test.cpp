@@ -262,3 +262,44 @@ TEST(WireTraceProgram, NeverWritesIntoTheGoodsFile) {
   // Both items, and nothing more, in every run.
   EXPECT_EQ(SimulatorHex(sim.log(), "frame").size(), 2 * std::size(cases));
 }
+
+// A goods file that does not exist, named by the trace too (itself or through a link): the
+// run ends as without a trace, and no file is left under that name.
+TEST(WireTraceProgram, NeverCreatesTheGoodsFile) {
+  TempDir dir;
+  const std::string goods = dir.path() + "/goods.txt";
+  const std::string link = dir.path() + "/link.txt";
+  ASSERT_EQ(symlink(goods.c_str(), link.c_str()), 0);
+  const ProgramResult untraced = RunTraced({goods}, "/nonexistent/tally-port", "");
+  EXPECT_EQ(untraced.exitStatus, 1);
+  EXPECT_EQ(untraced.err, "OKA PF: ошибка: Не могу открыть файл: " + goods + "\n");
+  for (const std::string& trace : {goods, link}) {
+    SCOPED_TRACE(trace);
+    const ProgramResult r = RunTraced({goods}, "/nonexistent/tally-port", trace);
+    EXPECT_EQ(r.exitStatus, untraced.exitStatus);
+    EXPECT_EQ(r.err, untraced.err);
+    struct stat status {};
+    EXPECT_NE(stat(goods.c_str(), &status), 0) << "a goods file was left behind";
+  }
+}
+
+// A trace that meets a file-size limit is dropped; the upload goes on to its real end.
+TEST(WireTraceProgram, ATraceOverAFileSizeLimitDoesNotStopTheUpload) {
+  TempDir dir;
+  std::string text = "<start>\r\n";
+  for (int n = 1; n <= 40; ++n)
+    text += std::to_string(n) + "\tItem\t\t" + std::to_string(n) + ".00\t1\t0\t\r\n";
+  const std::string goods = dir.write("goods.txt", text);
+  SimulatorProcess sim(REGISTER_SIM_BINARY, {}, {.ownLog = true});
+  REQUIRE_SIMULATOR(sim);
+  const std::string trace = dir.path() + "/trace.txt";
+  // ulimit -f counts 512-byte blocks: 1 KiB of trace, a few frames' worth.
+  const ProgramResult r =
+      RunProgram("/bin/sh", {"-c", "ulimit -f 2 && exec \"$0\" \"$@\"", TALLY_BINARY, goods},
+                 {{"TALLY_COM1", sim.slave()}, {"TALLY_TRACE", trace}}, 60);
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_LE(ReadFileBytes(trace).size(), 1024u);
+  sim.stop();
+  EXPECT_EQ(SimulatorHex(sim.log(), "frame").size(), 40u);
+}

@@ -20,3 +20,18 @@ std::wstring SystemPath(const std::string& name) {
       LongPathForm(std::u16string_view(reinterpret_cast<const char16_t*>(full.data()), length));
   return std::wstring(reinterpret_cast<const wchar_t*>(longForm.data()), longForm.size());
 }
+
+std::string EnvironmentText(const wchar_t* name) {
+  std::wstring value(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+    if (length < value.size()) {  // the length without its NUL (0: unset or empty)
+      value.resize(length);
+      break;
+    }
+    value.resize(length);  // too small: length is the size it needs, NUL included
+  }
+  return Utf16ToUtf8(
+      std::u16string_view(reinterpret_cast<const char16_t*>(value.data()), value.size()));
+}

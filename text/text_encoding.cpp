@@ -92,13 +92,13 @@ void Cp1251Converter::convertUtf8(std::string_view bytes, std::string& out) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
     Step step = utf8_.take(byte);
     if (step == Step::Cut) {
-      out += kReplacement;  // for the broken sequence; the byte is taken again
+      out += replacement_;  // for the broken sequence; the byte is taken again
       step = utf8_.take(byte);
     }
     if (step == Step::Complete && utf8_.codePoint() != kByteOrderMark) {
-      out += CodePointToCp1251(utf8_.codePoint());
+      out += byteOf(utf8_.codePoint());
     }
-    if (step == Step::Malformed) out += kReplacement;
+    if (step == Step::Malformed) out += replacement_;
   }
 }
 
@@ -125,22 +125,27 @@ void Cp1251Converter::takeUnit(uint16_t unit, std::string& out) {
     highSurrogate_ = false;
     // A pair is a character beyond U+FFFF, which Windows-1251 lacks; an unpaired high
     // surrogate is a '?' of its own and the unit after it counts by itself.
-    out += kReplacement;
+    out += replacement_;
     if (isLow) return;
   }
   if (isHigh) {
     highSurrogate_ = true;
   } else if (isLow) {
-    out += kReplacement;
+    out += replacement_;
   } else if (unit != kByteOrderMark) {
-    out += CodePointToCp1251(unit);
+    out += byteOf(unit);
   }
 }
 
+char Cp1251Converter::byteOf(char32_t codePoint) const {
+  const char byte = CodePointToCp1251(codePoint);
+  return byte == kReplacement && codePoint != kReplacement ? replacement_ : byte;
+}
+
 void Cp1251Converter::finish(std::string& out) {
-  if (utf8_.pending()) out += kReplacement;
-  if (highSurrogate_) out += kReplacement;
-  if (haveByte_) out += kReplacement;
+  if (utf8_.pending()) out += replacement_;
+  if (highSurrogate_) out += replacement_;
+  if (haveByte_) out += replacement_;
   utf8_ = Utf8Decoder();
   highSurrogate_ = false;
   haveByte_ = false;

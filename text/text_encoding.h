@@ -42,14 +42,19 @@ class Utf8Check {
   Utf8Decoder decoder_;
 };
 
+// The byte that stands for a character Windows-1251 lacks where a reader must tell it from a
+// "?" that was written: 0x98, the one byte Windows-1251 leaves unassigned.
+constexpr char kLackingCharacter = '\x98';
+
 // Converts a text given piece by piece into Windows-1251; a sequence or a unit cut between
 // two pieces is kept until its rest comes. A character that Windows-1251 lacks, an invalid
-// sequence and an unpaired surrogate each become one '?'. U+FEFF, the byte-order mark, is
-// dropped wherever it stands (files joined one after another each bring their own).
-// Windows-1251 passes unchanged.
+// sequence and an unpaired surrogate each become one replacement byte, '?' unless another is
+// asked for (kLackingCharacter). U+FEFF, the byte-order mark, is dropped wherever it stands
+// (files joined one after another each bring their own). Windows-1251 passes unchanged.
 class Cp1251Converter {
  public:
-  explicit Cp1251Converter(TextEncoding from) : from_(from) {}
+  explicit Cp1251Converter(TextEncoding from, char replacement = '?')
+      : from_(from), replacement_(replacement) {}
   // Appends the Windows-1251 text of bytes to out.
   void convert(std::string_view bytes, std::string& out);
   // The text ends: an unfinished sequence or unit becomes '?', appended to out.
@@ -60,7 +65,11 @@ class Cp1251Converter {
   void convertUtf16(std::string_view bytes, std::string& out);
   void takeUnit(uint16_t unit, std::string& out);
 
+  // The Windows-1251 byte of a code point, or the replacement byte.
+  char byteOf(char32_t codePoint) const;
+
   TextEncoding from_;
+  char replacement_;
   // UTF-8: the sequence under way.
   Utf8Decoder utf8_;
   // UTF-16: the first byte of a unit cut in two, and a high surrogate awaiting its pair.

@@ -20,6 +20,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 TALLY, REGISTER_SIM, GUIDE, EXAMPLE = (os.path.abspath(path) for path in sys.argv[1:5])
 PLACEHOLDER = re.compile(r"<(?!start>|end>)[^<>]+>")
@@ -67,19 +68,41 @@ class Simulator:
         self.process.wait()
 
 
-def run(arguments, folder, device=None, user=None):
+def reading_offset(pid, path):
+    """Where the process stands in the file at path, or -1 while it has not opened it."""
+    fds = f"/proc/{pid}/fd"
+    for fd in os.listdir(fds) if os.path.isdir(fds) else []:
+        try:
+            if os.readlink(f"{fds}/{fd}") == path:
+                with open(f"/proc/{pid}/fdinfo/{fd}") as info:
+                    return int(info.readline().split()[1])
+        except OSError:
+            continue
+    return -1
+
+
+def run(arguments, folder, device=None, user=None, append=None):
     """Runs tally in the folder with COM1 on the device; returns (status, first line of its
-    standard error)."""
+    standard error). With append, those bytes are appended to the file named first once the
+    program has begun reading it."""
     environment = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "LC_ALL": "C.UTF-8"}
     if device is not None:
         environment["TALLY_COM1"] = device
     command = [TALLY, *arguments]
     if user is not None:
         command = ["setpriv", f"--reuid={user}", f"--regid={user}", "--clear-groups", *command]
-    result = subprocess.run(command, cwd=folder, env=environment, stdin=subprocess.DEVNULL,
-                            capture_output=True, timeout=30)
-    lines = result.stderr.decode("utf-8", "replace").split("\n")
-    return result.returncode, lines[0]
+    process = subprocess.Popen(command, cwd=folder, env=environment, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    if append is not None:
+        path = os.path.join(folder, arguments[0])
+        deadline = time.monotonic() + 20
+        while reading_offset(process.pid, path) <= 0 and time.monotonic() < deadline:
+            time.sleep(0.001)
+        with open(path, "ab") as file:
+            file.write(append)
+    _, err = process.communicate(timeout=60)
+    lines = err.decode("utf-8", "replace").split("\n")
+    return process.returncode, lines[0]
 
 
 def kind_and_text(line):
@@ -151,7 +174,8 @@ def main():
     # Item 3 of the ten: code 103 on line 4 of the file.
     item_3 = ["3", "10", "103", "4"]
 
-    def check(name, arguments, values, sim_options=None, device=None, user=None, hold=False):
+    def check(name, arguments, values, sim_options=None, device=None, user=None, hold=False,
+              append=None):
         simulator = Simulator(sim_options) if sim_options is not None else None
         held = None
         try:
@@ -161,7 +185,7 @@ def main():
                 # Another program holding the port: it has the device open and locked.
                 held = os.open(device, os.O_RDWR | os.O_NOCTTY)
                 fcntl.flock(held, fcntl.LOCK_EX)
-            status, line = run(arguments, folder, device, user)
+            status, line = run(arguments, folder, device, user, append)
         finally:
             if held is not None:
                 os.close(held)
@@ -194,10 +218,17 @@ def main():
             ("bar code", "101\tХлеб\t460700100101012\t42.90\t1\t0\t", "460700100101012\t"),
             ("group", "101\tХлеб\t\t42.90\t256\t0\t", "256\t")):
         name = write(f"bad-{field.replace(' ', '-')}.txt", goods(["<start>", line, "<end>"]))
-        check(f"invalid {field}", [name], [value])
+        # The row stands on line 2, after the "<start>" line.
+        check(f"invalid {field}", [name], [value, "2"])
     name = write("too-many.txt", goods(
         ["<start>"] + [f"{code}\tТовар\t\t1.00\t1\t0\t" for code in range(1, 3002)] + ["<end>"]))
     check("more than 3000 goods", [name], [])
+    # An export still being written: a gigabyte of heading (sparse) when the run starts, the
+    # goods appended while the program weighs the encoding.
+    name = write("export.txt", b"")
+    os.truncate(os.path.join(folder, name), 1 << 30)
+    check("a file that changes while read", [name], [name], sim_options=[],
+          append=goods(["", "<start>", "101\tХлеб\t\t42.90\t1\t0\t"]))
 
     port = os.path.join(folder, "port-without-rights")
     write("port-without-rights", b"")
@@ -220,6 +251,11 @@ def main():
     check("bad answer in the upload", [ten_items], item_3, sim_options=["--bad-checksum", "3"])
     check("error code for the clear run", ["/e"], ["5"], sim_options=["--error", "1:5"])
     check("error code in the upload", [ten_items], ["5"] + item_3, sim_options=["--error", "3:5"])
+    # A byte after the last answer (half a second after it, well inside the wait that follows
+    # it): the answers were out of step with the frames.
+    check("extra answer after the clear run", ["/e"], [], sim_options=["--stray", "1:500"])
+    check("extra answer after the upload", [ten_items], ["10", "10", "110", "11"],
+          sim_options=["--stray", "10:500"])
     shutil.rmtree(folder)
 
     for index, (template, kind, status, where) in enumerate(rows):

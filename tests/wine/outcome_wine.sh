@@ -2,7 +2,8 @@
 # The Windows program under Wine, its COM1 mapped onto register-sim's pseudo-terminal: a run's
 # outcome is this run's own. A late answer from an earlier run never passes for the answer to
 # this one, a failed upload names the item it failed at, a trace that names the goods file
-# leaves that file alone, and a check run (/t) is one information box with COM1 untouched.
+# leaves that file alone and never creates it, and a check run (/t) is one information box
+# with COM1 untouched.
 #
 # Usage: outcome_wine.sh TALLY.EXE ui_robot.exe register-sim
 # Exit status 0 passed, 1 failed, 77 skipped (something needed is missing).
@@ -77,6 +78,20 @@ for trace in "$goods/three.txt" "$goods/link.txt"; do
   expect "the frames the register received" "$(grep -c '^frame ' "$sim_files.log")" 3
   expect "the goods file" "$(sha256sum <"$goods/three.txt")" "$before"
 done
+
+# A goods file that does not exist yet, named by the trace too: the run ends as without a
+# trace, and no file is left under that name.
+begin_case "TALLY_TRACE names a goods file that does not exist"
+if start_sim; then
+  point_port com1 "$sim_device"
+  missing=$(winpath "$goods/missing.txt")
+  tally_env=("TALLY_TRACE=$missing")
+  run_tally -- "$missing"
+  tally_env=()
+  expect "the boxes" "$(boxes)" "error Не могу открыть файл: ${missing//\\/\\\\}"
+  expect "the exit status" "$status" 1
+  expect_true "no file was left as $goods/missing.txt" test ! -e "$goods/missing.txt"
+fi
 
 # --- a check run: the file read as an upload reads it, nothing sent -------------------------
 begin_case "a check run of a file whose codes repeat"

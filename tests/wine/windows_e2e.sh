@@ -392,7 +392,7 @@ begin_case "invalid price"
 start_sim && point_port com1 "$sim_device"
 run_tally -- "$(winpath "$goods/bad price.txt")"
 expect "the exit status" "$status" 1
-expect "the boxes" "$(boxes)" "error Недопустимая цена: '12.5\\t'"
+expect "the boxes" "$(boxes)" "error Недопустимая цена: '12.5\\t' (строка 3 файла)"
 expect "the progress window" "$(observed window)" ""
 expect "what the register received" "$(received)" ""
 expect_no_clock

@@ -24,7 +24,6 @@
 namespace {
 
 constexpr int kPartialFrameIdleMs = 500;
-constexpr int kStrayDelayMs = 20;
 constexpr int kWriteWaitMs = 1000;
 constexpr int kLingerMs = 2000;
 constexpr int kLingerStepMs = 10;
@@ -189,8 +188,8 @@ void Answer(Simulator& sim, uint32_t n, uint8_t code) {
   } else {
     written = WriteBytes(sim, answer);
   }
-  if (o.stray.count(n) != 0) {
-    SleepMs(kStrayDelayMs);
+  if (o.strayMs.count(n) != 0) {
+    SleepMs(o.strayMs.at(n));
     written += WriteBytes(sim, std::string(1, kStrayByte));
   }
   Event(sim, "answer " + std::to_string(n) + " " + HexBytes(written));
@@ -211,9 +210,15 @@ void HandleFrame(Simulator& sim, const StreamPiece& frame) {
   LogHandshake(sim, n);
   Event(sim, "frame " + std::to_string(n) + " " + std::to_string(frame.baud) + " " +
                  HexBytes(frame.bytes));
+  // The register keeps what a command did only when it answers it as done: an item it
+  // refused, or answered with silence or garbled bytes, is not stored.
+  GoodsBase after = sim.base;
   bool changed = false;
-  const uint8_t code = ApplyCommand(sim.base, FramePayload(frame.bytes), changed);
-  if (changed) WriteGoodsFile(sim);
+  const uint8_t code = ApplyCommand(after, FramePayload(frame.bytes), changed);
+  if (changed && code == kDone && AnswersDone(sim.options, n)) {
+    sim.base = std::move(after);
+    WriteGoodsFile(sim);
+  }
   if (sim.options.silent.count(n) == 0) Answer(sim, n, code);
   ++sim.handled;
 }

@@ -176,7 +176,8 @@ TEST(RegisterSim, SplitAnswerComesInTwoParts) {
 TEST(RegisterSim, GoodsBaseFileFollowsItemsAndClear) {
   TempDir dir;
   const std::string db = dir.path() + "/base.tsv";
-  SimulatorProcess sim(REGISTER_SIM_BINARY, {"--db", db});
+  // Frame 3 is refused and frame 4 never answered: the register keeps neither.
+  SimulatorProcess sim(REGISTER_SIM_BINARY, {"--db", db, "--error", "3:5", "--silent", "4"});
   ProgramEnd program(sim.slave(), B19200);
   ASSERT_TRUE(program.ready());
   const std::string header = "code\tname\tbarcode\tprice\tgroup\tflag\tlast\n";
@@ -191,6 +192,15 @@ TEST(RegisterSim, GoodsBaseFileFollowsItemsAndClear) {
             header +
                 "70\tMOLOKO\\t                 \t4600000000001\t-150\t7\t1\t0\n"
                 "4464\tHLEB\\\\                   \t4600000000001\t12345\t7\t1\t1\n");
+  const std::string both = ReadFileBytes(db);
+
+  ASSERT_TRUE(program.send(kClearFrame));
+  EXPECT_EQ(HexBytes(program.collect(7, 0)), "18 00 00 05 19 00 1D");
+  EXPECT_EQ(ReadFileBytes(db), both);
+  ASSERT_TRUE(program.send(kClearFrame));
+  ASSERT_TRUE(program.send(kItemHleb));
+  EXPECT_EQ(HexBytes(program.collect(7, 0)), kDoneAnswer);
+  EXPECT_EQ(ReadFileBytes(db), both);
 
   ASSERT_TRUE(program.send(kClearFrame));
   EXPECT_EQ(HexBytes(program.collect(7, 0)), kDoneAnswer);

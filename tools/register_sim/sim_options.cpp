@@ -116,20 +116,27 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
       if (!takeValue()) return false;
       if (!ReadPair(value, 1, 255, frame, number)) return bad("expected N:C, C from 1 to 255");
       options.errorCode[frame] = static_cast<uint8_t>(number);
+    } else if (name == "--stray") {
+      if (!takeValue()) return false;
+      number = kDefaultStrayMs;
+      if (value.find(':') == std::string::npos ? !ReadNumber(value, 1, UINT32_MAX, frame)
+                                               : !ReadPair(value, 0, 60000, frame, number)) {
+        return bad("expected N or N:MS");
+      }
+      options.strayMs[frame] = number;
     } else if (name == "--split" || name == "--late") {
       if (!takeValue()) return false;
       if (!ReadPair(value, 0, 60000, frame, number)) return bad("expected N:MS");
       (name == "--split" ? options.splitMs : options.lateMs)[frame] = number;
     } else if (name == "--silent" || name == "--bad-checksum" || name == "--bad-start" ||
-               name == "--short" || name == "--extra-byte" || name == "--stray") {
+               name == "--short" || name == "--extra-byte") {
       if (!takeValue()) return false;
       if (!ReadNumber(value, 1, UINT32_MAX, frame)) return bad("expected a frame number from 1");
       std::set<uint32_t>& frames = name == "--silent"         ? options.silent
                                    : name == "--bad-checksum" ? options.badChecksum
                                    : name == "--bad-start"    ? options.badStart
                                    : name == "--short"        ? options.shortAnswer
-                                   : name == "--extra-byte"   ? options.extraByte
-                                                              : options.stray;
+                                                              : options.extraByte;
       frames.insert(frame);
     } else if (arg.size() > 1 && arg[0] == '-') {
       error = "unknown option " + arg;
@@ -170,7 +177,8 @@ std::string SimUsage() {
          "  --bad-start N     answer frame N starting with 0x17\n"
          "  --short N         answer frame N with its first 6 bytes only\n"
          "  --extra-byte N    answer frame N with 8 bytes in one write\n"
-         "  --stray N         one stray 0x00 byte shortly after the answer to frame N\n"
+         "  --stray N[:MS]    one stray 0x00 byte MS ms (default 20) after the answer to\n"
+         "                    frame N\n"
          "  --split N:MS      answer frame N as 5 bytes, then 2 bytes MS ms later\n"
          "  --late N:MS       answer frame N only after MS ms\n"
          "  --delay MS        wait MS ms before every answer\n"
@@ -180,4 +188,12 @@ std::string SimUsage() {
          "                    (comma-separated) and log its handshake at every frame\n"
          "  --answer-bytes F:S  answer bytes 1 and 2 (hexadecimal, default 00:00)\n"
          "  --version         print the version and exit\n";
+}
+
+bool AnswersDone(const SimOptions& options, uint32_t frame) {
+  for (const std::set<uint32_t>* frames : {&options.silent, &options.badChecksum, &options.badStart,
+                                           &options.shortAnswer, &options.extraByte}) {
+    if (frames->count(frame) != 0) return false;
+  }
+  return options.errorCode.count(frame) == 0;
 }

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+// How long after its answer --stray N writes the stray byte, unless N:MS says.
+constexpr uint32_t kDefaultStrayMs = 20;
+
 // What the simulator was asked to do. Frame numbers count every well-formed frame from 1.
 struct SimOptions {
   bool pty = false;             // --pty: serve a new pseudo-terminal
@@ -29,10 +32,15 @@ struct SimOptions {
   std::set<uint32_t> badStart;            // --bad-start N
   std::set<uint32_t> shortAnswer;         // --short N
   std::set<uint32_t> extraByte;           // --extra-byte N
-  std::set<uint32_t> stray;               // --stray N
+  std::map<uint32_t, uint32_t> strayMs;   // --stray N[:MS]
   std::map<uint32_t, uint32_t> splitMs;   // --split N:MS
   std::map<uint32_t, uint32_t> lateMs;    // --late N:MS
 };
+
+// Whether the answer to frame (from 1), as the fault options shape it, is a whole answer that
+// tells the command was carried out: no error code, not silent, not garbled (bad start or
+// checksum, short, an extra byte). The register keeps only what it answers so.
+bool AnswersDone(const SimOptions& options, uint32_t frame);
 
 // Parses argv[1..]. On bad usage returns false with a one-line reason in error.
 bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error);

@@ -33,7 +33,7 @@ TEST(SimOptions, ReadsEveryOption) {
                                "--stray",
                                "9",
                                "--stray",
-                               "10",
+                               "10:500",
                                "--split",
                                "11:40",
                                "--late",
@@ -61,7 +61,7 @@ TEST(SimOptions, ReadsEveryOption) {
   EXPECT_EQ(o.badStart, std::set<uint32_t>{6});
   EXPECT_EQ(o.shortAnswer, std::set<uint32_t>{7});
   EXPECT_EQ(o.extraByte, std::set<uint32_t>{8});
-  EXPECT_EQ(o.stray, (std::set<uint32_t>{9, 10}));
+  EXPECT_EQ(o.strayMs, (std::map<uint32_t, uint32_t>{{9, kDefaultStrayMs}, {10, 500}}));
   EXPECT_EQ(o.splitMs, (std::map<uint32_t, uint32_t>{{11, 40}}));
   EXPECT_EQ(o.lateMs, (std::map<uint32_t, uint32_t>{{13, 1500}}));
   EXPECT_EQ(o.delayMs, 15u);
@@ -140,6 +140,30 @@ TEST(SimOptions, RefusesBadUsage) {
     for (const auto& a : args) line += a + " ";
     EXPECT_FALSE(ParseSimOptions(args, o, error)) << line;
     EXPECT_FALSE(error.empty()) << line;
+  }
+}
+
+TEST(AnswersDone, OnlyAWholeDoneAnswer) {
+  const struct {
+    std::vector<std::string> args;
+    bool done;  // for frame 3
+  } cases[] = {
+      {{"--pty"}, true},
+      {{"--pty", "--error", "2:5"}, true},
+      {{"--pty", "--error", "3:5"}, false},
+      {{"--pty", "--silent", "3"}, false},
+      {{"--pty", "--bad-checksum", "3"}, false},
+      {{"--pty", "--bad-start", "3"}, false},
+      {{"--pty", "--short", "3"}, false},
+      {{"--pty", "--extra-byte", "3"}, false},
+      // Late, split or followed by a stray byte, the answer itself is whole.
+      {{"--pty", "--late", "3:100", "--split", "3:10", "--stray", "3"}, true},
+  };
+  for (const auto& c : cases) {
+    SimOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseSimOptions(c.args, o, error)) << error;
+    EXPECT_EQ(AnswersDone(o, 3), c.done) << c.args.back();
   }
 }
 
