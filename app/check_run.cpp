@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/run_control.h"
-#include "goods/goods_file.h"
+#include "goods/goods_file_watch.h"
 #include "register/register_charset.h"
 #include "register/upload_exchange.h"
 #include "text/cp1251.h"
@@ -86,14 +86,16 @@ std::string GoodsListing(const GoodsTable& table) {
   return listing;
 }
 
-int RunCheck(const RunOptions& options, GoodsTable& table, const MessageSink& show) {
+int RunCheck(const RunOptions& options, const FileIdentity& goodsBefore, GoodsTable& table,
+             const MessageSink& show) {
   // "/t /e" asks for a check that sends nothing and a clear run at once: neither is done.
   if (options.clearDatabase || options.goodsFileName.empty()) {
     show(BuildUsageText(), kIconInformation);
     return kExitUsage;
   }
   const std::string& path = options.goodsFileName;
-  if (!ReadGoodsFile(path, Utf8ToCp1251(path), options.wholeUnitPrices, table, show)) {
+  if (!ReadUnchangedGoodsFile(path, Utf8ToCp1251(path), options.wholeUnitPrices, goodsBefore, table,
+                              show)) {
     return kExitFailure;
   }
   ReportCheckedFile(table, CheckedFileText(table), show);

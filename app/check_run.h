@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "goods/file_identity.h"
 #include "goods/goods_table.h"
 #include "text/message_style.h"
 
@@ -25,10 +26,12 @@ std::string CheckedFileText(const GoodsTable& table);
 // the flag and the item's line in the goods file. Plain ASCII.
 std::string GoodsListing(const GoodsTable& table);
 
-// Reads the file the options name into the table, as the upload run would, and tells what the
-// register would get; nothing is opened but the goods file. "/t" with "/e" or without a file
-// name shows the usage text. Returns the exit status.
-int RunCheck(const RunOptions& options, GoodsTable& table, const MessageSink& show);
+// Reads the file the options name into the table, as the upload run would (goodsBefore is the
+// file as it was at the start), and tells what the register would get; nothing is opened but
+// the goods file. "/t" with "/e" or without a file name shows the usage text. Returns the exit
+// status.
+int RunCheck(const RunOptions& options, const FileIdentity& goodsBefore, GoodsTable& table,
+             const MessageSink& show);
 
 // Shows the check's verdict on a file that would load: on Linux the listing goes to standard
 // output and the text to standard error as a warning line; on Windows the text is an

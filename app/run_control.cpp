@@ -51,7 +51,7 @@ int RunWith(const std::function<RunOptions()>& parse, SerialLine& line, const Me
     show(text, style);
   };
 
-  if (options.checkOnly) return RunCheck(options, Goods, show);
+  if (options.checkOnly) return RunCheck(options, goodsBefore, Goods, show);
   if (options.clearDatabase) {
     BeginFineClock();
     RunState = RunStateOf(ClearGoodsBase(options.port, static_cast<uint32_t>(options.baudRate),

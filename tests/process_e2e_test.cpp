@@ -292,11 +292,12 @@ TEST(Process, TheCheckRunNeverTouchesThePort) {
     std::string out;
     std::string err;
   } cases[] = {
+      // A cell over two lines of the file: its item is on the line where its row starts.
       {"good",
        {"/t"},
-       GoodsFile(2),
+       "<start>\r\n1\t\"Item\r\none\"\t\t1.00\t1\t0\t\r\n2\tItem 2\t\t2.00\t1\t0\t\r\n",
        0,
-       "1\tITEM 1\t0\t100\t1\t0\t2\n2\tITEM 2\t0\t200\t1\t0\t3\n",
+       "1\tITEM ONE\t0\t100\t1\t0\t2\n2\tITEM 2\t0\t200\t1\t0\t4\n",
        "OKA PF: внимание: Файл товаров в порядке: 2 товара\n"},
       {"repeated",
        {"/T"},
@@ -309,7 +310,7 @@ TEST(Process, TheCheckRunNeverTouchesThePort) {
        "<start>\r\n1\tA\t\t12.5\t1\t0\t\r\n",
        1,
        "",
-       "OKA PF: ошибка: Недопустимая цена: '12.5\t'\n"},
+       "OKA PF: ошибка: Недопустимая цена: '12.5\t' (строка 2 файла)\n"},
       {"with /e", {"/t", "/e"}, GoodsFile(2), 2, "", "OKA PF: " + std::string(kExpectedUsageUtf8)},
       {"no file name", {"/t"}, "", 2, "", "OKA PF: " + std::string(kExpectedUsageUtf8)},
   };
@@ -496,4 +497,3 @@ TEST(Process, PortMessagesNameTheDeviceAndTheReason) {
   std::string left = ReadFileBytes(plainFile);
   EXPECT_EQ(left, "x");
 }
-
