@@ -7,7 +7,6 @@
 #include "goods/goods_file_watch.h"
 #include "register/register_charset.h"
 #include "register/upload_exchange.h"
-#include "text/cp1251.h"
 #include "text/text_encoding.h"
 
 namespace {
@@ -55,22 +54,22 @@ std::string GoodsCountText(int64_t count) {
   } else if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14)) {
     noun = "товара";
   }
-  return std::to_string(count) + " " + W1251(noun);
+  return std::to_string(count) + " " + Utf8ToCp1251(noun);
 }
 
 std::string CheckedFileText(const GoodsTable& table) {
-  std::string text = W1251("Файл товаров в порядке: ") + GoodsCountText(table.GoodsCount);
+  std::string text = Utf8ToCp1251("Файл товаров в порядке: ") + GoodsCountText(table.GoodsCount);
   const std::vector<RepeatedCode> repeated = RepeatedCodes(table);
   for (size_t n = 0; n < repeated.size() && n < kRepeatedCodesShown; ++n) {
-    text += n == 0 ? W1251("; коды повторяются: ") : ", ";
-    text += std::to_string(repeated[n].code) + W1251(" (строки ");
+    text += n == 0 ? Utf8ToCp1251("; коды повторяются: ") : ", ";
+    text += std::to_string(repeated[n].code) + Utf8ToCp1251(" (строки ");
     for (size_t l = 0; l < repeated[n].lines.size(); ++l) {
       text += (l == 0 ? "" : ", ") + std::to_string(repeated[n].lines[l]);
     }
     text += ")";
   }
   if (repeated.size() > kRepeatedCodesShown) {
-    text += W1251("; и ещё ") + std::to_string(repeated.size() - kRepeatedCodesShown);
+    text += Utf8ToCp1251("; и ещё ") + std::to_string(repeated.size() - kRepeatedCodesShown);
   }
   return text;
 }

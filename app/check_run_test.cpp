@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ TEST(GoodsCountText, RussianPlural) {
       {21, "21 товар"},     {22, "22 товара"},    {25, "25 товаров"},     {101, "101 товар"},
       {111, "111 товаров"}, {112, "112 товаров"}, {3000, "3000 товаров"},
   };
-  for (const auto& c : cases) EXPECT_EQ(GoodsCountText(c.count), W1251(c.text)) << c.count;
+  for (const auto& c : cases) EXPECT_EQ(GoodsCountText(c.count), Utf8ToCp1251(c.text)) << c.count;
 }
 
 TEST(CheckedFileText, RepeatedCodesInFileOrderAtMostFive) {
@@ -49,14 +49,15 @@ TEST(CheckedFileText, RepeatedCodesInFileOrderAtMostFive) {
        "Файл товаров в порядке: 16 товаров; коды повторяются: 1 (строки 2, 4), 2 (строки 3, 6), "
        "3 (строки 5, 7), 4 (строки 8, 9), 5 (строки 10, 12); и ещё 2"},
   };
-  for (const auto& c : cases) EXPECT_EQ(CheckedFileText(TableOfCodes(c.codes)), W1251(c.text));
+  for (const auto& c : cases)
+    EXPECT_EQ(CheckedFileText(TableOfCodes(c.codes)), Utf8ToCp1251(c.text));
 }
 
 TEST(GoodsListing, WhatTheRegisterWillHold) {
   GoodsTable table = TableOfCodes({101, 7});
   // As the reader stores them: the field with its TAB, padded or cut to the column.
-  table.Name[1] = W1251("Хлеб Coca\x1b") + "\t" + std::string(13, ' ');
-  table.Name[2] = W1251("Молоко очень длинное наз");  // "...название", cut
+  table.Name[1] = Utf8ToCp1251("Хлеб Coca\x1b") + "\t" + std::string(13, ' ');
+  table.Name[2] = Utf8ToCp1251("Молоко очень длинное наз");  // "...название", cut
   table.Barcode[1] = "0460700100101\t";
   table.Barcode[2] = "\t" + std::string(13, ' ');
   table.Price[1] = 4290;

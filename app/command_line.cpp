@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -195,7 +196,7 @@ std::string BuildUsageText() {
   };
   std::string text;
   for (const std::string_view line : kUsageLines) {
-    text += W1251(line);
+    text += Utf8ToCp1251(line);
     text += '\n';
   }
   return text;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tests/expected_usage.h"
-#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 TEST(SkipProgramName, AsWindowsWritesIt) {
   const struct {
@@ -203,14 +203,14 @@ TEST(ParseCommandLine, CheckSwitch) {
 TEST(ParseCommandLine, NameKeptByteForByte) {
   for (const std::string& name :
        std::vector<std::string>{"Товары Магазина.txt", "Ürün.txt", "Бағалар.txt", "商品.txt",
-                                W1251("Товары Магазина.txt")}) {
+                                Utf8ToCp1251("Товары Магазина.txt")}) {
     EXPECT_EQ(ParseCommandLine("/2 " + name).goodsFileName, name);
     EXPECT_EQ(ParseArguments({"/2", name}).goodsFileName, name);
   }
 }
 
 TEST(BuildUsageText, ExactBytes) {
-  const std::string expected = W1251(kExpectedUsageUtf8);
+  const std::string expected = Utf8ToCp1251(kExpectedUsageUtf8);
   const std::string usage = BuildUsageText();
   EXPECT_EQ(usage, expected);
   EXPECT_EQ(usage.find('\r'), std::string::npos);

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -134,7 +134,7 @@ TEST(BuildDialogTemplate, NoFontWithoutSetFontStyleAndCyrillicCaption) {
   fields.exStyle = 0x00010002;
   fields.width = 10;
   fields.height = 20;
-  const std::string caption = W1251("Касса");
+  const std::string caption = Utf8ToCp1251("Касса");
   fields.caption = caption;
   fields.pointSize = 16;
   fields.faceName = "Arial";

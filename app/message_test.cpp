@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 TEST(FormatTerminalMessage, OneLineWithStyleWord) {
-  const std::string text = W1251("Нет ответа от кассы");
+  const std::string text = Utf8ToCp1251("Нет ответа от кассы");
   EXPECT_EQ(FormatTerminalMessage(text, kIconError), "OKA PF: ошибка: Нет ответа от кассы\n");
   EXPECT_EQ(FormatTerminalMessage(text, kIconWarning), "OKA PF: внимание: Нет ответа от кассы\n");
   EXPECT_EQ(FormatTerminalMessage(text, kIconInformation), "OKA PF: Нет ответа от кассы\n");
@@ -14,7 +14,7 @@ TEST(FormatTerminalMessage, OneLineWithStyleWord) {
 TEST(FormatTerminalMessage, ControlBytesNeverReachTheTerminal) {
   // A field of the goods file quoted in a message: an escape sequence that would retitle the
   // terminal, a carriage return, a bell and DEL; TAB and line feed stay.
-  EXPECT_EQ(FormatTerminalMessage(W1251("Цена: '\x1b]0;x\x07\r1\x7f\t'\nb"), kIconError),
+  EXPECT_EQ(FormatTerminalMessage(Utf8ToCp1251("Цена: '\x1b]0;x\x07\r1\x7f\t'\nb"), kIconError),
             "OKA PF: ошибка: Цена: '?]0;x??1?\t'\nb\n");
 }
 

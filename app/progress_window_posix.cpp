@@ -37,9 +37,9 @@ class TerminalProgress final : public ProgressView {
 
   void repaint() override { draw(); }
 
-  void setRange(int32_t lineCount) override {
+  void setRange(int32_t itemCount) override {
     if (gone_) return;
-    range_ = std::max(lineCount, 0);
+    range_ = std::max(itemCount, 0);
     position_ = 0;
     rangeSet_ = true;
     draw();

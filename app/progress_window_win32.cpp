@@ -20,10 +20,10 @@ class WindowView final : public ProgressView {
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   }
 
-  void setRange(int32_t lineCount) override {
+  void setRange(int32_t itemCount) override {
     if (!IsWindow(window_)) return;
     HWND bar = GetDlgItem(window_, kProgressBarId);
-    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, lineCount));
+    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, itemCount));
     SendMessageA(bar, PBM_SETSTEP, 1, 0);
   }
 

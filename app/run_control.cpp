@@ -36,12 +36,12 @@ int32_t RunStateOf(ExchangeOutcome outcome) {
   return FailureShown;
 }
 
-// The run itself, on the options that parse reads from the command line, the serial line
-// and the message sink it is handed; goodsBefore is the goods file as it was at the start.
-int RunWith(const std::function<RunOptions()>& parse, SerialLine& line, const MessageSink& show,
-            const FileIdentity& goodsBefore) {
+// The run flow on the options: the clear run, the usage text or the upload run, through the
+// serial line, the message sink and the watch it is handed; goodsBefore is the goods file as
+// it was at the start.
+int RunFlow(const RunOptions& options, SerialLine& line, const MessageSink& show,
+            const ExchangeWatch& watch, const FileIdentity& goodsBefore) {
   Goods.create();
-  const RunOptions options = parse();
 
   // The 1 ms timer for the answer wait runs from before the port opens until after the last
   // answer (and the quiet wait after it) or the final pause: a message of the exchange comes
@@ -55,7 +55,7 @@ int RunWith(const std::function<RunOptions()>& parse, SerialLine& line, const Me
   if (options.clearDatabase) {
     BeginFineClock();
     RunState = RunStateOf(ClearGoodsBase(options.port, static_cast<uint32_t>(options.baudRate),
-                                         line, PlatformPollHooks(), showAfterClock));
+                                         line, PlatformPollHooks(), showAfterClock, watch));
     EndFineClock();
     return RunState == NoMessage ? kExitCompleted : kExitFailure;
   }
@@ -79,8 +79,8 @@ int RunWith(const std::function<RunOptions()>& parse, SerialLine& line, const Me
   int32_t stoppedAt = 0;
   ProgressWindow::showModal([&](ProgressView& view, const PollHooks& hooks) {
     BeginFineClock();
-    RunState = RunStateOf(
-        UploadExchange::run(view, Goods, options.port, line, hooks, showAfterClock, stoppedAt));
+    RunState = RunStateOf(UploadExchange::run(view, Goods, options.port, line, hooks,
+                                              showAfterClock, stoppedAt, watch));
     EndFineClock();
   });
   line.close();
@@ -89,28 +89,27 @@ int RunWith(const std::function<RunOptions()>& parse, SerialLine& line, const Me
 }
 
 // The run with its trace: TALLY_TRACE names the file.
-int RunOn(const std::function<RunOptions()>& parse) {
+int RunWithTrace(const RunOptions& options) {
   // The one serial line of the run. After the clear run it stays open until the process
   // ends; after the upload run it is closed once the window has gone.
   static SerialPort port;
   // The goods file is looked at before anything is opened or created.
-  const std::string goodsPath = parse().goodsFileName;
-  const FileIdentity goodsBefore = IdentityOfFile(goodsPath);
-  // TALLY_TRACE: the line and the messages pass by the trace on their way. It is never
-  // written into the goods file the run names, nor does it create it.
-  WireTrace trace = StartWireTrace(goodsPath, goodsBefore);
+  const FileIdentity goodsBefore = IdentityOfFile(options.goodsFileName);
+  // TALLY_TRACE: the line, what the exchanges tell beside it and the messages pass by the
+  // trace on their way. It is never written into the goods file the run names, nor does it
+  // create it.
+  WireTrace trace = StartWireTrace(options.goodsFileName, goodsBefore);
   TracedLine line(port, trace);
-  const int status = RunWith(parse, line, TracedMessages(trace, ShowMessage), goodsBefore);
+  const int status =
+      RunFlow(options, line, TracedMessages(trace, ShowMessage), TraceWatch(trace), goodsBefore);
   trace.finish(status);
   return status;
 }
 
 }  // namespace
 
-int RunTally(std::string_view arguments) {
-  return RunOn([arguments] { return ParseCommandLine(arguments); });
-}
+int RunTally(std::string_view arguments) { return RunWithTrace(ParseCommandLine(arguments)); }
 
 int RunTally(const std::vector<std::string_view>& arguments) {
-  return RunOn([&arguments] { return ParseArguments(arguments); });
+  return RunWithTrace(ParseArguments(arguments));
 }

@@ -114,7 +114,8 @@ void WireTrace::configured(const PortSettings& asked, const LineSettingsReport& 
 void WireTrace::item(const FrameItem& item) {
   emptyPolls();
   timed("item " + std::to_string(item.item) + " of " + std::to_string(item.count) + ", code " +
-        std::to_string(item.code) + ", line " + std::to_string(item.line) + " of the goods file");
+        std::to_string(item.code) + ", line " + std::to_string(item.fileLine) +
+        " of the goods file");
 }
 
 void WireTrace::sent(const std::string& bytes, bool success) {
@@ -207,20 +208,15 @@ std::string TracedLine::receive(int32_t count) {
 
 std::string TracedLine::openFailureDetail() const { return line_.openFailureDetail(); }
 
-void TracedLine::nextFrameCarries(const FrameItem& item) {
-  line_.nextFrameCarries(item);
-  trace_.item(item);
-}
-
-void TracedLine::lastAnswerTaken() {
-  line_.lastAnswerTaken();
-  trace_.lastAnswerTaken();
-}
-
 void TracedLine::close() {
   line_.close();
   if (open_) trace_.closed();
   open_ = false;
+}
+
+ExchangeWatch TraceWatch(WireTrace& trace) {
+  return {[&trace](const FrameItem& item) { trace.item(item); },
+          [&trace] { trace.lastAnswerTaken(); }};
 }
 
 MessageSink TracedMessages(WireTrace& trace, MessageSink show) {

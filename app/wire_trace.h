@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "goods/file_identity.h"
+#include "register/exchange_watch.h"
 #include "register/serial_line.h"
 #include "text/message_style.h"
 
@@ -84,8 +85,6 @@ class TracedLine final : public SerialLine {
   std::string receive(int32_t count) override;
   void close() override;
   std::string openFailureDetail() const override;
-  void nextFrameCarries(const FrameItem& item) override;
-  void lastAnswerTaken() override;
   std::string deviceName() const override { return line_.deviceName(); }
   LineSettingsReport settingsInEffect() const override { return line_.settingsInEffect(); }
 
@@ -94,6 +93,10 @@ class TracedLine final : public SerialLine {
   WireTrace& trace_;
   bool open_ = false;  // a port that never opened is not closed in the record
 };
+
+// What the exchanges tell beside the line (the item each frame carries, the wait after the
+// last answer), told to the trace.
+ExchangeWatch TraceWatch(WireTrace& trace);
 
 // A message sink that tells the trace, then shows the message through show.
 MessageSink TracedMessages(WireTrace& trace, MessageSink show);

@@ -8,6 +8,7 @@
 #include "register/frame.h"
 #include "tests/scripted_line.h"
 #include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -56,8 +57,8 @@ TEST(WireTrace, RecordsTheClearRunFrameByFrame) {
   settings.baudRate = 9600;
   run.traced.configure(settings);
   ASSERT_TRUE(run.exchange(kClearFrame));
-  ASSERT_TRUE(LineStaysQuiet(run.traced, run.hooks));
-  run.trace.message(W1251("База товаров очищена"), 0x30);
+  ASSERT_TRUE(LineStaysQuiet(run.traced, run.hooks, TraceWatch(run.trace)));
+  run.trace.message(Utf8ToCp1251("База товаров очищена"), 0x30);
   run.trace.finish(0);
 
   const std::vector<std::string> expected = {
@@ -129,7 +130,7 @@ TEST(WireTrace, ShowsThePollsThatBroughtNothingBeforeTheMessage) {
     ASSERT_TRUE(run.traced.open("COM2"));
     EXPECT_FALSE(run.exchange(kClearFrame)) << c.name;
     run.traced.close();
-    run.trace.message(W1251("Нет ответа от кассы"), 0x10);
+    run.trace.message(Utf8ToCp1251("Нет ответа от кассы"), 0x10);
     run.trace.finish(1);
 
     std::vector<std::string> expected = {
@@ -169,14 +170,14 @@ TEST(WireTrace, FailuresAndTextsAsTheyHappened) {
                   "2J\x7f\x01\t\xc2\xa0");
   run.line.opens = false;
   run.line.device = "/dev/ttyUSB0";
-  run.line.failureDetail = W1251("/dev/ttyUSB0: нет прав доступа");
+  run.line.failureDetail = Utf8ToCp1251("/dev/ttyUSB0: нет прав доступа");
   EXPECT_FALSE(run.traced.open("COM1"));
-  run.traced.nextFrameCarries({3, 10, 103, 4});
+  run.trace.item({3, 10, 103, 4});
   run.trace.sent("\x01", false);
   // A multi-line text (the usage text) stays on one trace line.
-  run.trace.message(W1251("Строка 1\n\nСтрока 2\n"), 0x40);
+  run.trace.message(Utf8ToCp1251("Строка 1\n\nСтрока 2\n"), 0x40);
   // Control bytes quoted from the goods file never reach the trace raw.
-  run.trace.message(W1251("Недопустимая цена: '\x1b[2J\r\t'"), 0x10);
+  run.trace.message(Utf8ToCp1251("Недопустимая цена: '\x1b[2J\r\t'"), 0x10);
   // A port that never opened is not closed in the record.
   run.traced.close();
   const std::vector<std::string> expected = {
@@ -237,7 +238,7 @@ TEST(TracedMessages, TellsTheTraceThenShows) {
   const MessageSink show = TracedMessages(trace, [&](const std::string& text, uint32_t style) {
     order.push_back("show " + Cp1251ToUtf8(text) + " " + std::to_string(style));
   });
-  show(W1251("Неверный ответ от кассы"), 0x30);
+  show(Utf8ToCp1251("Неверный ответ от кассы"), 0x30);
   const std::vector<std::string> expected = {
       "trace       0 ms  message (warning): Неверный ответ от кассы",
       "show Неверный ответ от кассы 48",

@@ -21,6 +21,7 @@
 #include "tests/program_runner.h"
 #include "tests/simulator_process.h"
 #include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ std::string GoodsLine(int n) {
                                        "Coca-Cola 0,5л"};
   const std::string code = std::to_string(n);
   std::string barcode = "4600000" + std::to_string(100000 + n);
-  return code + "\t" + W1251(kNames[n % 5]) + " " + code + "\t" + barcode + "\t" +
+  return code + "\t" + Utf8ToCp1251(kNames[n % 5]) + " " + code + "\t" + barcode + "\t" +
          std::to_string(n % 997) + "." + std::to_string(10 + n % 90) + "\t" +
          std::to_string(n % 256) + "\t" + std::to_string(n % 2) + "\t\r\n";
 }

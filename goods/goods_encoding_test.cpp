@@ -9,6 +9,7 @@
 #include "goods/goods_file.h"
 #include "tests/encoded_text.h"
 #include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -88,9 +89,9 @@ TEST(GoodsEncodings, ShopFileReadsAlikeInEveryEncodingAndPieces) {
 }
 
 TEST(GoodsEncodings, MessagesQuoteTheFieldInWindows1251) {
-  const std::string file = W1251(
+  const std::string file = Utf8ToCp1251(
       "<start>\r\n1\tМолоко\t\t89.90\t1\t0\t\r\n2\tСыр «Ламбер»\t\t12,5 руб\t1\t0\t\r\n<end>\r\n");
-  const std::string expected = W1251("Недопустимая цена: '12,5 руб\t' (строка 3 файла)");
+  const std::string expected = Utf8ToCp1251("Недопустимая цена: '12,5 руб\t' (строка 3 файла)");
   for (const Encoded& e : EveryEncoding(file)) {
     for (const size_t piece : kPieceSizes) {
       const Result r = ReadBytes(e.bytes, piece);
@@ -172,7 +173,7 @@ TEST(GoodsEncodings, NamesAfterConversion) {
 TEST(GoodsEncodings, EndOfFileUnitInUtf16) {
   // U+001A ends the file; U+041A (its low byte 1A) is the letter К and does not.
   const std::string file =
-      W1251("<start>\r\n1\tКот\t\t1.00\t\t\t\r\n\x1A\r\n2\tПёс\t\t1.00\t\t\t\r\n");
+      Utf8ToCp1251("<start>\r\n1\tКот\t\t1.00\t\t\t\r\n\x1A\r\n2\tПёс\t\t1.00\t\t\t\r\n");
   for (const bool littleEndian : {true, false}) {
     const Result r =
         ReadBytes((littleEndian ? "\xFF\xFE" : "\xFE\xFF") + Utf16Bytes(file, littleEndian), 7);
@@ -207,7 +208,7 @@ class BreakingSource final : public ByteSource {
 
 TEST(GoodsEncodings, ReadErrorWhileTellingTheEncoding) {
   const std::string file = "<start>\r\n1\t\xD0\xA7\t\t1.00\t\t\t\r\n";
-  const std::string message = W1251("Не могу открыть файл: goods.txt");
+  const std::string message = Utf8ToCp1251("Не могу открыть файл: goods.txt");
   {
     BreakingSource source(file, 10);  // during the check for UTF-8
     GoodsTable table;

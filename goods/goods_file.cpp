@@ -129,7 +129,7 @@ std::string Fit(std::string_view field, size_t width) {
 
 // A message naming a field: its first bytes in quotes, "..." marking the rest of a long one.
 std::string Quoted(std::string_view utf8Lead, const FieldStart& field) {
-  return W1251(utf8Lead) + field.text() + (field.longer() ? "..." : "") + "'";
+  return Utf8ToCp1251(utf8Lead) + field.text() + (field.longer() ? "..." : "") + "'";
 }
 
 enum class Outcome { Reading, Finished, Refused };
@@ -253,7 +253,7 @@ class GoodsReader {
     }
     if (line_ != Line::Fresh && !endLine()) return Outcome::Refused;
     if (!sawStart_) {
-      show_(W1251("Не найдена строка <start> в файле: ") + fileName_, kIconError);
+      show_(Utf8ToCp1251("Не найдена строка <start> в файле: ") + fileName_, kIconError);
       return Outcome::Refused;
     }
     return Outcome::Finished;
@@ -421,8 +421,8 @@ class GoodsReader {
 
   // Refuses the file for a field of the row, naming the line where the row starts.
   bool refuse(std::string_view utf8Lead, Field field) {
-    show_(Quoted(utf8Lead, fields_[field].start) + W1251(" (строка ") + std::to_string(rowLine_) +
-              W1251(" файла)"),
+    show_(Quoted(utf8Lead, fields_[field].start) + Utf8ToCp1251(" (строка ") +
+              std::to_string(rowLine_) + Utf8ToCp1251(" файла)"),
           kIconError);
     return false;
   }
@@ -433,7 +433,8 @@ class GoodsReader {
   // of its own, and as code 0 every such row would land on one item.
   bool storeItem() {
     if (table_.GoodsCount >= kGoodsCapacity) {
-      show_(W1251("Слишком много товаров в файле (больше ") + std::to_string(kGoodsCapacity) + ")",
+      show_(Utf8ToCp1251("Слишком много товаров в файле (больше ") +
+                std::to_string(kGoodsCapacity) + ")",
             kIconError);
       return false;
     }
@@ -505,7 +506,7 @@ class GoodsReader {
 
 // Tells the user that the file cannot be read; false, for the reader to return.
 bool CannotRead(const std::string& fileName, const MessageSink& show) {
-  show(W1251("Не могу открыть файл: ") + fileName, kIconError);
+  show(Utf8ToCp1251("Не могу открыть файл: ") + fileName, kIconError);
   return false;
 }
 

@@ -11,6 +11,7 @@
 #include "goods/input_file.h"
 #include "goods/number_readers.h"
 #include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -96,11 +97,11 @@ std::vector<Shown> Only(const Shown& message) { return {message}; }
 
 // The refusal of a row: its field quoted, and the line where the row starts.
 std::string AtLine(int64_t line) {
-  return W1251(" (строка ") + std::to_string(line) + W1251(" файла)");
+  return Utf8ToCp1251(" (строка ") + std::to_string(line) + Utf8ToCp1251(" файла)");
 }
 
 Shown Error(std::string_view utf8Lead, std::string_view field, int64_t line) {
-  return {W1251(utf8Lead) + std::string(field) + "'" + AtLine(line), kIconError};
+  return {Utf8ToCp1251(utf8Lead) + std::string(field) + "'" + AtLine(line), kIconError};
 }
 
 // ---------------------------------------------------------------------------------------
@@ -222,18 +223,19 @@ TEST_F(GoodsFileTest, LastFieldEndsAtTheLineEnd) {
     std::string line;
     Shown message;
   } refused[] = {
-      {"5\tA\t46", {W1251("Недопустимая цена: ''"), kIconError}},
-      {"5\tA\t46\t7.5", {W1251("Недопустимая цена: '7.5'"), kIconError}},
-      {"5\tA\t46\t7.00\t1 5", {W1251("Недопустимый номер группы: '1 5'"), kIconError}},
-      {"5\tA\t4 6", {W1251("Недопустимый штрих-код: '4 6'"), kIconError}},
-      {"5 5", {W1251("Недопустимый код товара: '5 5'"), kIconError}},
+      {"5\tA\t46", {Utf8ToCp1251("Недопустимая цена: ''"), kIconError}},
+      {"5\tA\t46\t7.5", {Utf8ToCp1251("Недопустимая цена: '7.5'"), kIconError}},
+      {"5\tA\t46\t7.00\t1 5", {Utf8ToCp1251("Недопустимый номер группы: '1 5'"), kIconError}},
+      {"5\tA\t4 6", {Utf8ToCp1251("Недопустимый штрих-код: '4 6'"), kIconError}},
+      {"5 5", {Utf8ToCp1251("Недопустимый код товара: '5 5'"), kIconError}},
       // Unquoted, a field must still hold what its column takes.
-      {"5\tA\t46\t\"7.5\"", {W1251("Недопустимая цена: '7.5'"), kIconError}},
-      {"\"5\"\"5\"", {W1251("Недопустимый код товара: '5\"5'"), kIconError}},
+      {"5\tA\t46\t\"7.5\"", {Utf8ToCp1251("Недопустимая цена: '7.5'"), kIconError}},
+      {"\"5\"\"5\"", {Utf8ToCp1251("Недопустимый код товара: '5\"5'"), kIconError}},
       // A refused row spanning lines names its first; a 0x1A ends the file, not the cell.
-      {"5\t\"A\nB\"\t46\t\"7.5\"", {W1251("Недопустимая цена: '7.5'"), kIconError}},
-      {"\"Totals\n2\"\t\t\t7.00", {W1251("Недопустимый код товара: 'Totals 2\t'"), kIconError}},
-      {"5\t\"A\n\x1A\"\t46\t7.00", {W1251("Недопустимая цена: ''"), kIconError}},
+      {"5\t\"A\nB\"\t46\t\"7.5\"", {Utf8ToCp1251("Недопустимая цена: '7.5'"), kIconError}},
+      {"\"Totals\n2\"\t\t\t7.00",
+       {Utf8ToCp1251("Недопустимый код товара: 'Totals 2\t'"), kIconError}},
+      {"5\t\"A\n\x1A\"\t46\t7.00", {Utf8ToCp1251("Недопустимая цена: ''"), kIconError}},
   };
   for (const auto& r : refused) {
     EXPECT_FALSE(read(Block({r.line}))) << r.line;
@@ -371,7 +373,7 @@ TEST_F(GoodsFileTest, NoStartLineIsNoGoodsFile) {
        }) {
     const std::string name = write(file);
     EXPECT_FALSE(readFile(name)) << file;
-    EXPECT_EQ(shown, Only({W1251("Не найдена строка <start> в файле: ") + name, kIconError}))
+    EXPECT_EQ(shown, Only({Utf8ToCp1251("Не найдена строка <start> в файле: ") + name, kIconError}))
         << file;
     EXPECT_EQ(table.GoodsCount, 0);
     EXPECT_FALSE(readFile(name, true)) << file;
@@ -492,7 +494,7 @@ TEST_F(GoodsFileTest, InvalidPriceStopsAtFirstBadLine) {
 }
 
 TEST_F(GoodsFileTest, ExactMessageBytes) {
-  EXPECT_EQ(W1251("Недопустимая цена: '"),
+  EXPECT_EQ(Utf8ToCp1251("Недопустимая цена: '"),
             "\xCD\xE5\xE4\xEE\xEF\xF3\xF1\xF2\xE8\xEC\xE0\xFF \xF6\xE5\xED\xE0: '");
   ASSERT_FALSE(read(Block({Line("70000", "A", "", "1.00", "", "")})));
   ASSERT_EQ(shown.size(), 1U);
@@ -635,7 +637,7 @@ TEST_F(GoodsFileTest, OneNumberPerNumericField) {
       EXPECT_EQ(got, c.value) << c.field;
     } else {
       EXPECT_FALSE(read(Block({line}))) << c.field;
-      EXPECT_EQ(shown, Only({W1251(c.utf8Error) + AtLine(2), kIconError})) << c.field;
+      EXPECT_EQ(shown, Only({Utf8ToCp1251(c.utf8Error) + AtLine(2), kIconError})) << c.field;
       EXPECT_EQ(table.GoodsCount, 0);
     }
   }
@@ -677,7 +679,8 @@ TEST_F(GoodsFileTest, AtMost3000Goods) {
   for (const std::string& extra : {Line("3001", "A", "", "1.00", "", ""),
                                    Line("1", "A", "", "bad", "", ""), std::string("\t\tx")}) {
     ASSERT_FALSE(read("<start>\r\n" + lines + extra + "\r\n<end>\r\n"));
-    EXPECT_EQ(shown, Only({W1251("Слишком много товаров в файле (больше 3000)"), kIconError}));
+    EXPECT_EQ(shown,
+              Only({Utf8ToCp1251("Слишком много товаров в файле (больше 3000)"), kIconError}));
     EXPECT_EQ(table.GoodsCount, 0);
   }
   // Marker lines, skipped lines and empty rows do not count.
@@ -689,16 +692,16 @@ TEST_F(GoodsFileTest, AtMost3000Goods) {
 TEST_F(GoodsFileTest, FileThatCannotBeOpened) {
   const std::string missing = (dir_ / "no such file.txt").string();
   EXPECT_FALSE(readFile(missing));
-  EXPECT_EQ(shown, Only({W1251("Не могу открыть файл: ") + missing, kIconError}));
+  EXPECT_EQ(shown, Only({Utf8ToCp1251("Не могу открыть файл: ") + missing, kIconError}));
   EXPECT_EQ(table.GoodsCount, 0);
 
   const std::string folder = (dir_ / "folder").string();
   std::filesystem::create_directory(folder);
   EXPECT_FALSE(readFile(folder));
-  EXPECT_EQ(shown, Only({W1251("Не могу открыть файл: ") + folder, kIconError}));
+  EXPECT_EQ(shown, Only({Utf8ToCp1251("Не могу открыть файл: ") + folder, kIconError}));
 
   EXPECT_FALSE(readFile(""));
-  EXPECT_EQ(shown, Only({W1251("Не могу открыть файл: "), kIconError}));
+  EXPECT_EQ(shown, Only({Utf8ToCp1251("Не могу открыть файл: "), kIconError}));
 
   // A NUL byte must not open the file named by the bytes before it.
   const std::string real = write(Block({}), "real.txt");
@@ -710,7 +713,7 @@ TEST_F(GoodsFileTest, FileThatCannotBeOpened) {
 TEST_F(GoodsFileTest, ReadErrorIsNotTheEndOfTheFile) {
   // Reading this process's memory from offset 0 opens but fails at once (EIO).
   EXPECT_FALSE(readFile("/proc/self/mem"));
-  EXPECT_EQ(shown, Only({W1251("Не могу открыть файл: /proc/self/mem"), kIconError}));
+  EXPECT_EQ(shown, Only({Utf8ToCp1251("Не могу открыть файл: /proc/self/mem"), kIconError}));
   EXPECT_EQ(table.GoodsCount, 0);
 }
 #endif
@@ -802,7 +805,7 @@ TEST_F(GoodsFileTest, ExampleFileLoads) {
   EXPECT_TRUE(shown.empty());
   ASSERT_EQ(table.GoodsCount, 37);
   EXPECT_EQ(table.Code[1], 101);
-  EXPECT_EQ(table.Name[1], W1251("Хлеб Бородинский 400г") + "\t" + std::string(2, ' '));
+  EXPECT_EQ(table.Name[1], Utf8ToCp1251("Хлеб Бородинский 400г") + "\t" + std::string(2, ' '));
   EXPECT_EQ(table.Barcode[1], "4607001001010\t");
   EXPECT_EQ(table.Price[1], 4290);
   EXPECT_EQ(table.Group[1], 1);
@@ -810,7 +813,7 @@ TEST_F(GoodsFileTest, ExampleFileLoads) {
   EXPECT_EQ(table.Name[24], Name("Coca-Cola 0,5\xEB\t"));
   EXPECT_EQ(table.Price[24], 8990);
   EXPECT_EQ(table.Code[37], 902);
-  EXPECT_EQ(table.Name[37], Name(W1251("Пакет-майка") + "\t"));
+  EXPECT_EQ(table.Name[37], Name(Utf8ToCp1251("Пакет-майка") + "\t"));
   EXPECT_EQ(table.Barcode[37], Barcode("\t"));
   EXPECT_EQ(table.Price[37], 300);
   EXPECT_EQ(table.Group[37], 9);

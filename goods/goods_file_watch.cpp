@@ -5,7 +5,7 @@
 
 #include "goods/goods_file.h"
 #include "goods/input_file.h"
-#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ struct HeldMessage {
 }  // namespace
 
 std::string GoodsFileChangedText(const std::string& fileName) {
-  return W1251("Файл изменился во время чтения: ") + fileName;
+  return Utf8ToCp1251("Файл изменился во время чтения: ") + fileName;
 }
 
 bool ReadUnchangedGoodsFrom(ByteSource& source, const std::function<FileIdentity()>& identityNow,
@@ -71,7 +71,7 @@ bool ReadUnchangedGoodsFile(const std::string& path, const std::string& fileName
   InputFile file;
   if (!file.open(path)) {
     table.create();
-    show(W1251("Не могу открыть файл: ") + fileName, kIconError);
+    show(Utf8ToCp1251("Не могу открыть файл: ") + fileName, kIconError);
     return false;
   }
   const std::function<FileIdentity()> identityNow = [&file] { return file.identity(); };

@@ -8,6 +8,7 @@
 
 #include "goods/input_file.h"
 #include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -82,7 +83,8 @@ TEST(FileIdentity, TellsTheSameFileAndAnyChangeOfItsContent) {
   EXPECT_FALSE(ReadUnchangedGoodsFile(
       path, "goods.txt", false, before, table,
       [&shown](const std::string& text, uint32_t) { shown.push_back(text); }));
-  EXPECT_EQ(shown, std::vector<std::string>{W1251("Файл изменился во время чтения: goods.txt")});
+  EXPECT_EQ(shown,
+            std::vector<std::string>{Utf8ToCp1251("Файл изменился во время чтения: goods.txt")});
   EXPECT_TRUE(ReadUnchangedGoodsFile(path, "goods.txt", false, IdentityOfFile(path), table,
                                      [](const std::string&, uint32_t) {}));
   EXPECT_EQ(table.GoodsCount, 2);  // what was appended stands after "<end>"

@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include "text/file_path_win32.h"
 #include "goods/input_file.h"
+#include "text/file_path_win32.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "register/exchange_messages.h"
-#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -13,7 +13,8 @@ const std::string kClearPayload("c\0\0\0\0\0", 6);
 }  // namespace
 
 ExchangeOutcome ClearGoodsBase(int32_t port, uint32_t baudRate, SerialLine& line,
-                               const PollHooks& hooks, const MessageSink& show) {
+                               const PollHooks& hooks, const MessageSink& show,
+                               const ExchangeWatch& watch) {
   const std::string portName = PortName(port);
   if (!line.open(portName)) {
     show(PortNotOpenedText(portName, line.openFailureDetail()), kIconError);
@@ -33,13 +34,13 @@ ExchangeOutcome ClearGoodsBase(int32_t port, uint32_t baudRate, SerialLine& line
   }
   // The port stays open: the end of the process releases it.
   const int32_t result = CheckAnswer(*answer);
-  if (result == 0 && !LineStaysQuiet(line, hooks)) {
+  if (result == 0 && !LineStaysQuiet(line, hooks, watch)) {
     // The answer taken may have been a late one to an earlier run.
     show(OutOfStepText(), kIconWarning);
     return ExchangeOutcome::FailureShown;
   }
   if (result == 0) {
-    show(W1251("База товаров очищена"), kIconWarning);
+    show(Utf8ToCp1251("База товаров очищена"), kIconWarning);
     return ExchangeOutcome::Completed;
   }
   show(AnswerFailureText(result), kIconWarning);

@@ -10,6 +10,7 @@
 
 // Opens port (1: COM1, else COM2), sends the clear frame at baudRate, tells the user the
 // outcome through show (every outcome, success included) and returns it. The port is left
-// open.
+// open. watch hears of the wait after the answer.
 ExchangeOutcome ClearGoodsBase(int32_t port, uint32_t baudRate, SerialLine& line,
-                               const PollHooks& hooks, const MessageSink& show);
+                               const PollHooks& hooks, const MessageSink& show,
+                               const ExchangeWatch& watch = {});

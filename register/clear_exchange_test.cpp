@@ -6,7 +6,7 @@
 
 #include "tests/byte_strings.h"
 #include "tests/scripted_line.h"
-#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -95,7 +95,7 @@ TEST(ClearGoodsBase, OpenFailureNamesThePortAndSendsNothing) {
     run.line.failureDetail = c.detail;
     run.clear(c.port);
     ASSERT_EQ(run.shown.size(), 1u);
-    EXPECT_EQ(run.shown[0].text, W1251(c.text));
+    EXPECT_EQ(run.shown[0].text, Utf8ToCp1251(c.text));
     EXPECT_EQ(run.shown[0].style, kIconError);
     EXPECT_EQ(run.outcome, ExchangeOutcome::FailureShown);
     EXPECT_TRUE(run.line.configured.empty());
@@ -185,7 +185,7 @@ TEST(ClearGoodsBase, ReportsEachAnswerOnce) {
     if (c.sendFails) run.line.failSendAt = 0;
     run.clear();
     ASSERT_EQ(run.shown.size(), 1u);
-    EXPECT_EQ(run.shown[0].text, W1251(c.text));
+    EXPECT_EQ(run.shown[0].text, Utf8ToCp1251(c.text));
     EXPECT_EQ(run.shown[0].style, c.style);
     EXPECT_EQ(run.outcome, c.outcome);
     EXPECT_EQ(run.line.polls, c.polls);
@@ -198,13 +198,14 @@ TEST(ClearGoodsBase, ReportsEachAnswerOnce) {
 }
 
 TEST(ClearGoodsBase, BytesAlreadyWaitingCountTowardsTheAnswer) {
-  // Nothing is purged before the frame goes out: a stale byte spoils a good answer.
+  // The exchange itself throws nothing away (the port empties its queues when it is
+  // configured): a byte waiting when the frame goes out spoils a good answer.
   ClearRun run;
   run.line.queue = "\x18";
   run.answerWith(kOk);
   run.clear();
   ASSERT_EQ(run.shown.size(), 1u);
-  EXPECT_EQ(run.shown[0].text, W1251("Нет ответа от кассы"));
+  EXPECT_EQ(run.shown[0].text, Utf8ToCp1251("Нет ответа от кассы"));
   EXPECT_EQ(run.outcome, ExchangeOutcome::NoAnswer);
 }
 
@@ -214,7 +215,7 @@ TEST(ClearGoodsBase, ALineErrorCostsOnePoll) {
   run.line.lineErrorAt = {true};
   run.clear();
   ASSERT_EQ(run.shown.size(), 1u);
-  EXPECT_EQ(run.shown[0].text, W1251("База товаров очищена"));
+  EXPECT_EQ(run.shown[0].text, Utf8ToCp1251("База товаров очищена"));
   EXPECT_EQ(run.outcome, ExchangeOutcome::Completed);
   EXPECT_EQ(run.line.polls, 102);
 }

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "register/frame.h"
-#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 TEST(ExchangeMessages, FailedAnswerToldByItsResult) {
   const struct {
@@ -17,13 +17,14 @@ TEST(ExchangeMessages, FailedAnswerToldByItsResult) {
       {42, "Возвращен код ошибки  42"},
       {255, "Возвращен код ошибки  255"},
   };
-  for (const auto& c : cases) EXPECT_EQ(AnswerFailureText(c.result), W1251(c.text)) << c.result;
+  for (const auto& c : cases)
+    EXPECT_EQ(AnswerFailureText(c.result), Utf8ToCp1251(c.text)) << c.result;
 }
 
 TEST(ExchangeMessages, LineTexts) {
-  EXPECT_EQ(PortNotOpenedText("COM1", ""), W1251("Не открыт порт COM1"));
-  EXPECT_EQ(PortNotOpenedText("COM2", ""), W1251("Не открыт порт COM2"));
-  EXPECT_EQ(PortNotOpenedText("COM1", W1251("/dev/ttyUSB0: нет прав доступа")),
-            W1251("Не открыт порт COM1 (/dev/ttyUSB0: нет прав доступа)"));
-  EXPECT_EQ(NoAnswerText(), W1251("Нет ответа от кассы"));
+  EXPECT_EQ(PortNotOpenedText("COM1", ""), Utf8ToCp1251("Не открыт порт COM1"));
+  EXPECT_EQ(PortNotOpenedText("COM2", ""), Utf8ToCp1251("Не открыт порт COM2"));
+  EXPECT_EQ(PortNotOpenedText("COM1", Utf8ToCp1251("/dev/ttyUSB0: нет прав доступа")),
+            Utf8ToCp1251("Не открыт порт COM1 (/dev/ttyUSB0: нет прав доступа)"));
+  EXPECT_EQ(NoAnswerText(), Utf8ToCp1251("Нет ответа от кассы"));
 }

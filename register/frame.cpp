@@ -58,8 +58,8 @@ std::optional<std::string> AwaitAnswer(SerialLine& line, const PollHooks& hooks)
   return std::nullopt;
 }
 
-bool LineStaysQuiet(SerialLine& line, const PollHooks& hooks) {
-  line.lastAnswerTaken();
+bool LineStaysQuiet(SerialLine& line, const PollHooks& hooks, const ExchangeWatch& watch) {
+  watch.lastAnswerTaken();
   std::string stray;
   for (int poll = 0; poll < kAnswerPolls; ++poll) {
     if (PollOnce(line, hooks, stray) > 0) return false;

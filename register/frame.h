@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "register/exchange_watch.h"
 #include "register/serial_line.h"
 
 constexpr unsigned char kFrameStart = 0x17;
@@ -43,5 +44,6 @@ std::optional<std::string> AwaitAnswer(SerialLine& line, const PollHooks& hooks)
 // answer wait (100 polls). Returns false at the first poll that finds bytes (it reads them):
 // an answer that nothing was sent for means that the register's answers and the frames were
 // out of step, so that the answers taken need not be the answers to this run's frames (a
-// late answer to an earlier run passes for the answer to the first frame, and so on).
-bool LineStaysQuiet(SerialLine& line, const PollHooks& hooks);
+// late answer to an earlier run passes for the answer to the first frame, and so on). Tells
+// watch that the last answer has been taken before the first poll.
+bool LineStaysQuiet(SerialLine& line, const PollHooks& hooks, const ExchangeWatch& watch);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 TEST(RegisterCharset, SampleNames) {
   const struct {
@@ -16,12 +16,13 @@ TEST(RegisterCharset, SampleNames) {
       {"Щи, Чай, Шар, Съел, Эхо, Юла, Я", "}i, ~aj, {ar, s_el, `ho, @la, q"},
       {"№ «ёлка» – Їжак Ґ", "? ?elka? ? ?vak ?"},
   };
-  for (const auto& c : cases) EXPECT_EQ(toRegisterCharset(W1251(c.utf8)), c.expected) << c.utf8;
+  for (const auto& c : cases)
+    EXPECT_EQ(toRegisterCharset(Utf8ToCp1251(c.utf8)), c.expected) << c.utf8;
 }
 
 TEST(RegisterCharset, WholeTableCapitalAndSmallAlike) {
-  const std::string capitals = W1251("АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ");
-  const std::string smalls = W1251("абвгдеёжзийклмнопрстуфхцчшщъыьэюя");
+  const std::string capitals = Utf8ToCp1251("АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ");
+  const std::string smalls = Utf8ToCp1251("абвгдеёжзийклмнопрстуфхцчшщъыьэюя");
   const std::string expected = "abwgdeevzijklmnoprstufhc~{}_yx`@q";
   EXPECT_EQ(toRegisterCharset(capitals), expected);
   EXPECT_EQ(toRegisterCharset(smalls), expected);
@@ -46,7 +47,7 @@ TEST(RegisterCharset, EveryByteMapsBelow0x80AndKeepsLength) {
 }
 
 TEST(RegisterCharset, PaddedNameKeepsTabAndBlanks) {
-  const std::string name = W1251("Хлеб") + "\t" + std::string(19, ' ');
+  const std::string name = Utf8ToCp1251("Хлеб") + "\t" + std::string(19, ' ');
   ASSERT_EQ(name.size(), 24u);
   EXPECT_EQ(toRegisterCharset(name), "hleb\t" + std::string(19, ' '));
 }

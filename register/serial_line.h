@@ -14,14 +14,6 @@ struct PortSettings {
   uint32_t receiveQueue = 4096;
 };
 
-// The goods item that the next frame carries, for a line that records what passes by.
-struct FrameItem {
-  int32_t item = 0;   // its place in the upload, from 1
-  int32_t count = 0;  // the number of items in the upload
-  int32_t code = 0;
-  int64_t line = 0;  // its line in the goods file
-};
-
 // The line settings a port reports having once configured: what it reads back from the
 // device, which may differ from what was asked where the device refused a step.
 struct LineSettingsReport {
@@ -52,10 +44,6 @@ class SerialLine {
   // Why the last open failed, as "<device>: <reason>" in Windows-1251, or empty when the
   // line has nothing to add to the port's name.
   virtual std::string openFailureDetail() const { return {}; }
-  // Tells what the next frame sent carries; the line itself does nothing with it.
-  virtual void nextFrameCarries(const FrameItem& item) { static_cast<void>(item); }
-  // Tells that the run's last answer has been taken: whatever comes now answers no frame.
-  virtual void lastAnswerTaken() {}
   // The device behind the port the line last opened or tried to open ("/dev/ttyS0",
   // "\\.\COM5"); empty when there is none or the line cannot tell.
   virtual std::string deviceName() const { return {}; }

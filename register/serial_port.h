@@ -24,16 +24,15 @@ class SerialPort final : public SerialLine {
   LineSettingsReport settingsInEffect() const override;
 
   bool isOpen() const { return handle_ != kClosed; }
-  const std::string& portName() const { return portName_; }
-  // The open device: a HANDLE on Windows, a file descriptor on Linux.
-  intptr_t nativeHandle() const { return handle_; }
 
  private:
+  // The port's tests read the device's own state back through its handle.
+  friend struct SerialPortTestAccess;
+
   static constexpr intptr_t kClosed = -1;
   intptr_t handle_ = kClosed;  // HANDLE on Windows, file descriptor on Linux
-  std::string portName_;
-  std::string device_;       // the device of the last open, as SerialDevicePath gave it
-  std::string openFailure_;  // Linux: "<device>: <reason>" after a failed open
+  std::string device_;         // the device of the last open, as SerialDevicePath gave it
+  std::string openFailure_;    // Linux: "<device>: <reason>" after a failed open
 };
 
 // The device that stands for "COM1" or "COM2". Linux: TALLY_COM1 / TALLY_COM2, else

@@ -18,7 +18,7 @@
 
 #include "register/port_device.h"
 #include "register/serial_port.h"
-#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -91,15 +91,15 @@ std::string PortFailureReason(int error) {
   switch (error) {
     case EACCES:
     case EPERM:
-      return W1251("нет прав доступа");
+      return Utf8ToCp1251("нет прав доступа");
     case ENOENT:
     case ENXIO:
     case ENODEV:
-      return W1251("нет такого устройства");
+      return Utf8ToCp1251("нет такого устройства");
     case EBUSY:
-      return W1251("порт занят другой программой");
+      return Utf8ToCp1251("порт занят другой программой");
     case ENOTTY:
-      return W1251("это не последовательный порт");
+      return Utf8ToCp1251("это не последовательный порт");
     default:
       break;
   }
@@ -130,14 +130,13 @@ SerialPort::~SerialPort() { close(); }
 
 bool SerialPort::open(const std::string& portName) {
   close();
-  portName_ = portName;
   openFailure_.clear();
   const std::string path = SerialDevicePath(portName);
   device_ = path;
   const auto fail = [this, &path](int error, int fd) {
     if (fd >= 0) ::close(fd);
     // Device names are UTF-8 on Linux; the message is Windows-1251.
-    openFailure_ = W1251(path) + ": " + PortFailureReason(error);
+    openFailure_ = Utf8ToCp1251(path) + ": " + PortFailureReason(error);
     return false;
   };
   // Not blocking on the open itself: a modem line without carrier would hold it forever.
@@ -174,9 +173,8 @@ void SerialPort::configure(const PortSettings& settings) {
       cfsetospeed(&t, speed);
     });
   }
-  // 2. Eight data bits, and with them one stop bit and no parity.
-  ChangeSettings(
-      fd, [](termios& t) { t.c_cflag = (t.c_cflag & ~(CSIZE | PARENB | PARODD | CSTOPB)) | CS8; });
+  // 2. Eight data bits.
+  ChangeSettings(fd, [](termios& t) { t.c_cflag = (t.c_cflag & ~CSIZE) | CS8; });
   // 3. No parity checking on arrival.
   ChangeSettings(fd, [](termios& t) {
     t.c_cflag &= ~(PARENB | PARODD);
@@ -184,12 +182,13 @@ void SerialPort::configure(const PortSettings& settings) {
   });
   // 4. One stop bit.
   ChangeSettings(fd, [](termios& t) { t.c_cflag &= ~CSTOPB; });
-  // 5. Raw transfer: every byte value passes untouched both ways, nothing is echoed or
-  // turned into a signal, no line editing, no handshake on either side; the receiver is on
-  // and the modem lines are ignored. A read returns whatever is there without waiting.
+  // 5. Raw transfer (step 3 has turned off parity marking and stripping): every byte value
+  // passes untouched both ways, nothing is echoed or turned into a signal, no line editing, no
+  // handshake on either side; the receiver is on and the modem lines are ignored. A read
+  // returns whatever is there without waiting.
   ChangeSettings(fd, [](termios& t) {
-    t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                   IXANY | IUCLC | IMAXBEL);
+    t.c_iflag &=
+        ~(IGNBRK | BRKINT | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | IUCLC | IMAXBEL);
     t.c_oflag &= ~OPOST;
     t.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
     t.c_cflag &= ~CRTSCTS;

@@ -20,7 +20,7 @@
 #include <string>
 
 #include "register/serial_port.h"
-#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -279,8 +279,9 @@ TEST(SerialPortPosix, APortHeldByAnotherFailsToOpen) {
   SerialPort second;
   EXPECT_FALSE(second.open("COM1"));
   EXPECT_FALSE(second.isOpen());
-  EXPECT_EQ(second.portName(), "COM1");
-  EXPECT_EQ(second.openFailureDetail(), pty.slave() + W1251(": порт занят другой программой"));
+  EXPECT_EQ(second.deviceName(), pty.slave());
+  EXPECT_EQ(second.openFailureDetail(),
+            pty.slave() + Utf8ToCp1251(": порт занят другой программой"));
   // The first one still works after the refused open.
   first.configure(PortSettings{});
   EXPECT_TRUE(first.send("\x17"));
@@ -299,7 +300,7 @@ TEST(SerialPortPosix, ALockHeldByAnotherProgramKeepsThePortClosed) {
   ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
   SerialPort port;
   EXPECT_FALSE(port.open("COM1"));
-  EXPECT_EQ(port.openFailureDetail(), pty.slave() + W1251(": порт занят другой программой"));
+  EXPECT_EQ(port.openFailureDetail(), pty.slave() + Utf8ToCp1251(": порт занят другой программой"));
   ::close(holder);
   EXPECT_TRUE(port.open("COM1"));
   EXPECT_EQ(port.openFailureDetail(), "");  // a successful open has nothing to tell
@@ -333,7 +334,7 @@ TEST(SerialPortPosix, WhatCannotOpen) {
     setenv("TALLY_COM1", path.c_str(), 1);
     SerialPort port;
     EXPECT_FALSE(port.open("COM1"));
-    EXPECT_EQ(port.openFailureDetail(), path + ": " + W1251(c.reason));
+    EXPECT_EQ(port.openFailureDetail(), path + ": " + Utf8ToCp1251(c.reason));
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(port.bytesWaiting(), 0);
     EXPECT_EQ(port.receive(5), "");
@@ -355,7 +356,7 @@ TEST(SerialPortPosix, ADeviceWithoutWriteAccessNamesThePermission) {
   setenv("TALLY_COM1", readOnly.c_str(), 1);
   SerialPort port;
   EXPECT_FALSE(port.open("COM1"));
-  EXPECT_EQ(port.openFailureDetail(), readOnly + W1251(": нет прав доступа"));
+  EXPECT_EQ(port.openFailureDetail(), readOnly + Utf8ToCp1251(": нет прав доступа"));
   unsetenv("TALLY_COM1");
 }
 
@@ -374,7 +375,8 @@ TEST(SerialPortPosix, FailureReasons) {
       {EIO, "Input/output error"},
       {EMFILE, "Too many open files"},
   };
-  for (const auto& c : cases) EXPECT_EQ(PortFailureReason(c.error), W1251(c.reason)) << c.error;
+  for (const auto& c : cases)
+    EXPECT_EQ(PortFailureReason(c.error), Utf8ToCp1251(c.reason)) << c.error;
   // The system's text stays English, and so Windows-1251, under a Russian UTF-8 locale.
   if (setlocale(LC_ALL, "ru_RU.UTF-8") != nullptr) {
     EXPECT_EQ(PortFailureReason(EIO), "Input/output error");

@@ -3,9 +3,9 @@
 
 #include <climits>
 
-#include "text/file_path_win32.h"
 #include "register/port_device.h"
 #include "register/serial_port.h"
+#include "text/file_path_win32.h"
 
 namespace {
 
@@ -49,7 +49,6 @@ SerialPort::~SerialPort() { close(); }
 
 bool SerialPort::open(const std::string& portName) {
   close();
-  portName_ = portName;
   // A TALLY_COM1 / TALLY_COM2 that names no port opens nothing: not even a file by that name.
   const std::string device = SerialDevicePath(portName);
   device_ = device;

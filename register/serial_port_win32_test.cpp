@@ -33,7 +33,15 @@ class Com1Variable {
   }
 };
 
-HANDLE Handle(const SerialPort& port) { return reinterpret_cast<HANDLE>(port.nativeHandle()); }
+}  // namespace
+
+struct SerialPortTestAccess {
+  static HANDLE handle(const SerialPort& port) { return reinterpret_cast<HANDLE>(port.handle_); }
+};
+
+namespace {
+
+HANDLE Handle(const SerialPort& port) { return SerialPortTestAccess::handle(port); }
 
 DCB CommState(HANDLE port) {
   DCB dcb{};

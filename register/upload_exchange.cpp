@@ -25,13 +25,13 @@ uint64_t UploadExchange::barcodeNumber(const std::string& barcode) {
   return value & ((uint64_t{1} << (8 * kBarcodeBytes)) - 1);
 }
 
-std::string UploadExchange::buildItemCommand(const GoodsTable& table, int32_t line,
-                                             uint8_t lastLineMarker) {
-  const auto i = static_cast<size_t>(line);
+std::string UploadExchange::buildItemCommand(const GoodsTable& table, int32_t item,
+                                             uint8_t lastItemMarker) {
+  const auto i = static_cast<size_t>(item);
   std::string command;
   command.reserve(kItemCommandLength);
   command += kItemCommandLetter;
-  command += static_cast<char>(lastLineMarker);
+  command += static_cast<char>(lastItemMarker);
   command += static_cast<char>(table.Flag[i] & 0xFF);
   command += toRegisterCharset(table.Name[i]);
   AppendLittleEndian(command, static_cast<uint32_t>(table.Price[i]), 4);
@@ -43,7 +43,8 @@ std::string UploadExchange::buildItemCommand(const GoodsTable& table, int32_t li
 
 ExchangeOutcome UploadExchange::run(ProgressView& view, const GoodsTable& table, int32_t port,
                                     SerialLine& line, const PollHooks& hooks,
-                                    const MessageSink& show, int32_t& stoppedAt) {
+                                    const MessageSink& show, int32_t& stoppedAt,
+                                    const ExchangeWatch& watch) {
   stoppedAt = 0;
   view.repaint();
   view.setRange(table.GoodsCount);
@@ -62,8 +63,8 @@ ExchangeOutcome UploadExchange::run(ProgressView& view, const GoodsTable& table,
 
   for (int32_t i = 1; i <= table.GoodsCount; ++i) {
     const uint8_t marker = i >= table.GoodsCount ? 1 : 0;
-    line.nextFrameCarries({i, table.GoodsCount, table.Code[static_cast<size_t>(i)],
-                           table.Line[static_cast<size_t>(i)]});
+    watch.nextItem({i, table.GoodsCount, table.Code[static_cast<size_t>(i)],
+                    table.Line[static_cast<size_t>(i)]});
     // A frame that the line did not take whole (it stopped taking bytes) ends the run as a
     // missing answer: whatever comes back cannot be the answer to it.
     const bool sent = line.send(BuildFrame(buildItemCommand(table, i, marker)));
@@ -78,7 +79,8 @@ ExchangeOutcome UploadExchange::run(ProgressView& view, const GoodsTable& table,
     const int32_t result = CheckAnswer(*answer);
     // The last item counts as taken only once the line has stayed quiet after its answer:
     // a byte more means that every answer was one behind its frame.
-    const bool outOfStep = result == 0 && i == table.GoodsCount && !LineStaysQuiet(line, hooks);
+    const bool outOfStep =
+        result == 0 && i == table.GoodsCount && !LineStaysQuiet(line, hooks, watch);
     if (result != 0 || outOfStep) {
       view.end();
       stoppedAt = i;

@@ -20,7 +20,7 @@ class ProgressView {
  public:
   virtual ~ProgressView() = default;
   virtual void repaint() = 0;
-  virtual void setRange(int32_t lineCount) = 0;  // range 0..lineCount, step 1
+  virtual void setRange(int32_t itemCount) = 0;  // range 0..itemCount, step 1
   virtual void stepIt() = 0;
   virtual void end() = 0;
 };
@@ -30,15 +30,18 @@ namespace UploadExchange {
 // The number the register gets for a stored bar code (Barcode column): its low 48 bits.
 uint64_t barcodeNumber(const std::string& barcode);
 
-// The 40-byte payload for line (1..GoodsCount) of the table.
-std::string buildItemCommand(const GoodsTable& table, int32_t line, uint8_t lastLineMarker);
+// The 40-byte payload for item (1..GoodsCount) of the table; lastItemMarker is 1 for the
+// upload's last item, else 0.
+std::string buildItemCommand(const GoodsTable& table, int32_t item, uint8_t lastItemMarker);
 
-// Sends the table's lines to port (1: COM1, else COM2) through the view's window and returns
+// Sends the table's items to port (1: COM1, else COM2) through the view's window and returns
 // the outcome. A missing answer is left to the caller to tell, once the window has gone;
 // every other failure has been shown through show. stoppedAt is the item whose answer failed
-// (missing, bad or an error code; the last item too when bytes followed its answer), else 0; the
-// messages about it name it (UploadItemText).
+// (missing, bad or an error code; the last item too when bytes followed its answer), else 0;
+// the messages about it name it (UploadItemText). watch hears of each item before its frame
+// goes, and of the wait after the last answer.
 ExchangeOutcome run(ProgressView& view, const GoodsTable& table, int32_t port, SerialLine& line,
-                    const PollHooks& hooks, const MessageSink& show, int32_t& stoppedAt);
+                    const PollHooks& hooks, const MessageSink& show, int32_t& stoppedAt,
+                    const ExchangeWatch& watch = {});
 
 }  // namespace UploadExchange

@@ -8,7 +8,7 @@
 
 #include "tests/byte_strings.h"
 #include "tests/scripted_line.h"
-#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ GoodsTable MakeTable(int32_t count) {
   for (int32_t i = 1; i <= count; ++i) {
     const auto row = static_cast<size_t>(i);
     table.Code[row] = 100 + i;
-    table.Name[row] = Padded(W1251("Товар ") + std::to_string(i) + "\t", kNameWidth);
+    table.Name[row] = Padded(Utf8ToCp1251("Товар ") + std::to_string(i) + "\t", kNameWidth);
     table.Barcode[row] = Padded("46000000000" + std::to_string(10 + i) + "\t", kBarcodeWidth);
     table.Price[row] = 1000 * i + 50;
     table.Group[row] = i % 7;
@@ -54,9 +54,7 @@ using Events = std::vector<std::string>;
 // The scripted line, with opening, configuring and sending also put into the event log.
 class RecordingLine final : public SerialLine {
  public:
-  RecordingLine(ScriptedLine& inner, Events& events, std::vector<FrameItem>& items)
-      : inner_(inner), events_(events), items_(items) {}
-  void nextFrameCarries(const FrameItem& item) override { items_.push_back(item); }
+  RecordingLine(ScriptedLine& inner, Events& events) : inner_(inner), events_(events) {}
   bool open(const std::string& portName) override {
     events_.push_back("open " + portName);
     return inner_.open(portName);
@@ -77,15 +75,14 @@ class RecordingLine final : public SerialLine {
  private:
   ScriptedLine& inner_;
   Events& events_;
-  std::vector<FrameItem>& items_;
 };
 
 class RecordingView final : public ProgressView {
  public:
   explicit RecordingView(Events& events) : events_(events) {}
   void repaint() override { events_.push_back("repaint"); }
-  void setRange(int32_t lineCount) override {
-    events_.push_back("setRange " + std::to_string(lineCount));
+  void setRange(int32_t itemCount) override {
+    events_.push_back("setRange " + std::to_string(itemCount));
   }
   void stepIt() override { events_.push_back("stepIt"); }
   void end() override { events_.push_back("end"); }
@@ -104,13 +101,13 @@ struct Upload {
   ScriptedLine port;
   Events events;
   std::vector<Shown> shown;
-  std::vector<FrameItem> items;  // told to the line before each frame
+  std::vector<FrameItem> items;  // told to the watch before each frame
   int32_t portNumber = 1;
   ExchangeOutcome outcome = ExchangeOutcome::Completed;
   int32_t stoppedAt = -1;
 
   void run(const GoodsTable& table) {
-    RecordingLine line(port, events, items);
+    RecordingLine line(port, events);
     RecordingView view(events);
     PollHooks hooks;
     hooks.pumpOneMessage = [this] {
@@ -122,7 +119,9 @@ struct Upload {
       events.push_back("message");
       shown.push_back({text, style});
     };
-    outcome = UploadExchange::run(view, table, portNumber, line, hooks, show, stoppedAt);
+    ExchangeWatch watch;
+    watch.nextItem = [this](const FrameItem& item) { items.push_back(item); };
+    outcome = UploadExchange::run(view, table, portNumber, line, hooks, show, stoppedAt, watch);
   }
 
   // The register answers frame n (from 0) with answers(n), in the poll after the send.
@@ -191,7 +190,7 @@ TEST(BuildItemCommand, PacksEachNumberLowOrderByteFirst) {
 TEST(BuildItemCommand, WholeCommandInFieldOrder) {
   GoodsTable table = MakeTable(2);
   table.Code[2] = 4464;
-  table.Name[2] = Padded(W1251("Молоко 3,2%") + "\t", kNameWidth);
+  table.Name[2] = Padded(Utf8ToCp1251("Молоко 3,2%") + "\t", kNameWidth);
   table.Barcode[2] = Padded("4600000000001\t", kBarcodeWidth);
   table.Price[2] = 12345;
   table.Group[2] = 44;
@@ -208,10 +207,10 @@ TEST(BuildItemCommand, NameThroughRegisterCharsetKeepsTabAndBlanks) {
     std::string name;  // Windows-1251, 24 bytes
     std::string sent;
   } cases[] = {
-      {Padded(W1251("Ёжик") + "\t", 24), Padded("evik\t", 24)},
-      {Padded(W1251("Coca-Cola 0,5л") + "\t", 24), Padded("COCA-COLA 0,5l\t", 24)},
-      {W1251("Сок яблочный «Лучший» 1л №"), "sok qblo~nyj ?lu~{ij? 1l"},
-      {Padded(W1251("Щи\tборщ"), 24), Padded("}i\tbor}", 24)},
+      {Padded(Utf8ToCp1251("Ёжик") + "\t", 24), Padded("evik\t", 24)},
+      {Padded(Utf8ToCp1251("Coca-Cola 0,5л") + "\t", 24), Padded("COCA-COLA 0,5l\t", 24)},
+      {Utf8ToCp1251("Сок яблочный «Лучший» 1л №"), "sok qblo~nyj ?lu~{ij? 1l"},
+      {Padded(Utf8ToCp1251("Щи\tборщ"), 24), Padded("}i\tbor}", 24)},
   };
   for (const auto& c : cases) {
     table.Name[1] = c.name.substr(0, kNameWidth);
@@ -299,7 +298,7 @@ TEST(UploadRun, ErrorCodeStopsAtItsLine) {
     EXPECT_EQ(upload.count("sleep 1000"), 0);
     EXPECT_EQ(upload.outcome, ExchangeOutcome::FailureShown);
     ASSERT_EQ(upload.shown.size(), 1u);
-    EXPECT_EQ(upload.shown[0].text, W1251(c.text));
+    EXPECT_EQ(upload.shown[0].text, Utf8ToCp1251(c.text));
     EXPECT_EQ(upload.shown[0].style, kIconWarning);
     EXPECT_EQ(upload.stoppedAt, 3);
     // Each frame's item was told to the line before it went.
@@ -309,7 +308,7 @@ TEST(UploadRun, ErrorCodeStopsAtItsLine) {
       EXPECT_EQ(item.item, i);
       EXPECT_EQ(item.count, 10);
       EXPECT_EQ(item.code, 100 + i);
-      EXPECT_EQ(item.line, 2 * i + 1);
+      EXPECT_EQ(item.fileLine, 2 * i + 1);
     }
     // The window goes first, then the message.
     const Events effects = upload.effects();
@@ -332,7 +331,7 @@ TEST(UploadRun, BadAnswersEndTheWindowThenWarn) {
     EXPECT_EQ(upload.outcome, ExchangeOutcome::FailureShown);
     ASSERT_EQ(upload.shown.size(), 1u);
     EXPECT_EQ(upload.shown[0].text,
-              W1251("Неверный ответ от кассы (товар 2 из 4, код 102, строка 5 файла)"));
+              Utf8ToCp1251("Неверный ответ от кассы (товар 2 из 4, код 102, строка 5 файла)"));
     EXPECT_EQ(upload.stoppedAt, 2);
     EXPECT_EQ(upload.shown[0].style, kIconWarning);
   }
@@ -394,7 +393,7 @@ TEST(UploadRun, AnswersOneBehindTheirFramesFailAtTheLastItem) {
   EXPECT_EQ(upload.outcome, ExchangeOutcome::FailureShown);
   ASSERT_EQ(upload.shown.size(), 1u);
   EXPECT_EQ(upload.shown[0].text,
-            W1251("Лишний ответ от кассы (товар 3 из 3, код 103, строка 7 файла)"));
+            Utf8ToCp1251("Лишний ответ от кассы (товар 3 из 3, код 103, строка 7 файла)"));
   EXPECT_EQ(upload.shown[0].style, kIconWarning);
   EXPECT_EQ(upload.stoppedAt, 3);
   // Found at the first poll after the last answer: the run waits no longer.
@@ -449,7 +448,7 @@ TEST(UploadRun, PortThatDoesNotOpenIsReportedBeforeTheWindowEnds) {
     EXPECT_TRUE(upload.port.sent.empty());
     EXPECT_TRUE(upload.port.configured.empty());
     ASSERT_EQ(upload.shown.size(), 1u);
-    EXPECT_EQ(upload.shown[0].text, W1251(c.text));
+    EXPECT_EQ(upload.shown[0].text, Utf8ToCp1251(c.text));
     EXPECT_EQ(upload.shown[0].style, kIconError);
   }
 }

@@ -10,7 +10,7 @@
 
 #include "tests/program_runner.h"
 #include "tests/simulator_process.h"
-#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -49,14 +49,14 @@ class LowerCaseDir {
 
 std::string Line(const std::string& code, const std::string& barcode, const std::string& price,
                  const std::string& group) {
-  return code + "\t" + W1251("Молоко 1л") + "\t" + barcode + "\t" + price + "\t" + group +
+  return code + "\t" + Utf8ToCp1251("Молоко 1л") + "\t" + barcode + "\t" + price + "\t" + group +
          "\t0\t\r\n";
 }
 
 const std::string kGood = Line("1", "4600000000001", "79.90", "2");
 
 std::string Block(const std::string& lines) {
-  return W1251("База товаров\r\n") + "<start>\r\n" + kGood + lines + kGood + "<end>\r\n";
+  return Utf8ToCp1251("База товаров\r\n") + "<start>\r\n" + kGood + lines + kGood + "<end>\r\n";
 }
 
 // Runs the program on the file and expects exactly this error line and status 1. The limit
@@ -90,7 +90,7 @@ TEST(TallyGoodsFile, InvalidPrice) {
   ExpectRefused({dir.write("lf.txt", lf)}, "Недопустимая цена: '1,2,3\t' (строка 4 файла)");
   // A heading row in the block is no item in whole units either: it has no code.
   const std::string heading =
-      dir.write("heading.txt", "<start>\r\n" + W1251("\tМОЛОЧНЫЕ ПРОДУКТЫ\r\n") +
+      dir.write("heading.txt", "<start>\r\n" + Utf8ToCp1251("\tМОЛОЧНЫЕ ПРОДУКТЫ\r\n") +
                                    Line("1", "", "80", "") + "<end>\r\n");
   ExpectRefused({"/r", heading}, "Недопустимый код товара: '\t' (строка 2 файла)");
 }
@@ -152,11 +152,11 @@ TEST(TallyGoodsFile, SpreadsheetRowsLandWhole) {
   // As a spreadsheet saves TAB-separated text: no TAB after the last cell of a row. Empty
   // rows, a row of TABs and a CR CR LF line end add nothing. A cell with quote marks in it
   // is saved in quotes, each of its own doubled.
-  const std::string goods = "<start>\r\n" + W1251("5\tХлеб\t\t45.50\t1\t1") + "\r\n\r\n" +
-                            W1251("6\tМолоко\t4600000000017\t79.90\t3") + "\r\r\n\t\t\t\t\t\r\n" +
-                            W1251("7\tЧай\t\t120,00\t\t0") + "\r\n" +
-                            W1251("8\t\"Шоколад \"\"Алёнка\"\" 100г\"\t\t\"89,90\"\t\t0") +
-                            "\r\n<end>\r\n";
+  const std::string goods =
+      "<start>\r\n" + Utf8ToCp1251("5\tХлеб\t\t45.50\t1\t1") + "\r\n\r\n" +
+      Utf8ToCp1251("6\tМолоко\t4600000000017\t79.90\t3") + "\r\r\n\t\t\t\t\t\r\n" +
+      Utf8ToCp1251("7\tЧай\t\t120,00\t\t0") + "\r\n" +
+      Utf8ToCp1251("8\t\"Шоколад \"\"Алёнка\"\" 100г\"\t\t\"89,90\"\t\t0") + "\r\n<end>\r\n";
   const Landed landed = UploadTo(dir, goods);
   EXPECT_EQ(landed.exitStatus, 0) << landed.err;
   EXPECT_EQ(landed.err, "");
@@ -217,7 +217,7 @@ TEST(TallyGoodsFile, NoStartLineSendsNothing) {
   const LowerCaseDir dir;
   // A TAB-separated export that was never given its "<start>" line.
   const Landed landed =
-      UploadTo(dir, W1251("5\tХлеб\t\t45.50\t1\t1\t\r\n6\tЧай\t\t9.90\t1\t0\t\r\n"));
+      UploadTo(dir, Utf8ToCp1251("5\tХлеб\t\t45.50\t1\t1\t\r\n6\tЧай\t\t9.90\t1\t0\t\r\n"));
   EXPECT_EQ(landed.exitStatus, 1);
   EXPECT_EQ(landed.err,
             "OKA PF: ошибка: Не найдена строка <start> в файле: " + dir.path() + "/goods.txt\n");

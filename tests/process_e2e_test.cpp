@@ -25,7 +25,7 @@
 #include "tests/expected_usage.h"
 #include "tests/program_runner.h"
 #include "tests/simulator_process.h"
-#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -281,7 +281,7 @@ TEST(Process, EveryRunGivesThePortItsSettingsBack) {
 }
 
 TEST(Process, TheCheckRunNeverTouchesThePort) {
-  const std::string twoCodes = W1251(
+  const std::string twoCodes = Utf8ToCp1251(
       "<start>\r\n0102\tБатон белый\t4607001001027\t35.50\t1\t0\t\r\n"
       "102\tБатон чёрный\t\t37.00\t2\t1\t\r\n<end>\r\n");
   const struct {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "register/serial_line.h"
-#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 // An open failure as a line reports it, and the message the exchanges must show for it.
 struct OpenFailureCase {
@@ -19,9 +19,9 @@ inline std::vector<OpenFailureCase> OpenFailureCases() {
   return {
       {1, "", "Не открыт порт COM1"},
       {2, "", "Не открыт порт COM2"},
-      {1, "/dev/ttyUSB0: " + W1251("нет прав доступа"),
+      {1, "/dev/ttyUSB0: " + Utf8ToCp1251("нет прав доступа"),
        "Не открыт порт COM1 (/dev/ttyUSB0: нет прав доступа)"},
-      {2, "/dev/ttyS1: " + W1251("порт занят другой программой"),
+      {2, "/dev/ttyS1: " + Utf8ToCp1251("порт занят другой программой"),
        "Не открыт порт COM2 (/dev/ttyS1: порт занят другой программой)"},
   };
 }

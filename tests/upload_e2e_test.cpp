@@ -14,7 +14,7 @@
 #include "tests/byte_strings.h"
 #include "tests/program_runner.h"
 #include "tests/simulator_process.h"
-#include "text/cp1251.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -57,12 +57,12 @@ const std::vector<Item> kShop = {
 };
 
 std::string GoodsFile(const std::vector<Item>& items) {
-  std::string text = W1251("Выгрузка товаров, магазин №3\r\n<START>\r\n");
+  std::string text = Utf8ToCp1251("Выгрузка товаров, магазин №3\r\n<START>\r\n");
   for (const Item& i : items) {
-    text += i.code + "\t" + W1251(i.name) + "\t" + i.barcode + "\t" + i.price + "\t" + i.group +
-            "\t" + i.flag + "\t\r\n";
+    text += i.code + "\t" + Utf8ToCp1251(i.name) + "\t" + i.barcode + "\t" + i.price + "\t" +
+            i.group + "\t" + i.flag + "\t\r\n";
   }
-  return text + "<end>\r\n" + W1251("итого\t\t\t1.00\t\t\t\r\n");
+  return text + "<end>\r\n" + Utf8ToCp1251("итого\t\t\t1.00\t\t\t\r\n");
 }
 
 // The simulator's TSV form of the 24 name bytes: TAB as \t, backslash doubled.

@@ -41,5 +41,3 @@ std::u16string Cp1251ToUtf16(std::string_view text) {
     out += static_cast<char16_t>(Cp1251ToCodePoint(static_cast<unsigned char>(c)));
   return out;
 }
-
-std::string W1251(std::string_view utf8) { return Utf8ToCp1251(utf8); }

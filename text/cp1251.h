@@ -15,7 +15,3 @@ std::u16string Cp1251ToUtf16(std::string_view text);
 constexpr char LowerLatin(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
-
-// Windows-1251 bytes of a UTF-8 text written in the program's sources; characters that
-// Windows-1251 lacks become "?".
-std::string W1251(std::string_view utf8);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "text/text_encoding.h"
+
 namespace {
 
 const char* const kUpperHalfUtf8[128] = {
@@ -21,7 +23,7 @@ TEST(Cp1251, EveryByteRoundTripsThroughUtf8) {
     }
     const std::string reference = b < 0x80 ? byte : kUpperHalfUtf8[b - 0x80];
     EXPECT_EQ(Cp1251ToUtf8(byte), reference) << "byte " << b;
-    EXPECT_EQ(W1251(reference), byte) << "byte " << b;
+    EXPECT_EQ(Utf8ToCp1251(reference), byte) << "byte " << b;
   }
 }
 
@@ -49,8 +51,8 @@ TEST(LowerLatin, OnlyTheLatinCapitalsChange) {
 }
 
 TEST(Cp1251, MessagesConvert) {
-  EXPECT_EQ(W1251("Нет ответа"), "\xCD\xE5\xF2 \xEE\xF2\xE2\xE5\xF2\xE0");
+  EXPECT_EQ(Utf8ToCp1251("Нет ответа"), "\xCD\xE5\xF2 \xEE\xF2\xE2\xE5\xF2\xE0");
   EXPECT_EQ(Cp1251ToUtf8("\xCE\xCA\xC0 \xCF\xD4"), "ОКА ПФ");
   EXPECT_EQ(Cp1251ToUtf16("\xDF z"), u"Я z");
-  EXPECT_EQ(W1251("€ ok ★"), "\x88 ok ?");  // a character outside Windows-1251
+  EXPECT_EQ(Utf8ToCp1251("€ ok ★"), "\x88 ok ?");  // a character outside Windows-1251
 }
