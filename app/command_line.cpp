@@ -16,11 +16,13 @@ struct Switch {
 
 // None is a prefix of another, so a chain of them reads one way only.
 constexpr size_t kClearSwitch = 1;
-const std::array<Switch, 4> kSwitches = {{
+constexpr size_t kSwitchCount = 5;
+const std::array<Switch, kSwitchCount> kSwitches = {{
     {"/r", [](RunOptions& o) { o.wholeUnitPrices = true; }},
     {"/e", [](RunOptions& o) { o.clearDatabase = true; }},
     {"/2", [](RunOptions& o) { o.port = 2; }},
     {"/9600", [](RunOptions& o) { o.baudRate = 9600; }},
+    {"/t", [](RunOptions& o) { o.checkOnly = true; }},
 }};
 
 bool MatchesAt(std::string_view text, size_t pos, std::string_view word) {
@@ -32,7 +34,7 @@ bool MatchesAt(std::string_view text, size_t pos, std::string_view word) {
 }
 
 // Which switches a chain may hold.
-constexpr unsigned kAllSwitches = 0xF;
+constexpr unsigned kAllSwitches = (1u << kSwitchCount) - 1;
 constexpr unsigned kGluedSwitches = kAllSwitches & ~(1u << kClearSwitch);
 
 // The switch that starts at pos among those allowed, as an index into kSwitches, or -1.

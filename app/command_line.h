@@ -11,6 +11,7 @@ struct RunOptions {
   int32_t baudRate = 19200;      // 9600 with "/9600"; only the clear run uses it
   bool wholeUnitPrices = false;  // "/r": prices are whole currency units
   bool clearDatabase = false;    // "/e": clear the register's goods base
+  bool checkOnly = false;        // "/t": read and check the goods file, send nothing
   // The name as the system gave it: UTF-8 on Windows (from the wide command line), the
   // argument's own bytes on Linux. Messages show it in Windows-1251.
   std::string goodsFileName;
@@ -27,7 +28,7 @@ std::string_view SkipProgramName(std::string_view commandLine);
 // or ends a quoted part of a word; blanks inside it belong to the word, and the quotes are
 // no part of the name. A word made only of switches ("/2", "/2/9600", "/e/2") sets them,
 // unless any of it is quoted; switches other than "/e" glued to the end of the last other
-// word ("goods.txt/2", "\"my goods.txt\"/2") count too, outside quotes only; any other
+// word ("goods.txt/2", "\"my goods.txt\"/t") count too, outside quotes only; any other
 // switch-like text stays in the file name. Switches match in either case. The name is the
 // remaining words with the blanks that stood between them.
 RunOptions ParseCommandLine(std::string_view arguments);

@@ -173,6 +173,33 @@ TEST(ParseArguments, EachArgumentIsOneWord) {
   }
 }
 
+// "/t" reads like "/2": a word of its own or glued to the end of the name, in either case.
+TEST(ParseCommandLine, CheckSwitch) {
+  const struct {
+    const char* arguments;
+    bool check;
+    Expected expected;
+  } cases[] = {
+      {"/t goods.txt", true, {1, 19200, false, false, "goods.txt"}},
+      {"goods.txt /T", true, {1, 19200, false, false, "goods.txt"}},
+      {"goods.txt/t", true, {1, 19200, false, false, "goods.txt"}},
+      {"goods.txt/2/T /r", true, {2, 19200, true, false, "goods.txt"}},
+      {"/t/e", true, {1, 19200, false, true, ""}},
+      {"/t", true, {1, 19200, false, false, ""}},
+      {"/srv/t", true, {1, 19200, false, false, "/srv"}},  // glued like "/2"
+      {"/tt goods.txt", false, {1, 19200, false, false, "/tt goods.txt"}},
+      {"data/t shop.txt", false, {1, 19200, false, false, "data/t shop.txt"}},
+      {"\"goods/t\"", false, {1, 19200, false, false, "goods/t"}},
+  };
+  for (const auto& c : cases) {
+    const RunOptions o = ParseCommandLine(c.arguments);
+    EXPECT_EQ(o.checkOnly, c.check) << c.arguments;
+    ExpectOptions(o, c.expected, c.arguments);
+  }
+  EXPECT_TRUE(ParseArguments({"goods.txt/T"}).checkOnly);
+  EXPECT_FALSE(ParseArguments({"my goods/t"}).checkOnly);  // one argument with a blank: a name
+}
+
 TEST(ParseCommandLine, NameKeptByteForByte) {
   for (const std::string& name :
        std::vector<std::string>{"Товары Магазина.txt", "Ürün.txt", "Бағалар.txt", "商品.txt",

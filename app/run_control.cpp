@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "app/check_run.h"
 #include "app/command_line.h"
 #include "app/message.h"
 #include "app/progress_window.h"
@@ -50,6 +51,7 @@ int RunFlow(const RunOptions& options, SerialLine& line, const MessageSink& show
     show(text, style);
   };
 
+  if (options.checkOnly) return RunCheck(options, goodsBefore, Goods, show);
   if (options.clearDatabase) {
     BeginFineClock();
     RunState = RunStateOf(ClearGoodsBase(options.port, static_cast<uint32_t>(options.baudRate),

@@ -1,4 +1,4 @@
-// The run flow: options, then the clear run, the usage text or the upload run.
+// The run flow: options, then the check run, the clear run, the usage text or the upload run.
 #pragma once
 
 #include <string_view>
@@ -6,7 +6,7 @@
 
 // Process exit status.
 enum ExitStatus : int {
-  kExitCompleted = 0,  // the upload or the clear run went through
+  kExitCompleted = 0,  // the upload or the clear run went through, or the file checked would load
   kExitFailure = 1,    // a failure was reported to the user
   kExitUsage = 2,      // the usage text was shown
 };

@@ -4,8 +4,10 @@
 #
 # What it installs, per machine (ALLUSERS=1, so that "msiexec /i ... /qn" needs no answer):
 #   Program Files\TALLY (the x86 package: Program Files (x86) on 64-bit Windows): the files;
-#   Start menu folder "TALLY": the clear runs through COM1 and COM2 and the guide;
-#   the common desktop: "Загрузить товары на кассу", TALLY.EXE for a goods file to be dropped on.
+#   Start menu folder "TALLY": the clear runs through COM1 and COM2, the check of a goods file
+#   (TALLY.EXE /t) and the guide;
+#   the common desktop: "Загрузить товары на кассу", TALLY.EXE for a goods file to be dropped on,
+#   and "Проверить файл товаров", the same with /t: the file is checked, nothing is sent.
 # Programs and Features shows the version and the publisher. Both packages share one upgrade
 # code: a later package (either of them, or the same version built again) replaces the one
 # installed, so a machine never holds two sets of shortcuts.
@@ -99,7 +101,9 @@ set(shortcut_names
     ClearCom1 "CLEAR1~1.LNK|Очистить базу кассы (COM1)"
     ClearCom2 "CLEAR2~1.LNK|Очистить базу кассы (COM2)"
     GuideLink "GUIDE~1.LNK|Руководство пользователя TALLY"
-    Upload "UPLOAD~1.LNK|Загрузить товары на кассу")
+    CheckMenu "CHECK~1.LNK|Проверить файл товаров"
+    Upload "UPLOAD~1.LNK|Загрузить товары на кассу"
+    CheckDesktop "CHECK~1.LNK|Проверить файл товаров")
 
 file(WRITE ${work}/tally.wxs "<?xml version=\"1.0\" encoding=\"utf-8\"?>
 <Wix xmlns=\"http://schemas.microsoft.com/wix/2006/wi\">
@@ -123,6 +127,7 @@ ${components}        </Directory>
           <Component Id=\"StartMenu\" Guid=\"${StartMenu_guid}\" Win64=\"${win64}\">
             <Shortcut Id=\"ClearCom1\" Name=\"ClearCom1\" Target=\"[#TallyExe]\" Arguments=\"/e\" WorkingDirectory=\"INSTALLDIR\"/>
             <Shortcut Id=\"ClearCom2\" Name=\"ClearCom2\" Target=\"[#TallyExe]\" Arguments=\"/e /2\" WorkingDirectory=\"INSTALLDIR\"/>
+            <Shortcut Id=\"CheckMenu\" Name=\"CheckMenu\" Target=\"[#TallyExe]\" Arguments=\"/t\" WorkingDirectory=\"INSTALLDIR\"/>
             <Shortcut Id=\"GuideLink\" Name=\"GuideLink\" Target=\"[#Guide]\" WorkingDirectory=\"INSTALLDIR\"/>
             <RemoveFolder Id=\"RemoveProgramMenuDir\" On=\"uninstall\"/>
             <RegistryValue Root=\"HKLM\" Key=\"Software\\TALLY\" Name=\"InstallDir\" Type=\"string\" Value=\"[INSTALLDIR]\" KeyPath=\"yes\"/>
@@ -132,6 +137,7 @@ ${components}        </Directory>
       <Directory Id=\"DesktopFolder\">
         <Component Id=\"Desktop\" Guid=\"${Desktop_guid}\" Win64=\"${win64}\">
           <Shortcut Id=\"Upload\" Name=\"Upload\" Target=\"[#TallyExe]\" WorkingDirectory=\"INSTALLDIR\"/>
+          <Shortcut Id=\"CheckDesktop\" Name=\"CheckDesktop\" Target=\"[#TallyExe]\" Arguments=\"/t\" WorkingDirectory=\"INSTALLDIR\"/>
           <RegistryValue Root=\"HKLM\" Key=\"Software\\TALLY\" Name=\"DesktopShortcut\" Type=\"integer\" Value=\"1\" KeyPath=\"yes\"/>
         </Component>
       </Directory>

@@ -21,7 +21,8 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool SameOptions(const RunOptions& a, const RunOptions& b) {
   return a.port == b.port && a.baudRate == b.baudRate && a.wholeUnitPrices == b.wholeUnitPrices &&
-         a.clearDatabase == b.clearDatabase && a.goodsFileName == b.goodsFileName;
+         a.clearDatabase == b.clearDatabase && a.checkOnly == b.checkOnly &&
+         a.goodsFileName == b.goodsFileName;
 }
 
 void CheckArguments(std::string_view text) {

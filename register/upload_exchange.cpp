@@ -14,15 +14,16 @@ void AppendLittleEndian(std::string& out, uint64_t value, size_t count) {
   for (size_t i = 0; i < count; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-// The register's number for a bar code: the numeric value of the 14 stored bytes as a 64-bit
-// two's complement integer. Fourteen bytes hold at most 14 digits, far inside 63 bits; a
-// value that could not be read whole is sent as no number at all.
-uint64_t BarcodeNumber(const std::string& barcode) {
-  const NumberValue number = ParseNumber(barcode);
-  return number.overflow ? 0 : static_cast<uint64_t>(number.value);
-}
-
 }  // namespace
+
+// The numeric value of the 14 stored bytes as a 64-bit two's complement integer, of which the
+// command carries the low 48 bits. Fourteen bytes hold at most 14 digits, far inside 63 bits;
+// a value that could not be read whole is sent as no number at all.
+uint64_t UploadExchange::barcodeNumber(const std::string& barcode) {
+  const NumberValue number = ParseNumber(barcode);
+  const uint64_t value = number.overflow ? 0 : static_cast<uint64_t>(number.value);
+  return value & ((uint64_t{1} << (8 * kBarcodeBytes)) - 1);
+}
 
 std::string UploadExchange::buildItemCommand(const GoodsTable& table, int32_t item,
                                              uint8_t lastItemMarker) {
@@ -36,7 +37,7 @@ std::string UploadExchange::buildItemCommand(const GoodsTable& table, int32_t it
   AppendLittleEndian(command, static_cast<uint32_t>(table.Price[i]), 4);
   AppendLittleEndian(command, static_cast<uint32_t>(table.Group[i]), 1);
   AppendLittleEndian(command, static_cast<uint32_t>(table.Code[i]), 2);
-  AppendLittleEndian(command, BarcodeNumber(table.Barcode[i]), kBarcodeBytes);
+  AppendLittleEndian(command, barcodeNumber(table.Barcode[i]), kBarcodeBytes);
   return command;
 }
 

@@ -28,6 +28,9 @@ class ProgressView {
 
 namespace UploadExchange {
 
+// The number the register gets for a stored bar code (Barcode column): its low 48 bits.
+uint64_t barcodeNumber(const std::string& barcode);
+
 // The 40-byte payload for item (1..GoodsCount) of the table; lastItemMarker is 1 for the
 // upload's last item, else 0.
 std::string buildItemCommand(const GoodsTable& table, int32_t item, uint8_t lastItemMarker);

@@ -22,8 +22,10 @@
 
 #include "register/frame.h"
 #include "tests/byte_strings.h"
+#include "tests/expected_usage.h"
 #include "tests/program_runner.h"
 #include "tests/simulator_process.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -275,6 +277,60 @@ TEST(Process, EveryRunGivesThePortItsSettingsBack) {
     EXPECT_EQ(r.exitStatus, c.exitStatus) << r.err;
     EXPECT_FALSE(LogLines(sim.log()).empty());  // the run did reach the register
     ExpectSettingsGivenBack(sim.slave(), before);
+  }
+}
+
+TEST(Process, TheCheckRunNeverTouchesThePort) {
+  const std::string twoCodes = Utf8ToCp1251(
+      "<start>\r\n0102\tБатон белый\t4607001001027\t35.50\t1\t0\t\r\n"
+      "102\tБатон чёрный\t\t37.00\t2\t1\t\r\n<end>\r\n");
+  const struct {
+    const char* what;
+    std::vector<std::string> switches;
+    std::string goods;  // no file when empty
+    int exitStatus;
+    std::string out;
+    std::string err;
+  } cases[] = {
+      // A cell over two lines of the file: its item is on the line where its row starts.
+      {"good",
+       {"/t"},
+       "<start>\r\n1\t\"Item\r\none\"\t\t1.00\t1\t0\t\r\n2\tItem 2\t\t2.00\t1\t0\t\r\n",
+       0,
+       "1\tITEM ONE\t0\t100\t1\t0\t2\n2\tITEM 2\t0\t200\t1\t0\t4\n",
+       "OKA PF: внимание: Файл товаров в порядке: 2 товара\n"},
+      {"repeated",
+       {"/T"},
+       twoCodes,
+       0,
+       "102\tbaton belyj\t4607001001027\t3550\t1\t0\t2\n102\tbaton ~ernyj\t0\t3700\t2\t1\t3\n",
+       "OKA PF: внимание: Файл товаров в порядке: 2 товара; коды повторяются: 102 (строки 2, 3)\n"},
+      {"refused",
+       {"/t"},
+       "<start>\r\n1\tA\t\t12.5\t1\t0\t\r\n",
+       1,
+       "",
+       "OKA PF: ошибка: Недопустимая цена: '12.5\t' (строка 2 файла)\n"},
+      {"with /e", {"/t", "/e"}, GoodsFile(2), 2, "", "OKA PF: " + std::string(kExpectedUsageUtf8)},
+      {"no file name", {"/t"}, "", 2, "", "OKA PF: " + std::string(kExpectedUsageUtf8)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    SimulatorProcess sim = LoggingSimulator();
+    REQUIRE_SIMULATOR(sim);
+    const termios before = SetUnusualSettings(sim.slave());
+    std::vector<std::string> args = c.switches;
+    if (!c.goods.empty()) args.push_back(dir.write("goods.txt", c.goods));
+    const ProgramResult r =
+        RunProgram(TALLY_BINARY, args, {{"TALLY_COM1", sim.slave()}, {"TALLY_COM2", sim.slave()}});
+    EXPECT_EQ(r.exitStatus, c.exitStatus);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+    // Never opened, so never configured: the settings are the test's, and nothing came.
+    ExpectSettingsGivenBack(sim.slave(), before);
+    sim.stop();
+    EXPECT_EQ(sim.log(), "");
   }
 }
 

@@ -30,8 +30,8 @@ TEST(TallyProgram, VersionAndHelpAloneGoToStandardOutput) {
   EXPECT_EQ(help.exitStatus, 0);
   EXPECT_EQ(help.err, "");
   EXPECT_EQ(help.out.rfind("Пересылка базы товаров на кассу ОКА ПФ\n", 0), 0u) << help.out;
-  for (const char* note : {"TALLY [/2] [/9600] /e", "TALLY_COM1", "/dev/ttyS0", "/dev/ttyS1",
-                           "dialout", "TALLY_TRACE", "\n  2 - "}) {
+  for (const char* note : {"TALLY [/2] [/9600] /e", "TALLY [/r] /t filename.txt", "TALLY_COM1",
+                           "/dev/ttyS0", "/dev/ttyS1", "dialout", "TALLY_TRACE", "\n  2 - "}) {
     EXPECT_NE(help.out.find(note), std::string::npos) << note;
   }
 }

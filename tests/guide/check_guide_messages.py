@@ -204,6 +204,11 @@ def main():
 
     check("usage", [], [])
     check("clear run", ["/e"], [], sim_options=[])
+    check("check run, file in order", ["/t", ten_items], ["10 товаров"])
+    name = write("repeated.txt", goods(["<start>", "0102\tБатон белый\t\t35.50\t1\t0\t",
+                                        "101\tХлеб\t\t42.90\t1\t0\t",
+                                        "102\tБатон чёрный\t\t37.00\t1\t0\t", "<end>"]))
+    check("check run, repeated codes", ["/t", name], ["3 товара", "102 (строки 2, 4)"])
     check("missing file", ["нет-такого-файла.txt"], ["нет-такого-файла.txt"])
     name = write("без-меток.txt", goods(["101\tХлеб\t\t42.90\t1\t0\t"]))
     check("no <start> line", [name], [name])

@@ -279,8 +279,10 @@ msibuild "$msi_later" -q "UPDATE \`Property\` SET \`Value\` = '$later_version' W
 msi_shortcuts=$(cat <<'TABLE'
 menu|Очистить базу кассы (COM1).lnk|TALLY.EXE|/e
 menu|Очистить базу кассы (COM2).lnk|TALLY.EXE|/e /2
+menu|Проверить файл товаров.lnk|TALLY.EXE|/t
 menu|Руководство пользователя TALLY.lnk|@guide|
 desktop|Загрузить товары на кассу.lnk|TALLY.EXE|
+desktop|Проверить файл товаров.lnk|TALLY.EXE|/t
 TABLE
 )
 mapfile -t msi_files < <(unzip -Z1 "$zip64" | grep -v '/$' | sed "s|^$(basename "$zip64" .zip)/||")

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows program under Wine, its COM1 mapped onto register-sim's pseudo-terminal: a run's
 # outcome is this run's own. A late answer from an earlier run never passes for the answer to
-# this one, a failed upload names the item it failed at, and a trace that names the goods file
-# leaves that file alone and never creates it.
+# this one, a failed upload names the item it failed at, a trace that names the goods file
+# leaves that file alone and never creates it, and a check run (/t) is one information box
+# with COM1 untouched.
 #
 # Usage: outcome_wine.sh TALLY.EXE ui_robot.exe register-sim
 # Exit status 0 passed, 1 failed, 77 skipped (something needed is missing).
@@ -90,6 +91,22 @@ if start_sim; then
   expect "the boxes" "$(boxes)" "error Не могу открыть файл: ${missing//\\/\\\\}"
   expect "the exit status" "$status" 1
   expect_true "no file was left as $goods/missing.txt" test ! -e "$goods/missing.txt"
+fi
+
+# --- a check run: the file read as an upload reads it, nothing sent -------------------------
+begin_case "a check run of a file whose codes repeat"
+printf '%s\r\n' "Товары" "<start>" "0102	Батон белый		35.50	1	0	" "101	Хлеб		42.90	1	0	" \
+  "102	Батон чёрный		37.00	1	0	" "<end>" | iconv -f UTF-8 -t CP1251 >"$goods/repeated.txt"
+if start_sim; then
+  point_port com1 "$sim_device"
+  line_before=$(stty -F "$sim_device" -g)
+  run_tally -- /t "$(winpath "$goods/repeated.txt")"
+  expect "the boxes" "$(boxes)" \
+    "information Файл товаров в порядке: 3 товара; коды повторяются: 102 (строки 3, 5)"
+  expect "the exit status" "$status" 0
+  expect "what the register received" "$(received)" ""
+  expect "the line settings" "$(stty -F "$sim_device" -g)" "$line_before"
+  expect "the 1 ms timer requests" "$clock" ""
 fi
 
 wine_session_report
