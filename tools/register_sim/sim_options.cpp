@@ -128,6 +128,14 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
       if (!takeValue()) return false;
       if (!ReadPair(value, 0, 60000, frame, number)) return bad("expected N:MS");
       (name == "--split" ? options.splitMs : options.lateMs)[frame] = number;
+    } else if (name == "--hold") {
+      if (!takeValue()) return false;
+      const size_t colon = value.find(':');
+      if (colon == std::string::npos || colon + 1 == value.size() ||
+          !ReadNumber(std::string_view(value).substr(0, colon), 1, UINT32_MAX, frame)) {
+        return bad("expected N:FILE");
+      }
+      options.holdFile[frame] = value.substr(colon + 1);
     } else if (name == "--silent" || name == "--bad-checksum" || name == "--bad-start" ||
                name == "--short" || name == "--extra-byte") {
       if (!takeValue()) return false;
@@ -181,6 +189,7 @@ std::string SimUsage() {
          "                    frame N\n"
          "  --split N:MS      answer frame N as 5 bytes, then 2 bytes MS ms later\n"
          "  --late N:MS       answer frame N only after MS ms\n"
+         "  --hold N:FILE     answer frame N only once FILE exists\n"
          "  --delay MS        wait MS ms before every answer\n"
          "  --pace            send at line rate (10 bits per byte)\n"
          "  --exit-after N    exit after dealing with N frames\n"

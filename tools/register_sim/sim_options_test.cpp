@@ -38,6 +38,8 @@ TEST(SimOptions, ReadsEveryOption) {
                                "11:40",
                                "--late",
                                "13:1500",
+                               "--hold",
+                               "14:/tmp/answer 14",
                                "--delay",
                                "15",
                                "--pace",
@@ -64,6 +66,7 @@ TEST(SimOptions, ReadsEveryOption) {
   EXPECT_EQ(o.strayMs, (std::map<uint32_t, uint32_t>{{9, kDefaultStrayMs}, {10, 500}}));
   EXPECT_EQ(o.splitMs, (std::map<uint32_t, uint32_t>{{11, 40}}));
   EXPECT_EQ(o.lateMs, (std::map<uint32_t, uint32_t>{{13, 1500}}));
+  EXPECT_EQ(o.holdFile, (std::map<uint32_t, std::string>{{14, "/tmp/answer 14"}}));
   EXPECT_EQ(o.delayMs, 15u);
   EXPECT_TRUE(o.pace);
   EXPECT_EQ(o.exitAfter, 12u);
