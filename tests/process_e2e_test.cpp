@@ -207,8 +207,9 @@ TEST(Process, ASignalDuringTheUploadGivesThePortBackAndEndsTheLine) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     const std::string goods = dir.write("goods.txt", GoodsFile(100));
-    // About 50 ms a line: the run is well under way, far from its end, when the signal comes.
-    SimulatorProcess sim = LoggingSimulator({"--delay", "40"});
+    // The answer to the sixth line never comes (its file is never made): the run is well
+    // under way, waiting for it, when the signal comes.
+    SimulatorProcess sim = LoggingSimulator({"--hold", "6:" + dir.path() + "/never"});
     REQUIRE_SIMULATOR(sim);
     const termios before = SetUnusualSettings(sim.slave());
     UserTerminal terminal;
