@@ -232,9 +232,10 @@ TEST(ClearRun, ALateAnswerFromAnEarlierRunNeverCompletesThisOne) {
     SCOPED_TRACE(c.what);
     TempDir dir;
     const std::string goods = dir.write("goods.txt", "<start>\r\n1\tA\t\t1.00\t\t\t\r\n");
-    // The answer to frame 1 (code 0, "done") goes out only once the test has made the file
-    // answer-1, long after the first run has ended; frame 2 is refused. Answered during the
-    // next run, the refusal too waits for its file, so that the two answers come apart.
+    // The answer to frame 1 (code 0, "done") goes out only once the test makes the file
+    // answer-1: after the first run has ended, before the next run or during it. Frame 2 is
+    // refused; when the late answer comes during the next run, the refusal too waits for its
+    // file, so that the two answers come apart.
     std::vector<std::string> simOptions = {"--hold", "1:" + dir.path() + "/answer-1", "--error",
                                            "2:5"};
     if (c.duringNextRun) {
