@@ -85,6 +85,14 @@ void AwaitFile(const std::string& path) {
   while (!stopRequested && access(path.c_str(), F_OK) != 0) SleepMs(kHoldCheckMs);
 }
 
+// Waits until the line has bytes to read (left there for the serving loop), or a stop signal
+// comes.
+void AwaitInput(const Simulator& sim) {
+  pollfd in{sim.line, POLLIN, 0};
+  while (!stopRequested && poll(&in, 1, kHoldCheckMs) == 0) {
+  }
+}
+
 void SleepUntil(const timespec& deadline) {
   while (!stopRequested &&
          clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
@@ -196,7 +204,11 @@ void Answer(Simulator& sim, uint32_t n, uint8_t code) {
     written = WriteBytes(sim, answer);
   }
   if (o.strayMs.count(n) != 0) {
-    SleepMs(o.strayMs.at(n));
+    if (o.strayMs.at(n) == kStrayOnNextBytes) {
+      AwaitInput(sim);
+    } else {
+      SleepMs(o.strayMs.at(n));
+    }
     written += WriteBytes(sim, std::string(1, kStrayByte));
   }
   Event(sim, "answer " + std::to_string(n) + " " + HexBytes(written));

@@ -119,9 +119,13 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
     } else if (name == "--stray") {
       if (!takeValue()) return false;
       number = kDefaultStrayMs;
-      if (value.find(':') == std::string::npos ? !ReadNumber(value, 1, UINT32_MAX, frame)
-                                               : !ReadPair(value, 0, 60000, frame, number)) {
-        return bad("expected N or N:MS");
+      const size_t colon = value.find(':');
+      const bool onNext = colon != std::string::npos && value.substr(colon + 1) == "next";
+      if (onNext) number = kStrayOnNextBytes;
+      if (onNext ? !ReadNumber(std::string_view(value).substr(0, colon), 1, UINT32_MAX, frame)
+          : colon == std::string::npos ? !ReadNumber(value, 1, UINT32_MAX, frame)
+                                       : !ReadPair(value, 0, 60000, frame, number)) {
+        return bad("expected N, N:MS or N:next");
       }
       options.strayMs[frame] = number;
     } else if (name == "--split" || name == "--late") {
@@ -186,7 +190,7 @@ std::string SimUsage() {
          "  --short N         answer frame N with its first 6 bytes only\n"
          "  --extra-byte N    answer frame N with 8 bytes in one write\n"
          "  --stray N[:MS]    one stray 0x00 byte MS ms (default 20) after the answer to\n"
-         "                    frame N\n"
+         "                    frame N; N:next: once the program's next bytes arrive\n"
          "  --split N:MS      answer frame N as 5 bytes, then 2 bytes MS ms later\n"
          "  --late N:MS       answer frame N only after MS ms\n"
          "  --hold N:FILE     answer frame N only once FILE exists\n"

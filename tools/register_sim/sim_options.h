@@ -9,6 +9,9 @@
 
 // How long after its answer --stray N writes the stray byte, unless N:MS says.
 constexpr uint32_t kDefaultStrayMs = 20;
+// In place of the milliseconds, --stray N:next: the stray byte waits for the program's next
+// bytes, which it sends only once it has taken the answer.
+constexpr uint32_t kStrayOnNextBytes = UINT32_MAX;
 
 // What the simulator was asked to do. Frame numbers count every well-formed frame from 1.
 struct SimOptions {
@@ -32,7 +35,7 @@ struct SimOptions {
   std::set<uint32_t> badStart;               // --bad-start N
   std::set<uint32_t> shortAnswer;            // --short N
   std::set<uint32_t> extraByte;              // --extra-byte N
-  std::map<uint32_t, uint32_t> strayMs;      // --stray N[:MS]
+  std::map<uint32_t, uint32_t> strayMs;      // --stray N[:MS|:next]
   std::map<uint32_t, uint32_t> splitMs;      // --split N:MS
   std::map<uint32_t, uint32_t> lateMs;       // --late N:MS
   std::map<uint32_t, std::string> holdFile;  // --hold N:FILE
