@@ -249,8 +249,9 @@ TEST(UploadProgram, FailuresStopTheRunWithTheirMessage) {
        {"--bad-checksum", "4"},
        4,
        "OKA PF: внимание: Неверный ответ от кассы (товар 4 из 10, код 4, строка 6 файла)\n"},
+      // The stray byte comes once the program has taken the answer and sent the next frame.
       {"stray byte after an answer",
-       {"--stray", "1"},
+       {"--stray", "1:next"},
        2,
        "OKA PF: ошибка: Нет ответа от кассы (товар 2 из 10, код 2, строка 4 файла)\n"},
   };
