@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -27,8 +28,10 @@ SimulatorProcess LoggingSimulator(const std::vector<std::string>& options) {
 #define REQUIRE_SIMULATOR(sim) ASSERT_FALSE((sim).slave().empty()) << "register-sim did not start"
 
 ProgramResult RunTallyOn(const std::vector<std::string>& args, const std::string& com1,
-                         const std::string& com2 = kNoPort) {
-  return RunProgram(TALLY_BINARY, args, {{"TALLY_COM1", com1}, {"TALLY_COM2", com2}}, 30);
+                         const std::string& com2 = kNoPort, const std::string& trace = "") {
+  std::map<std::string, std::string> environment = {{"TALLY_COM1", com1}, {"TALLY_COM2", com2}};
+  if (!trace.empty()) environment["TALLY_TRACE"] = trace;
+  return RunProgram(TALLY_BINARY, args, environment, 30);
 }
 
 // Stops the simulator and returns the lines of its log that tell what reached it, the answers
@@ -87,12 +90,16 @@ TEST(ClearRun, NoAnswerAfterAboutAHundredPolls) {
     SCOPED_TRACE(c.what);
     SimulatorProcess sim = LoggingSimulator(c.simOptions);
     REQUIRE_SIMULATOR(sim);
-    const ProgramResult r = RunTallyOn({"/e"}, sim.slave());
+    TempDir dir;
+    const std::string trace = dir.path() + "/trace.txt";
+    const ProgramResult r = RunTallyOn({"/e"}, sim.slave(), kNoPort, trace);
     EXPECT_EQ(r.err, Error("Нет ответа от кассы"));
     EXPECT_EQ(r.exitStatus, 1);
-    // 100 polls of 12 ms and 1 ms each: about 1.3 s, more where sleeps are coarse.
+    // 100 polls of 12 ms and 1 ms each: at least 1.3 s, more where sleeps are coarse; the
+    // trace counts them.
     EXPECT_GT(r.seconds, 1.2);
-    EXPECT_LT(r.seconds, 10.0);
+    EXPECT_NE(ReadFileBytes(trace).find(" ms  poll 100: "), std::string::npos)
+        << ReadFileBytes(trace);
     EXPECT_EQ(Received(sim), std::vector<std::string>{"frame 1 19200 " + kClearFrameHex});
   }
 }
@@ -157,6 +164,34 @@ TEST(ClearRun, PortHeldByAnotherProgram) {
   EXPECT_EQ(Received(sim), std::vector<std::string>{});  // nothing was sent
 }
 
+namespace {
+
+// How long a test waits for something that comes within moments unless the run has gone wrong.
+constexpr int kWaitSeconds = 20;
+
+// Waits for the simulator's log to hold a line beginning with start.
+bool LogHasLine(const SimulatorProcess& sim, const std::string& start) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kWaitSeconds);
+  do {
+    const std::string log = "\n" + sim.log();
+    if (log.find("\n" + start) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  } while (MsLeft(deadline) > 0);
+  return false;
+}
+
+// Waits for the file at path (a run's trace) to hold text.
+bool FileHolds(const std::string& path, const std::string& text) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kWaitSeconds);
+  do {
+    if (ReadFileBytes(path).find(text) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  } while (MsLeft(deadline) > 0);
+  return false;
+}
+
+}  // namespace
+
 TEST(ClearRun, SecondProgramOnTheSamePortIsTurnedAway) {
   SimulatorProcess sim = LoggingSimulator({"--silent", "1"});
   REQUIRE_SIMULATOR(sim);
@@ -169,11 +204,7 @@ TEST(ClearRun, SecondProgramOnTheSamePortIsTurnedAway) {
       {.environment = {{"TALLY_COM1", device}, {"TALLY_COM2", kNoPort}, {"TALLY_TRACE", trace}}});
   ASSERT_TRUE(first.running());
   // Its trace tells when it has sent its frame: the port is open and locked by then.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (ReadFileBytes(trace).find("  sent ") == std::string::npos && MsLeft(deadline) > 0) {
-    usleep(5000);
-  }
-  ASSERT_NE(ReadFileBytes(trace).find("  sent "), std::string::npos) << ReadFileBytes(trace);
+  ASSERT_TRUE(FileHolds(trace, "  sent ")) << ReadFileBytes(trace);
   const ProgramResult second = RunTallyOn({"/e"}, device);
   EXPECT_EQ(second.err,
             Error("Не открыт порт COM1 (" + device + ": порт занят другой программой)"));
@@ -182,61 +213,72 @@ TEST(ClearRun, SecondProgramOnTheSamePortIsTurnedAway) {
   EXPECT_EQ(Received(sim), std::vector<std::string>{"frame 1 19200 " + kClearFrameHex});
 }
 
-namespace {
-
-// Waits up to seconds for the simulator's log to hold a line beginning with start.
-bool LogHasLine(const SimulatorProcess& sim, const std::string& start, int seconds) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  do {
-    const std::string log = "\n" + sim.log();
-    if (log.find("\n" + start) != std::string::npos) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  } while (MsLeft(deadline) > 0);
-  return false;
-}
-
-}  // namespace
-
 // A register that answers after the program has given up, or after the user has stopped
 // it: the late answer waits on the line when the next run begins. It must not pass for the
 // answer to that run's frame: here the register refuses the clear, and the run must say so.
 // Nor may it when it comes during the next run, while that run waits for its own answer: the
 // run then finds the answers one behind its frames and fails.
 TEST(ClearRun, ALateAnswerFromAnEarlierRunNeverCompletesThisOne) {
-  TempDir dir;
-  const std::string goods = dir.write("goods.txt", "<start>\r\n1\tA\t\t1.00\t\t\t\r\n");
   const struct {
     const char* what;
-    std::vector<std::string> firstRun;
-    std::string late;  // --late for frame 1: long after the first run has ended
+    bool upload;  // the first run uploads and is stopped with Ctrl-C; else it clears
     bool duringNextRun = false;
   } cases[] = {
-      {"an upload stopped with Ctrl-C", {goods}, "1:800"},
-      {"a clear run that got no answer", {"/e"}, "1:2500"},
-      {"an upload stopped with Ctrl-C, answered during the next run", {goods}, "1:500", true},
+      {"an upload stopped with Ctrl-C", true},
+      {"a clear run that got no answer", false},
+      {"an upload stopped with Ctrl-C, answered during the next run", true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    // Each answer 0.3 s after its frame, so that the late one and the next come apart.
-    SimulatorProcess sim = LoggingSimulator({"--late", c.late, "--error", "2:5", "--delay", "300"});
+    TempDir dir;
+    const std::string goods = dir.write("goods.txt", "<start>\r\n1\tA\t\t1.00\t\t\t\r\n");
+    // The answer to frame 1 (code 0, "done") goes out only once the test makes the file
+    // answer-1: after the first run has ended, before the next run or during it. Frame 2 is
+    // refused; when the late answer comes during the next run, the refusal too waits for its
+    // file, so that the two answers come apart.
+    std::vector<std::string> simOptions = {"--hold", "1:" + dir.path() + "/answer-1", "--error",
+                                           "2:5"};
+    if (c.duringNextRun) {
+      simOptions.insert(simOptions.end(), {"--hold", "2:" + dir.path() + "/answer-2"});
+    }
+    SimulatorProcess sim = LoggingSimulator(simOptions);
     REQUIRE_SIMULATOR(sim);
     {
-      ChildProcess first(TALLY_BINARY, c.firstRun,
-                         {.environment = {{"TALLY_COM1", sim.slave()}, {"TALLY_COM2", kNoPort}}});
-      ASSERT_TRUE(LogHasLine(sim, "frame 1 ", 10)) << sim.log();
-      if (c.firstRun[0] != "/e") {
+      ChildProcess first(
+          TALLY_BINARY, c.upload ? std::vector<std::string>{goods} : std::vector<std::string>{"/e"},
+          {.environment = {{"TALLY_COM1", sim.slave()}, {"TALLY_COM2", kNoPort}}});
+      ASSERT_TRUE(LogHasLine(sim, "frame 1 ")) << sim.log();
+      if (c.upload) {
         kill(first.pid(), SIGINT);
-        EXPECT_EQ(first.wait(10), 128 + SIGINT);
+        EXPECT_EQ(first.wait(kWaitSeconds), 128 + SIGINT);
       } else {
-        EXPECT_EQ(first.wait(10), 1);
+        EXPECT_EQ(first.wait(kWaitSeconds), 1);
       }
     }
-    // The late answer (code 0, "done") reaches the line before the next run starts, or (had
-    // that run lost the race to it) during it.
+    ProgramResult r;
     if (!c.duringNextRun) {
-      ASSERT_TRUE(LogHasLine(sim, "answer 1 ", 10)) << sim.log();
+      // The late answer reaches the line before the next run starts.
+      dir.write("answer-1", "");
+      ASSERT_TRUE(LogHasLine(sim, "answer 1 ")) << sim.log();
+      r = RunTallyOn({"/e"}, sim.slave());
+    } else {
+      // It comes once the next run has sent its frame, and the refusal of that frame once the
+      // run has taken the late answer and watches the line stay quiet.
+      const std::string trace = dir.path() + "/trace.txt";
+      const std::string err = dir.write("err.txt", "");
+      ChildProcess next(TALLY_BINARY, {"/e"},
+                        {.environment = {{"TALLY_COM1", sim.slave()},
+                                         {"TALLY_COM2", kNoPort},
+                                         {"TALLY_TRACE", trace}},
+                         .err = Sink::kFile,
+                         .errFile = err});
+      ASSERT_TRUE(FileHolds(trace, "  sent ")) << ReadFileBytes(trace);
+      dir.write("answer-1", "");
+      ASSERT_TRUE(FileHolds(trace, "after the last answer")) << ReadFileBytes(trace);
+      dir.write("answer-2", "");
+      r.exitStatus = next.wait(kWaitSeconds);
+      r.err = ReadFileBytes(err);
     }
-    const ProgramResult r = RunTallyOn({"/e"}, sim.slave());
     EXPECT_TRUE(r.err == Warning("Возвращен код ошибки  5") ||
                 (c.duringNextRun && r.err == Warning("Лишний ответ от кассы")))
         << r.err;

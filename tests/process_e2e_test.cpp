@@ -13,6 +13,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <regex>
@@ -165,21 +166,28 @@ class UserTerminal {
     while (screen_.find(what) == std::string::npos && MsLeft(deadline) > 0) readSome(50);
     return screen_.find(what) != std::string::npos;
   }
-  // Reads what arrives within milliseconds of quiet.
-  void drain(int milliseconds) {
-    while (readSome(milliseconds)) {
+  // Reads what arrives until the terminal hangs up, as it does once the program that had it
+  // open has ended, or until seconds have passed. Returns whether it hung up.
+  bool readToHangUp(int seconds) {
+    const auto deadline = Clock::now() + std::chrono::seconds(seconds);
+    while (MsLeft(deadline) > 0) {
+      if (readSome(50) < 0) return true;
     }
+    return false;
   }
 
  private:
-  bool readSome(int milliseconds) {
+  // One wait of at most milliseconds and one read: 1 when bytes came, 0 when none did, -1
+  // when the terminal has hung up.
+  int readSome(int milliseconds) {
     pollfd p{master_, POLLIN, 0};
-    if (poll(&p, 1, milliseconds) <= 0) return false;
+    if (poll(&p, 1, milliseconds) <= 0) return 0;
     char buffer[4096];
     const ssize_t n = read(master_, buffer, sizeof buffer);
-    if (n <= 0) return false;
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return 0;
+    if (n <= 0) return -1;
     screen_.append(buffer, static_cast<size_t>(n));
-    return true;
+    return 1;
   }
 
   int master_ = -1;
@@ -200,8 +208,9 @@ TEST(Process, ASignalDuringTheUploadGivesThePortBackAndEndsTheLine) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     const std::string goods = dir.write("goods.txt", GoodsFile(100));
-    // About 50 ms a line: the run is well under way, far from its end, when the signal comes.
-    SimulatorProcess sim = LoggingSimulator({"--delay", "40"});
+    // The answer to the sixth line never comes (its file is never made): the run is well
+    // under way, waiting for it, when the signal comes.
+    SimulatorProcess sim = LoggingSimulator({"--hold", "6:" + dir.path() + "/never"});
     REQUIRE_SIMULATOR(sim);
     const termios before = SetUnusualSettings(sim.slave());
     UserTerminal terminal;
@@ -221,7 +230,7 @@ TEST(Process, ASignalDuringTheUploadGivesThePortBackAndEndsTheLine) {
 
     kill(tally.pid(), c.signal);
     EXPECT_EQ(tally.wait(10), 128 + c.signal);
-    terminal.drain(100);
+    ASSERT_TRUE(terminal.readToHangUp(20)) << terminal.screen();
 
     ExpectSettingsGivenBack(sim.slave(), before);
     // The progress bar stays with its count, and its line is ended.

@@ -217,7 +217,6 @@ TEST(WireTraceProgram, ATraceThatCannotBeWrittenChangesNothing) {
     EXPECT_EQ(r.exitStatus, untraced.exitStatus);
     EXPECT_EQ(r.err, untraced.err);
     EXPECT_EQ(r.out, "");
-    EXPECT_LT(r.seconds, 5.0);
   }
   struct stat status {};
   EXPECT_NE(stat((dir.path() + "/missing").c_str(), &status), 0);

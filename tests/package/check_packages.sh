@@ -67,7 +67,7 @@ start_sim() {
   "$1" --pty --db "$unpacked/$2.tsv" --log "$unpacked/$2.log" >"$out" 2>"$unpacked/$2.err" &
   sim_pids+=($!)
   sim_device=
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     sim_device=$(head -1 "$out" 2>/dev/null)
     [[ -n $sim_device ]] && return 0
     sleep 0.1
@@ -127,7 +127,7 @@ if start_sim "$root/usr/bin/register-sim" deb; then
   check "the unpacked tally uploads the example: no message" same "$err" ""
   # The simulator rewrites its goods base after each item, on its own time: wait for the last.
   held() { echo $(($(wc -l <"$unpacked/deb.tsv") - 1)); }
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     [[ $(held) == "$example_items" ]] && break
     sleep 0.1
   done

@@ -43,11 +43,14 @@ wait_for_log() {
 # answer. (An upload ended from outside is left to the Linux tests: under Wine the next run
 # of a program that was terminated does not reach the line at all, late answer or not.)
 begin_case "a clear run that got no answer, then one the register refuses"
-if start_sim --late 1:3000 --error 2:5; then
+# The late answer goes out only once its file is made, after the first run has ended.
+late=$work/late-answer-1
+if start_sim --hold "1:$late" --error 2:5; then
   point_port com1 "$sim_device"
   run_tally -- /e
   expect "the first run's boxes" "$(boxes)" "error Нет ответа от кассы"
-  wait_for_log '^answer 1 ' 10
+  : >"$late"
+  wait_for_log '^answer 1 ' 20
   run_tally -- /e
   expect "the boxes" "$(boxes)" "warning Возвращен код ошибки  5"
   expect "the exit status" "$status" 1

@@ -28,6 +28,7 @@ constexpr int kWriteWaitMs = 1000;
 constexpr int kLingerMs = 2000;
 constexpr int kLingerStepMs = 10;
 constexpr int kLingerGraceMs = 100;
+constexpr int kHoldCheckMs = 10;
 constexpr char kStrayByte = 0x00;
 constexpr char kExtraByte = 0x00;
 
@@ -76,6 +77,19 @@ void SleepMs(int64_t ms) {
   const timespec start = Now();
   for (int64_t left = ms; left > 0 && !stopRequested; left = ms - MsSince(start)) {
     poll(nullptr, 0, static_cast<int>(left));
+  }
+}
+
+// Waits until a file exists at path, or a stop signal comes.
+void AwaitFile(const std::string& path) {
+  while (!stopRequested && access(path.c_str(), F_OK) != 0) SleepMs(kHoldCheckMs);
+}
+
+// Waits until the line has bytes to read (left there for the serving loop), or a stop signal
+// comes.
+void AwaitInput(const Simulator& sim) {
+  pollfd in{sim.line, POLLIN, 0};
+  while (!stopRequested && poll(&in, 1, kHoldCheckMs) == 0) {
   }
 }
 
@@ -180,6 +194,7 @@ void Answer(Simulator& sim, uint32_t n, uint8_t code) {
 
   if (o.delayMs > 0) SleepMs(o.delayMs);
   if (o.lateMs.count(n) != 0) SleepMs(o.lateMs.at(n));
+  if (o.holdFile.count(n) != 0) AwaitFile(o.holdFile.at(n));
   std::string written;
   if (o.splitMs.count(n) != 0) {
     written = WriteBytes(sim, answer.substr(0, 5));
@@ -189,7 +204,11 @@ void Answer(Simulator& sim, uint32_t n, uint8_t code) {
     written = WriteBytes(sim, answer);
   }
   if (o.strayMs.count(n) != 0) {
-    SleepMs(o.strayMs.at(n));
+    if (o.strayMs.at(n) == kStrayOnNextBytes) {
+      AwaitInput(sim);
+    } else {
+      SleepMs(o.strayMs.at(n));
+    }
     written += WriteBytes(sim, std::string(1, kStrayByte));
   }
   Event(sim, "answer " + std::to_string(n) + " " + HexBytes(written));

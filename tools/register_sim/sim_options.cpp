@@ -119,15 +119,27 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
     } else if (name == "--stray") {
       if (!takeValue()) return false;
       number = kDefaultStrayMs;
-      if (value.find(':') == std::string::npos ? !ReadNumber(value, 1, UINT32_MAX, frame)
-                                               : !ReadPair(value, 0, 60000, frame, number)) {
-        return bad("expected N or N:MS");
+      const size_t colon = value.find(':');
+      const bool onNext = colon != std::string::npos && value.substr(colon + 1) == "next";
+      if (onNext) number = kStrayOnNextBytes;
+      if (onNext ? !ReadNumber(std::string_view(value).substr(0, colon), 1, UINT32_MAX, frame)
+          : colon == std::string::npos ? !ReadNumber(value, 1, UINT32_MAX, frame)
+                                       : !ReadPair(value, 0, 60000, frame, number)) {
+        return bad("expected N, N:MS or N:next");
       }
       options.strayMs[frame] = number;
     } else if (name == "--split" || name == "--late") {
       if (!takeValue()) return false;
       if (!ReadPair(value, 0, 60000, frame, number)) return bad("expected N:MS");
       (name == "--split" ? options.splitMs : options.lateMs)[frame] = number;
+    } else if (name == "--hold") {
+      if (!takeValue()) return false;
+      const size_t colon = value.find(':');
+      if (colon == std::string::npos || colon + 1 == value.size() ||
+          !ReadNumber(std::string_view(value).substr(0, colon), 1, UINT32_MAX, frame)) {
+        return bad("expected N:FILE");
+      }
+      options.holdFile[frame] = value.substr(colon + 1);
     } else if (name == "--silent" || name == "--bad-checksum" || name == "--bad-start" ||
                name == "--short" || name == "--extra-byte") {
       if (!takeValue()) return false;
@@ -178,9 +190,10 @@ std::string SimUsage() {
          "  --short N         answer frame N with its first 6 bytes only\n"
          "  --extra-byte N    answer frame N with 8 bytes in one write\n"
          "  --stray N[:MS]    one stray 0x00 byte MS ms (default 20) after the answer to\n"
-         "                    frame N\n"
+         "                    frame N; N:next: once the program's next bytes arrive\n"
          "  --split N:MS      answer frame N as 5 bytes, then 2 bytes MS ms later\n"
          "  --late N:MS       answer frame N only after MS ms\n"
+         "  --hold N:FILE     answer frame N only once FILE exists\n"
          "  --delay MS        wait MS ms before every answer\n"
          "  --pace            send at line rate (10 bits per byte)\n"
          "  --exit-after N    exit after dealing with N frames\n"

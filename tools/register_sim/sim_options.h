@@ -9,6 +9,9 @@
 
 // How long after its answer --stray N writes the stray byte, unless N:MS says.
 constexpr uint32_t kDefaultStrayMs = 20;
+// In place of the milliseconds, --stray N:next: the stray byte waits for the program's next
+// bytes, which it sends only once it has taken the answer.
+constexpr uint32_t kStrayOnNextBytes = UINT32_MAX;
 
 // What the simulator was asked to do. Frame numbers count every well-formed frame from 1.
 struct SimOptions {
@@ -26,15 +29,16 @@ struct SimOptions {
   bool rtsCtsAtStart = false;   // --handshake rtscts: the pty starts with CRTSCTS
   uint8_t answerFirst = 0;      // --answer-bytes F:S: answer bytes 1 and 2
   uint8_t answerSecond = 0;
-  std::map<uint32_t, uint8_t> errorCode;  // --error N:C
-  std::set<uint32_t> silent;              // --silent N
-  std::set<uint32_t> badChecksum;         // --bad-checksum N
-  std::set<uint32_t> badStart;            // --bad-start N
-  std::set<uint32_t> shortAnswer;         // --short N
-  std::set<uint32_t> extraByte;           // --extra-byte N
-  std::map<uint32_t, uint32_t> strayMs;   // --stray N[:MS]
-  std::map<uint32_t, uint32_t> splitMs;   // --split N:MS
-  std::map<uint32_t, uint32_t> lateMs;    // --late N:MS
+  std::map<uint32_t, uint8_t> errorCode;     // --error N:C
+  std::set<uint32_t> silent;                 // --silent N
+  std::set<uint32_t> badChecksum;            // --bad-checksum N
+  std::set<uint32_t> badStart;               // --bad-start N
+  std::set<uint32_t> shortAnswer;            // --short N
+  std::set<uint32_t> extraByte;              // --extra-byte N
+  std::map<uint32_t, uint32_t> strayMs;      // --stray N[:MS|:next]
+  std::map<uint32_t, uint32_t> splitMs;      // --split N:MS
+  std::map<uint32_t, uint32_t> lateMs;       // --late N:MS
+  std::map<uint32_t, std::string> holdFile;  // --hold N:FILE
 };
 
 // Whether the answer to frame (from 1), as the fault options shape it, is a whole answer that

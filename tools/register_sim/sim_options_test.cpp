@@ -34,10 +34,14 @@ TEST(SimOptions, ReadsEveryOption) {
                                "9",
                                "--stray",
                                "10:500",
+                               "--stray",
+                               "16:next",
                                "--split",
                                "11:40",
                                "--late",
                                "13:1500",
+                               "--hold",
+                               "14:/tmp/answer 14",
                                "--delay",
                                "15",
                                "--pace",
@@ -61,9 +65,11 @@ TEST(SimOptions, ReadsEveryOption) {
   EXPECT_EQ(o.badStart, std::set<uint32_t>{6});
   EXPECT_EQ(o.shortAnswer, std::set<uint32_t>{7});
   EXPECT_EQ(o.extraByte, std::set<uint32_t>{8});
-  EXPECT_EQ(o.strayMs, (std::map<uint32_t, uint32_t>{{9, kDefaultStrayMs}, {10, 500}}));
+  EXPECT_EQ(o.strayMs, (std::map<uint32_t, uint32_t>{
+                           {9, kDefaultStrayMs}, {10, 500}, {16, kStrayOnNextBytes}}));
   EXPECT_EQ(o.splitMs, (std::map<uint32_t, uint32_t>{{11, 40}}));
   EXPECT_EQ(o.lateMs, (std::map<uint32_t, uint32_t>{{13, 1500}}));
+  EXPECT_EQ(o.holdFile, (std::map<uint32_t, std::string>{{14, "/tmp/answer 14"}}));
   EXPECT_EQ(o.delayMs, 15u);
   EXPECT_TRUE(o.pace);
   EXPECT_EQ(o.exitAfter, 12u);
