@@ -1,7 +1,8 @@
 # The test command's steps and what each one needs. scripts/test-all.sh runs it as
-#   make -f scripts/test-all.mk -j2 -k X86_TESTS=0|1 CTEST_JOBS=N
-# two steps at a time, as the machine has two cores; with -k a failed step stops only the
-# steps that need it. Each step's output goes to build/test-all/STEP.log (scripts/run-step.sh).
+#   make -f scripts/test-all.mk -jN -k X86_TESTS=0|1 CTEST_JOBS=N
+# N steps at a time, one more than the machine has cores; with -k a failed step stops only
+# the steps that need it. Each step's output goes to build/test-all/STEP.log
+# (scripts/run-step.sh).
 # A new suite is a ctest test of one of the presets, or a step here.
 #
 # X86_TESTS=1 where this machine runs 32-bit programs: the i686 program's unit tests and Wine
@@ -36,7 +37,7 @@ build-windows-x86:
 	@$(step) $(build) $(x86_build)
 
 # The Linux tests, every run of tally and register-sim under the sanitizers, the Wine suites
-# of both TALLY.EXE files (two at a time, and first, being the longest) and their static
+# of both TALLY.EXE files (three at a time, and first, being the longest) and their static
 # checks.
 test-linux-sanitize: build-linux-sanitize build-windows-x64 build-windows-x86
 	@$(step) $(ctest) linux-sanitize
