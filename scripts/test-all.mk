@@ -1,9 +1,8 @@
 # The test command's steps and what each one needs. scripts/test-all.sh runs it as
 #   make -f scripts/test-all.mk -jN -k X86_TESTS=0|1 CTEST_JOBS=N
-# N steps at a time, two more than the machine has cores; with -k a failed step stops only
+# N steps at a time, one more than the machine has cores; with -k a failed step stops only
 # the steps that need it. Each step's output goes to build/test-all/STEP.log
-# (scripts/run-step.sh). The longest chain is the builds, then the linux-sanitize tests; the
-# steps off that chain run at a low priority ($(background)), on what the chain leaves idle.
+# (scripts/run-step.sh).
 # A new suite is a ctest test of one of the presets, or a step here.
 #
 # X86_TESTS=1 where this machine runs 32-bit programs: the i686 program's unit tests and Wine
@@ -14,7 +13,6 @@
 X86_TESTS ?= 1
 CTEST_JOBS ?= 4
 step = scripts/run-step.sh build/test-all $@
-background = nice -n 15
 # The builds are the presets' workflows: configure, then build.
 build = cmake --workflow --preset
 ctest = ctest -j $(CTEST_JOBS) --preset
@@ -45,15 +43,15 @@ test-linux-sanitize: build-linux-sanitize build-windows-x64 build-windows-x86
 	@$(step) $(ctest) linux-sanitize
 # The unit tests as Windows programs under Wine.
 test-windows-x64: build-windows-x64
-	@$(step) $(background) $(ctest) windows-x64
+	@$(step) $(ctest) windows-x64
 test-windows-x86: build-windows-x86
-	@$(step) $(background) $(ctest) windows-x86
+	@$(step) $(ctest) windows-x86
 
 # Each fuzzing harness for 10 seconds from its seed corpus.
 fuzz:
-	@$(step) $(background) scripts/fuzz.sh 10
+	@$(step) scripts/fuzz.sh 10
 
 # The packages as a user gets them; they take TALLY.EXE from both Windows builds.
 packages: build-windows-x64 build-windows-x86
-	@$(step) $(background) bash -c 'scripts/package.sh && \
+	@$(step) bash -c 'scripts/package.sh && \
 	  bash tests/package/check_packages.sh dist build/windows-x64/ui_robot.exe'
