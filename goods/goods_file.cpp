@@ -506,11 +506,15 @@ class GoodsReader {
 
 // Tells the user that the file cannot be read; false, for the reader to return.
 bool CannotRead(const std::string& fileName, const MessageSink& show) {
-  show(Utf8ToCp1251("Не могу открыть файл: ") + fileName, kIconError);
+  show(CannotReadText(fileName), kIconError);
   return false;
 }
 
 }  // namespace
+
+std::string CannotReadText(const std::string& fileName) {
+  return Utf8ToCp1251("Не могу открыть файл: ") + fileName;
+}
 
 bool ReadGoodsFile(const std::string& path, const std::string& fileName, bool wholeUnitPrices,
                    GoodsTable& table, const MessageSink& show) {

@@ -7,6 +7,10 @@
 #include "goods/goods_table.h"
 #include "text/message_style.h"
 
+// "Не могу открыть файл: " and the file's name (Windows-1251): a file that does not open or
+// breaks off while being read.
+std::string CannotReadText(const std::string& fileName);
+
 // Opens the file at path (the bytes the system names it by) and reads its goods lines into
 // the table, which it makes empty first; the messages name the file fileName (Windows-1251).
 // A file that does not open is refused with its message.

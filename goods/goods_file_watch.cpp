@@ -71,7 +71,7 @@ bool ReadUnchangedGoodsFile(const std::string& path, const std::string& fileName
   InputFile file;
   if (!file.open(path)) {
     table.create();
-    show(Utf8ToCp1251("Не могу открыть файл: ") + fileName, kIconError);
+    show(CannotReadText(fileName), kIconError);
     return false;
   }
   const std::function<FileIdentity()> identityNow = [&file] { return file.identity(); };
