@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "goods/goods_encoding.h"
 #include "goods/input_file.h"
 #include "goods/number_readers.h"
+#include "goods/workbook.h"
 #include "text/cp1251.h"
 #include "text/text_encoding.h"
 
@@ -240,6 +242,26 @@ class GoodsReader {
     return Outcome::Reading;
   }
 
+  // A row of a workbook's sheet, numbered as the sheet shows it, its cells in Windows-1251
+  // without TABs or line breaks: read as the row's TAB-separated export, each cell a field
+  // closed by its TAB. The markers are the first column's, as they are a text file's.
+  Outcome row(int64_t number, const std::string (&cells)[kFieldCount]) {
+    lineNumber_ = number;
+    const std::string& first = cells[kCode];
+    beginLine(first.empty() ? kTab : first[0]);
+    if (line_ == Line::Marker) takeOtherBytes(first.data(), first.data() + first.size());
+    if (line_ == Line::Goods) {
+      for (int f = kCode; f < kFieldCount; ++f) {
+        fields_[f].feed(static_cast<Field>(f), cells[f]);
+        fields_[f].feed(static_cast<Field>(f), "\t");
+        if (blank_) blank_ = OnlyBlanks(cells[f]);
+      }
+    }
+    return endLine() ? Outcome::Reading : Outcome::Refused;
+  }
+
+  bool sawStart() const { return sawStart_; }
+
   // The end of the file (its physical end or a 0x1A byte): the text of an unfinished line
   // is the last line; nothing after a line end is a line of its own. A file without a
   // "<start>" line is not a goods file: sending nothing would look like a finished upload.
@@ -421,9 +443,9 @@ class GoodsReader {
 
   // Refuses the file for a field of the row, naming the line where the row starts.
   bool refuse(std::string_view utf8Lead, Field field) {
-    show_(Quoted(utf8Lead, fields_[field].start) + Utf8ToCp1251(" (строка ") +
-              std::to_string(rowLine_) + Utf8ToCp1251(" файла)"),
-          kIconError);
+    show_(
+        Quoted(utf8Lead, fields_[field].start) + " (" + LinePlaceText(table_.Sheet, rowLine_) + ")",
+        kIconError);
     return false;
   }
 
@@ -510,6 +532,134 @@ bool CannotRead(const std::string& fileName, const MessageSink& show) {
   return false;
 }
 
+// The most a workbook file may hold: it is read into memory whole. A goods list of the
+// table's 3000 items takes well under a megabyte.
+constexpr size_t kWorkbookFileLimit = 64u << 20;
+
+// A cell as its field in a TAB-separated export: a text in Windows-1251, its TABs and line
+// breaks blanks (a line break of CR LF one blank); a number as a plain decimal, a price of the
+// default mode with two digits after its comma (89.9 is 89,90), so that the price rule reads
+// the value the cell holds and refuses one that is no whole number of kopecks, and with "/r"
+// one that is no whole number.
+std::string CellField(const SheetCell& cell, Field field, bool wholeUnitPrices) {
+  std::string text;
+  if (cell.kind == SheetCell::kNumber &&
+      PlainDecimal(cell.value, field == kPrice && !wholeUnitPrices ? 2 : 0, text)) {
+    return text;
+  }
+  Cp1251Converter converter(TextEncoding::Utf8, kLackingCharacter);
+  std::string converted;
+  converter.convert(cell.value, converted);
+  converter.finish(converted);
+  for (size_t i = 0; i < converted.size(); ++i) {
+    const char c = converted[i];
+    if (c == kCarriageReturn && i + 1 < converted.size() && converted[i + 1] == kLineFeed) continue;
+    text += c == kTab || c == kCarriageReturn || c == kLineFeed ? ' ' : c;
+  }
+  return text;
+}
+
+// The rows of a workbook's sheets into the goods reader, up to the end of the first sheet with
+// a "<start>" in its first column.
+class SheetGoods final : public SheetRows {
+ public:
+  SheetGoods(GoodsReader& reader, bool wholeUnitPrices, GoodsTable& table)
+      : reader_(reader), wholeUnitPrices_(wholeUnitPrices), table_(table) {}
+
+  void beginSheet(std::string_view utf8Name) override { table_.Sheet = Utf8ToCp1251(utf8Name); }
+
+  bool row(int64_t number, const SheetCell (&cells)[kSheetColumns]) override {
+    std::string fields[kFieldCount];
+    for (int f = kCode; f < kFieldCount; ++f) {
+      fields[f] = CellField(cells[f], static_cast<Field>(f), wholeUnitPrices_);
+    }
+    return reader_.row(number, fields) != Outcome::Refused;
+  }
+
+  bool endSheet() override { return reader_.sawStart(); }
+
+ private:
+  GoodsReader& reader_;
+  const bool wholeUnitPrices_;
+  GoodsTable& table_;
+};
+
+// What refuses a workbook, before or after its sheets were read.
+std::string WorkbookRefusal(WorkbookStatus status) {
+  switch (status) {
+    case WorkbookStatus::kEncrypted:
+      return "Книга защищена паролем. Сохраните её без пароля: ";
+    case WorkbookStatus::kTooLarge:
+      return "Книга слишком велика или повреждена: ";
+    case WorkbookStatus::kRead:  // but no sheet had the marker
+      return "Ни на одном листе книги нет ячейки <start> в столбце A: ";
+    case WorkbookStatus::kDamaged:
+    case WorkbookStatus::kNotWorkbook:
+    case WorkbookStatus::kStopped:
+      break;
+  }
+  return "Книга повреждена и не читается: ";
+}
+
+enum class WorkbookRead { kRead, kRefused, kNotWorkbook };
+
+// Reads the goods of a file that starts as a zip archive or a compound file does.
+WorkbookRead ReadWorkbookGoods(ByteSource& source, FileKind kind, const std::string& fileName,
+                               bool wholeUnitPrices, GoodsTable& table, const MessageSink& show) {
+  const auto refuse = [&](std::string_view utf8Text) {
+    table.GoodsCount = 0;
+    show(Utf8ToCp1251(utf8Text) + fileName, kIconError);
+    return WorkbookRead::kRefused;
+  };
+  std::string bytes;
+  std::vector<char> piece(64 * 1024);
+  for (;;) {
+    const int64_t count = source.read(piece.data(), piece.size());
+    if (count < 0) {
+      CannotRead(fileName, show);
+      return WorkbookRead::kRefused;
+    }
+    if (count == 0) break;
+    if (bytes.size() + static_cast<size_t>(count) > kWorkbookFileLimit) {
+      return refuse(WorkbookRefusal(WorkbookStatus::kTooLarge));
+    }
+    bytes.append(piece.data(), static_cast<size_t>(count));
+  }
+  if (kind == FileKind::kCompound) {
+    if (IsEncryptedPackage(bytes)) return refuse(WorkbookRefusal(WorkbookStatus::kEncrypted));
+    return refuse(
+        "Файл в старом формате Excel (.xls). Сохраните его как книгу .xlsx или как "
+        "текст: ");
+  }
+  GoodsReader reader(fileName, wholeUnitPrices, table, show);
+  SheetGoods goods(reader, wholeUnitPrices, table);
+  const WorkbookStatus status = ReadWorkbook(bytes, goods);
+  if (status == WorkbookStatus::kNotWorkbook) {
+    table.create();
+    return WorkbookRead::kNotWorkbook;
+  }
+  if (status == WorkbookStatus::kStopped) {
+    table.GoodsCount = 0;  // the reader has told why
+    return WorkbookRead::kRefused;
+  }
+  if (status != WorkbookStatus::kRead || !reader.sawStart()) return refuse(WorkbookRefusal(status));
+  return WorkbookRead::kRead;
+}
+
+// The file's first bytes, as many as tell a workbook; the source is left at its start.
+bool ReadFileStart(ByteSource& source, std::string& start) {
+  char bytes[8];
+  size_t have = 0;
+  while (have < sizeof bytes) {
+    const int64_t count = source.read(bytes + have, sizeof bytes - have);
+    if (count < 0) return false;
+    if (count == 0) break;
+    have += static_cast<size_t>(count);
+  }
+  start.assign(bytes, have);
+  return source.rewind();
+}
+
 }  // namespace
 
 std::string CannotReadText(const std::string& fileName) {
@@ -534,6 +684,18 @@ bool ReadGoodsFrom(ByteSource& source, const std::string& fileName, bool wholeUn
     table.GoodsCount = 0;
     return CannotRead(fileName, show);
   };
+  // A workbook is told by its content, whatever the file's name; a zip archive that holds
+  // none is read as text, like any other file.
+  std::string start;
+  if (!ReadFileStart(source, start)) return cannotRead();
+  const FileKind kind = FileKindOf(start);
+  if (kind != FileKind::kOther) {
+    const WorkbookRead read =
+        ReadWorkbookGoods(source, kind, fileName, wholeUnitPrices, table, show);
+    if (read != WorkbookRead::kNotWorkbook) return read == WorkbookRead::kRead;
+    if (!source.rewind()) return cannotRead();
+  }
+
   GoodsText text(source);
   if (!text.start()) return cannotRead();
 

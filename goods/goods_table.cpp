@@ -1,5 +1,7 @@
 #include "goods/goods_table.h"
 
+#include "text/text_encoding.h"
+
 GoodsTable Goods;
 
 void GoodsTable::create() {
@@ -11,5 +13,12 @@ void GoodsTable::create() {
   Group.assign(rows, 0);
   Flag.assign(rows, 0);
   Line.assign(rows, 0);
+  Sheet.clear();
   GoodsCount = 0;
+}
+
+std::string LinePlaceText(const std::string& sheet, int64_t line) {
+  const std::string place = Utf8ToCp1251("строка ") + std::to_string(line);
+  if (sheet.empty()) return place + Utf8ToCp1251(" файла");
+  return place + Utf8ToCp1251(" листа «") + sheet + Utf8ToCp1251("»");
 }

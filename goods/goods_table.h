@@ -18,11 +18,18 @@ struct GoodsTable {
   std::vector<int32_t> Group;
   std::vector<int32_t> Flag;  // 0 or 1
   std::vector<int64_t> Line;  // the item's line in the goods file, counting every line from 1
+  // The sheet the goods come from when the goods file is a workbook (Windows-1251); Line is
+  // then the row of that sheet. Empty for a text file.
+  std::string Sheet;
   int32_t GoodsCount = 0;
 
-  // Makes all seven columns empty (zero-filled, full capacity) and GoodsCount 0.
+  // Makes all seven columns and Sheet empty (zero-filled, full capacity) and GoodsCount 0.
   void create();
 };
+
+// Where a line of the goods file is, in Windows-1251: "строка 4 файла", or for a workbook's
+// sheet "строка 4 листа «Прайс»".
+std::string LinePlaceText(const std::string& sheet, int64_t line);
 
 // The process-wide table, filled once by ReadGoodsFile and read by the upload.
 extern GoodsTable Goods;

@@ -21,5 +21,5 @@ std::string UploadItemText(const GoodsTable& table, int32_t item) {
   const auto i = static_cast<size_t>(item);
   return Utf8ToCp1251(" (товар ") + std::to_string(item) + Utf8ToCp1251(" из ") +
          std::to_string(table.GoodsCount) + Utf8ToCp1251(", код ") + std::to_string(table.Code[i]) +
-         Utf8ToCp1251(", строка ") + std::to_string(table.Line[i]) + Utf8ToCp1251(" файла)");
+         ", " + LinePlaceText(table.Sheet, table.Line[i]) + ")";
 }

@@ -22,5 +22,5 @@ std::string OutOfStepText();
 std::string AnswerFailureText(int32_t checkResult);
 // What follows a failure message of the upload to name the item it failed at, from 1:
 // " (товар 3 из 10, код 103, строка 4 файла)", its place in the upload, the number of items,
-// its code and its line in the goods file.
+// its code and its line in the goods file (for a workbook, its row: "строка 4 листа «Прайс»").
 std::string UploadItemText(const GoodsTable& table, int32_t item);

@@ -1,0 +1,629 @@
+#include "goods/workbook.h"
+
+#include <algorithm>
+#include <charconv>
+#include <map>
+#include <vector>
+
+#include "expat.h"
+#include "goods/zip_archive.h"
+
+namespace {
+
+constexpr int kDepthLimit = 256;  // elements inside one another; a sheet needs under ten
+// The most a cell may hold: more than any spreadsheet keeps (Excel's cells hold 32 767
+// characters). A longer one is no cell of a goods list, and is not cut to fit.
+constexpr size_t kCellLimit = 64 * 1024;
+// A non-empty row repeated (OpenDocument writes a run of equal rows once) is handed on at most
+// this many times, more than the goods table holds; its later copies only count in the row
+// numbers.
+constexpr int64_t kRepeatedRowLimit = 4096;
+constexpr int64_t kRowLimit = int64_t{1} << 40;  // row and column numbers are kept below this
+constexpr char kNamespaceEnd = ' ';              // expat joins a namespace and a name with it
+
+const std::string kOdsMimeType = "application/vnd.oasis.opendocument.spreadsheet";
+
+std::string_view LocalName(const XML_Char* name) {
+  const std::string_view whole(name);
+  const size_t end = whole.rfind(kNamespaceEnd);
+  return end == std::string_view::npos ? whole : whole.substr(end + 1);
+}
+
+const XML_Char* Attribute(const XML_Char** attributes, std::string_view localName) {
+  for (size_t i = 0; attributes[i] != nullptr; i += 2) {
+    if (LocalName(attributes[i]) == localName) return attributes[i + 1];
+  }
+  return nullptr;
+}
+
+// A whole number from 0 to kRowLimit; fallback when the text is no such number.
+int64_t CountOf(const XML_Char* text, int64_t fallback) {
+  if (text == nullptr) return fallback;
+  const std::string_view digits(text);
+  int64_t value = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (error != std::errc() || end != digits.data() + digits.size() || value < 0 ||
+      value > kRowLimit) {
+    return fallback;
+  }
+  return value;
+}
+
+// What an element handler says of one XML part.
+class XmlHandler {
+ public:
+  virtual ~XmlHandler() = default;
+  // False stops the part; outcome then says why.
+  virtual bool start(std::string_view name, const XML_Char** attributes) = 0;
+  virtual bool end(std::string_view name) = 0;
+  virtual void text(std::string_view) {}
+
+  WorkbookStatus outcome = WorkbookStatus::kDamaged;
+};
+
+struct Parse {
+  XML_Parser parser;
+  XmlHandler& handler;
+  int depth = 0;
+  bool stopped = false;
+};
+
+void Stop(Parse& parse) {
+  parse.stopped = true;
+  XML_StopParser(parse.parser, XML_FALSE);
+}
+
+void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
+  Parse& parse = *static_cast<Parse*>(data);
+  if (++parse.depth > kDepthLimit) {
+    parse.handler.outcome = WorkbookStatus::kDamaged;
+    Stop(parse);
+  } else if (!parse.handler.start(LocalName(name), attributes)) {
+    Stop(parse);
+  }
+}
+
+void XMLCALL OnEnd(void* data, const XML_Char* name) {
+  Parse& parse = *static_cast<Parse*>(data);
+  --parse.depth;
+  if (!parse.handler.end(LocalName(name))) Stop(parse);
+}
+
+void XMLCALL OnText(void* data, const XML_Char* text, int length) {
+  static_cast<Parse*>(data)->handler.text(std::string_view(text, static_cast<size_t>(length)));
+}
+
+// A document type could declare entities; no part of a workbook has one.
+void XMLCALL OnDocumentType(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+  Parse& parse = *static_cast<Parse*>(data);
+  parse.handler.outcome = WorkbookStatus::kDamaged;
+  Stop(parse);
+}
+
+WorkbookStatus FromZip(ZipStatus status) {
+  switch (status) {
+    case ZipStatus::kOk:
+      return WorkbookStatus::kRead;
+    case ZipStatus::kEncrypted:
+      return WorkbookStatus::kEncrypted;
+    case ZipStatus::kTooLarge:
+      return WorkbookStatus::kTooLarge;
+    case ZipStatus::kMissing:  // a part the workbook names
+    case ZipStatus::kDamaged:
+    case ZipStatus::kStopped:
+      break;
+  }
+  return WorkbookStatus::kDamaged;
+}
+
+// Streams the part through the handler as it inflates. kRead when the part was read to its
+// end or the handler stopped with that outcome.
+WorkbookStatus ParsePart(ZipArchive& zip, const std::string& name, XmlHandler& handler) {
+  XML_Parser parser = XML_ParserCreateNS(nullptr, kNamespaceEnd);
+  if (parser == nullptr) return WorkbookStatus::kTooLarge;
+  Parse parse{parser, handler};
+  XML_SetUserData(parser, &parse);
+  XML_SetElementHandler(parser, OnStart, OnEnd);
+  XML_SetCharacterDataHandler(parser, OnText);
+  XML_SetStartDoctypeDeclHandler(parser, OnDocumentType);
+  bool malformed = false;
+  ZipStatus status = zip.read(name, [&](std::string_view piece) {
+    malformed =
+        XML_Parse(parser, piece.data(), static_cast<int>(piece.size()), XML_FALSE) != XML_STATUS_OK;
+    return !malformed;
+  });
+  if (status == ZipStatus::kOk)
+    malformed = XML_Parse(parser, nullptr, 0, XML_TRUE) != XML_STATUS_OK;
+  XML_ParserFree(parser);
+  if (parse.stopped) return handler.outcome;
+  if (malformed) return WorkbookStatus::kDamaged;
+  return FromZip(status);
+}
+
+// Text of a cell being collected, refused beyond kCellLimit.
+class CellText {
+ public:
+  void clear() {
+    text_.clear();
+    tooLong_ = false;
+  }
+  void add(std::string_view piece) {
+    if (piece.size() > kCellLimit - text_.size()) {
+      tooLong_ = true;
+      return;
+    }
+    text_.append(piece);
+  }
+  bool tooLong() const { return tooLong_; }
+  const std::string& text() const { return text_; }
+
+ private:
+  std::string text_;
+  bool tooLong_ = false;
+};
+
+bool AllEmpty(const SheetCell (&cells)[kSheetColumns]) {
+  return std::all_of(std::begin(cells), std::end(cells),
+                     [](const SheetCell& cell) { return cell.kind == SheetCell::kEmpty; });
+}
+
+void ClearCells(SheetCell (&cells)[kSheetColumns]) {
+  for (SheetCell& cell : cells) cell = SheetCell();
+}
+
+// ---- Office Open XML ----
+
+struct Relationship {
+  std::string type;
+  std::string target;  // the part's name in the archive
+};
+
+// The folder of a part, with its closing '/'.
+std::string FolderOf(const std::string& part) {
+  const size_t slash = part.rfind('/');
+  return slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
+}
+
+// A relationship's target as a part's name: absolute ("/xl/workbook.xml") or relative to the
+// folder of the part that names it, "." and ".." resolved.
+std::string ResolveTarget(const std::string& folder, std::string_view target) {
+  const std::string path =
+      target.starts_with('/') ? std::string(target.substr(1)) : folder + std::string(target);
+  std::vector<std::string> segments;
+  size_t from = 0;
+  while (from <= path.size()) {
+    size_t slash = path.find('/', from);
+    if (slash == std::string::npos) slash = path.size();
+    const std::string segment = path.substr(from, slash - from);
+    if (segment == "..") {
+      if (!segments.empty()) segments.pop_back();
+    } else if (!segment.empty() && segment != ".") {
+      segments.push_back(segment);
+    }
+    from = slash + 1;
+  }
+  std::string name;
+  for (const std::string& segment : segments) name += (name.empty() ? "" : "/") + segment;
+  return name;
+}
+
+bool TypeIs(const Relationship& relationship, std::string_view kind) {
+  return relationship.type.ends_with(kind);
+}
+
+class RelationshipsHandler final : public XmlHandler {
+ public:
+  explicit RelationshipsHandler(std::string folder) : folder_(std::move(folder)) {}
+  bool start(std::string_view name, const XML_Char** attributes) override {
+    if (name != "Relationship") return true;
+    const XML_Char* id = Attribute(attributes, "Id");
+    const XML_Char* type = Attribute(attributes, "Type");
+    const XML_Char* target = Attribute(attributes, "Target");
+    const XML_Char* mode = Attribute(attributes, "TargetMode");
+    if (id == nullptr || type == nullptr || target == nullptr) return true;
+    if (mode != nullptr && std::string_view(mode) == "External") return true;
+    byId[id] = {type, ResolveTarget(folder_, target)};
+    return true;
+  }
+  bool end(std::string_view) override { return true; }
+
+  std::map<std::string, Relationship> byId;
+
+ private:
+  std::string folder_;
+};
+
+// The relationships of a part, from "_rels/NAME.rels" beside it; none when it has no such part.
+WorkbookStatus ReadRelationships(ZipArchive& zip, const std::string& part,
+                                 std::map<std::string, Relationship>& relationships) {
+  const std::string folder = FolderOf(part);
+  const std::string name = folder + "_rels/" + part.substr(folder.size()) + ".rels";
+  if (!zip.has(name)) return WorkbookStatus::kRead;
+  RelationshipsHandler handler(folder);
+  const WorkbookStatus status = ParsePart(zip, name, handler);
+  relationships = std::move(handler.byId);
+  return status;
+}
+
+struct SheetEntry {
+  std::string name;
+  std::string relationship;
+};
+
+class WorkbookHandler final : public XmlHandler {
+ public:
+  bool start(std::string_view name, const XML_Char** attributes) override {
+    if (name == "workbook") isWorkbook = true;
+    if (name != "sheet") return true;
+    const XML_Char* sheetName = Attribute(attributes, "name");
+    const XML_Char* id = Attribute(attributes, "id");
+    if (sheetName != nullptr && id != nullptr) sheets.push_back({sheetName, id});
+    return true;
+  }
+  bool end(std::string_view) override { return true; }
+
+  bool isWorkbook = false;
+  std::vector<SheetEntry> sheets;  // in the workbook's order
+};
+
+// The workbook's shared texts, all in one string.
+class SharedTexts final : public XmlHandler {
+ public:
+  bool start(std::string_view name, const XML_Char**) override {
+    if (name == "si") {
+      cell_.clear();
+    } else if (name == "rPh") {
+      ++phonetic_;  // a reading aid shown above the text, no part of it
+    } else if (name == "t") {
+      inText_ = phonetic_ == 0;
+    }
+    return true;
+  }
+  bool end(std::string_view name) override {
+    if (name == "t") inText_ = false;
+    if (name == "rPh") --phonetic_;
+    if (name != "si") return true;
+    if (cell_.tooLong()) {
+      outcome = WorkbookStatus::kTooLarge;
+      return false;
+    }
+    texts_ += cell_.text();
+    ends_.push_back(static_cast<uint32_t>(texts_.size()));
+    return true;
+  }
+  void text(std::string_view piece) override {
+    if (inText_) cell_.add(piece);
+  }
+
+  bool find(std::string_view index, std::string& text) const {
+    size_t i = 0;
+    const auto [end, error] = std::from_chars(index.data(), index.data() + index.size(), i);
+    if (error != std::errc() || end != index.data() + index.size() || i >= ends_.size()) {
+      return false;
+    }
+    const uint32_t from = i == 0 ? 0 : ends_[i - 1];
+    text = texts_.substr(from, ends_[i] - from);
+    return true;
+  }
+
+ private:
+  std::string texts_;
+  std::vector<uint32_t> ends_;  // where each text ends in texts_
+  CellText cell_;
+  int phonetic_ = 0;
+  bool inText_ = false;
+};
+
+// A cell reference's column ("D12" is column 3, from 0); -1 when it names none.
+int64_t ColumnOf(std::string_view reference) {
+  int64_t column = 0;
+  size_t letters = 0;
+  for (; letters < reference.size() && reference[letters] >= 'A' && reference[letters] <= 'Z';
+       ++letters) {
+    column = column * 26 + (reference[letters] - 'A' + 1);
+    if (column > kRowLimit) return -1;
+  }
+  return letters == 0 ? -1 : column - 1;
+}
+
+class WorksheetHandler final : public XmlHandler {
+ public:
+  WorksheetHandler(const SharedTexts& shared, SheetRows& rows) : shared_(shared), rows_(rows) {}
+
+  bool start(std::string_view name, const XML_Char** attributes) override {
+    if (name == "row") {
+      row_ = CountOf(Attribute(attributes, "r"), row_ + 1);
+      column_ = 0;
+      ClearCells(cells_);
+    } else if (name == "c") {
+      const XML_Char* reference = Attribute(attributes, "r");
+      const int64_t column = reference != nullptr ? ColumnOf(reference) : column_;
+      if (column < 0) return false;
+      cell_ = column;
+      column_ = column + 1;
+      const XML_Char* type = Attribute(attributes, "t");
+      type_ = type != nullptr ? type : "n";
+      value_.clear();
+    } else if (name == "v" || (name == "t" && phonetic_ == 0)) {
+      collecting_ = true;
+    } else if (name == "rPh") {
+      ++phonetic_;
+    }
+    return true;
+  }
+
+  bool end(std::string_view name) override {
+    if (name == "v" || name == "t") {
+      collecting_ = false;
+    } else if (name == "rPh") {
+      --phonetic_;
+    } else if (name == "c") {
+      if (value_.tooLong()) {
+        outcome = WorkbookStatus::kTooLarge;
+        return false;
+      }
+      if (cell_ < kSheetColumns && !fill(cells_[cell_])) return false;
+    } else if (name == "row") {
+      if (AllEmpty(cells_) || rows_.row(row_, cells_)) return true;
+      outcome = WorkbookStatus::kStopped;
+      return false;
+    }
+    return true;
+  }
+
+  void text(std::string_view piece) override {
+    if (collecting_) value_.add(piece);
+  }
+
+ private:
+  // The cell's value by its type: a shared text's index, a text, a truth value, or a number.
+  bool fill(SheetCell& cell) {
+    const std::string& value = value_.text();
+    cell = SheetCell();
+    if (value.empty()) return true;
+    if (type_ == "s") {
+      cell.kind = SheetCell::kText;
+      return shared_.find(value, cell.value);  // an index beyond them: damaged
+    }
+    cell.kind = type_ == "n" || type_ == "b" ? SheetCell::kNumber : SheetCell::kText;
+    cell.value = value;
+    return true;
+  }
+
+  const SharedTexts& shared_;
+  SheetRows& rows_;
+  SheetCell cells_[kSheetColumns];
+  int64_t row_ = 0;
+  int64_t column_ = 0;
+  int64_t cell_ = 0;
+  std::string type_;
+  CellText value_;
+  bool collecting_ = false;
+  int phonetic_ = 0;
+};
+
+WorkbookStatus ReadOfficeWorkbook(ZipArchive& zip, SheetRows& rows) {
+  std::map<std::string, Relationship> root;
+  WorkbookStatus status = ReadRelationships(zip, "", root);
+  if (status != WorkbookStatus::kRead) return status;
+  std::string workbookPart = "xl/workbook.xml";
+  for (const auto& [id, relationship] : root) {
+    if (TypeIs(relationship, "/officeDocument")) workbookPart = relationship.target;
+  }
+  if (!zip.has(workbookPart)) return WorkbookStatus::kNotWorkbook;
+  WorkbookHandler workbook;
+  status = ParsePart(zip, workbookPart, workbook);
+  if (status != WorkbookStatus::kRead) return status;
+  if (!workbook.isWorkbook) return WorkbookStatus::kNotWorkbook;
+
+  std::map<std::string, Relationship> parts;
+  status = ReadRelationships(zip, workbookPart, parts);
+  if (status != WorkbookStatus::kRead) return status;
+  SharedTexts shared;
+  for (const auto& [id, relationship] : parts) {
+    if (!TypeIs(relationship, "/sharedStrings")) continue;
+    status = ParsePart(zip, relationship.target, shared);
+    if (status != WorkbookStatus::kRead) return status;
+  }
+  for (const SheetEntry& sheet : workbook.sheets) {
+    const auto part = parts.find(sheet.relationship);
+    if (part == parts.end()) return WorkbookStatus::kDamaged;
+    if (!TypeIs(part->second, "/worksheet")) continue;  // a chart sheet has no cells
+    rows.beginSheet(sheet.name);
+    WorksheetHandler handler(shared, rows);
+    status = ParsePart(zip, part->second.target, handler);
+    if (status != WorkbookStatus::kRead) return status;
+    if (rows.endSheet()) break;
+  }
+  return WorkbookStatus::kRead;
+}
+
+// ---- OpenDocument ----
+
+// Whether the manifest lists encryption data: the parts are then encrypted with a password.
+class ManifestHandler final : public XmlHandler {
+ public:
+  bool start(std::string_view name, const XML_Char**) override {
+    if (name == "encryption-data") encrypted = true;
+    return true;
+  }
+  bool end(std::string_view) override { return true; }
+  bool encrypted = false;
+};
+
+class SpreadsheetHandler final : public XmlHandler {
+ public:
+  explicit SpreadsheetHandler(SheetRows& rows) : rows_(rows) {}
+
+  bool start(std::string_view name, const XML_Char** attributes) override {
+    if (inCell_) {
+      startInCell(name, attributes);
+    } else if (name == "table" && !inTable_) {
+      inTable_ = true;
+      row_ = 1;
+      const XML_Char* sheetName = Attribute(attributes, "name");
+      rows_.beginSheet(sheetName != nullptr ? sheetName : "");
+    } else if (name == "table-row" && inTable_) {
+      repeat_ = std::max<int64_t>(1, CountOf(Attribute(attributes, "number-rows-repeated"), 1));
+      column_ = 0;
+      ClearCells(cells_);
+    } else if ((name == "table-cell" || name == "covered-table-cell") && inTable_) {
+      startCell(attributes);
+    }
+    return true;
+  }
+
+  bool end(std::string_view name) override {
+    if (inCell_ && (name == "table-cell" || name == "covered-table-cell") && nested_ == 0) {
+      return endCell();
+    }
+    if (inCell_) {
+      endInCell(name);
+    } else if (name == "table-row" && inTable_) {
+      return endRow();
+    } else if (name == "table" && inTable_) {
+      inTable_ = false;
+      if (rows_.endSheet()) {
+        outcome = WorkbookStatus::kRead;
+        return false;
+      }
+    }
+    return true;
+  }
+
+  void text(std::string_view piece) override {
+    if (paragraph_ > 0 && annotation_ == 0) text_.add(piece);
+  }
+
+ private:
+  void startCell(const XML_Char** attributes) {
+    inCell_ = true;
+    cellRepeat_ =
+        std::max<int64_t>(1, CountOf(Attribute(attributes, "number-columns-repeated"), 1));
+    cell_ = SheetCell();
+    text_.clear();
+    paragraphs_ = 0;
+    const XML_Char* type = Attribute(attributes, "value-type");
+    const std::string_view kind = type != nullptr ? type : "";
+    if (kind == "float" || kind == "percentage" || kind == "currency") {
+      const XML_Char* value = Attribute(attributes, "value");
+      if (value != nullptr) cell_ = {SheetCell::kNumber, value};
+    } else if (kind == "boolean") {
+      const XML_Char* value = Attribute(attributes, "boolean-value");
+      cell_ = {SheetCell::kNumber,
+               value != nullptr && std::string_view(value) == "true" ? "1" : "0"};
+    } else if (!kind.empty()) {
+      cell_.kind = SheetCell::kText;  // a text, or a date or time as the cell shows it
+    }
+  }
+
+  // Inside a cell: its paragraphs, their spaces, tabs and line breaks make its text; a note
+  // attached to the cell is no part of it.
+  void startInCell(std::string_view name, const XML_Char** attributes) {
+    if (name == "table-cell" || name == "covered-table-cell") ++nested_;
+    if (name == "annotation") ++annotation_;
+    if (annotation_ > 0) return;
+    if (name == "p") {
+      if (paragraphs_++ > 0) text_.add("\n");
+      ++paragraph_;
+    } else if (paragraph_ > 0 && name == "s") {
+      const int64_t count = std::max<int64_t>(1, CountOf(Attribute(attributes, "c"), 1));
+      text_.add(std::string(static_cast<size_t>(std::min<int64_t>(count, kCellLimit + 1)), ' '));
+    } else if (paragraph_ > 0 && name == "tab") {
+      text_.add("\t");
+    } else if (paragraph_ > 0 && name == "line-break") {
+      text_.add("\n");
+    }
+  }
+
+  void endInCell(std::string_view name) {
+    if (name == "table-cell" || name == "covered-table-cell") --nested_;
+    if (name == "annotation") --annotation_;
+    if (name == "p" && annotation_ == 0 && paragraph_ > 0) --paragraph_;
+  }
+
+  bool endCell() {
+    inCell_ = false;
+    if (text_.tooLong()) {
+      outcome = WorkbookStatus::kTooLarge;
+      return false;
+    }
+    if (cell_.kind == SheetCell::kText) {
+      cell_.value = text_.text();
+      if (cell_.value.empty()) cell_.kind = SheetCell::kEmpty;
+    }
+    int64_t placed = 0;
+    for (; placed < cellRepeat_ && column_ < kSheetColumns; ++placed) cells_[column_++] = cell_;
+    column_ = std::min(column_ + (cellRepeat_ - placed), kRowLimit);
+    return true;
+  }
+
+  bool endRow() {
+    const int64_t first = row_;
+    row_ = std::min(row_ + repeat_, kRowLimit);
+    if (AllEmpty(cells_)) return true;
+    for (int64_t i = 0; i < std::min(repeat_, kRepeatedRowLimit); ++i) {
+      if (!rows_.row(first + i, cells_)) {
+        outcome = WorkbookStatus::kStopped;
+        return false;
+      }
+    }
+    return true;
+  }
+
+  SheetRows& rows_;
+  bool inTable_ = false;
+  int64_t row_ = 1;  // the number of the next row
+  int64_t repeat_ = 1;
+  int64_t column_ = 0;
+  SheetCell cells_[kSheetColumns];
+  bool inCell_ = false;
+  int64_t cellRepeat_ = 1;
+  SheetCell cell_;
+  CellText text_;
+  int paragraphs_ = 0;
+  int paragraph_ = 0;   // open paragraphs (a paragraph holds no other, but stay safe)
+  int annotation_ = 0;  // open notes
+  int nested_ = 0;      // cells inside the cell
+};
+
+WorkbookStatus ReadOpenDocument(ZipArchive& zip, SheetRows& rows) {
+  ManifestHandler manifest;
+  if (zip.has("META-INF/manifest.xml")) {
+    const WorkbookStatus status = ParsePart(zip, "META-INF/manifest.xml", manifest);
+    if (status != WorkbookStatus::kRead) return status;
+    if (manifest.encrypted) return WorkbookStatus::kEncrypted;
+  }
+  SpreadsheetHandler handler(rows);
+  return ParsePart(zip, "content.xml", handler);
+}
+
+}  // namespace
+
+FileKind FileKindOf(std::string_view start) {
+  if (start.starts_with("PK\x03\x04")) return FileKind::kZip;
+  if (start.starts_with("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) return FileKind::kCompound;
+  return FileKind::kOther;
+}
+
+bool IsEncryptedPackage(std::string_view bytes) {
+  static constexpr char kName[] = "EncryptedPackage";
+  std::string utf16;
+  for (const char c : std::string_view(kName)) utf16 += {c, '\0'};
+  return bytes.find(utf16) != std::string_view::npos;
+}
+
+WorkbookStatus ReadWorkbook(std::string_view bytes, SheetRows& rows) {
+  ZipArchive zip(bytes);
+  const ZipStatus opened = zip.open();
+  if (opened != ZipStatus::kOk) return FromZip(opened);
+  if (zip.has("mimetype")) {
+    std::string mimeType;
+    const ZipStatus status = zip.readAll("mimetype", mimeType, 256);
+    if (status != ZipStatus::kOk) return FromZip(status);
+    if (mimeType == kOdsMimeType) return ReadOpenDocument(zip, rows);
+    return WorkbookStatus::kNotWorkbook;
+  }
+  if (zip.has("[Content_Types].xml")) return ReadOfficeWorkbook(zip, rows);
+  return WorkbookStatus::kNotWorkbook;
+}
