@@ -1,10 +1,15 @@
 #!/bin/bash
-# Makes the price list's spreadsheet and its TAB-separated exports again, as LibreOffice Calc
-# and Gnumeric save them, in Windows-1251, UTF-8 and UTF-16. Needs soffice
-# (libreoffice-calc-nogui) and ssconvert (gnumeric); the tests only read the files it keeps.
+# Makes the price list's spreadsheet, its TAB-separated exports and its workbooks again, as
+# LibreOffice Calc and Gnumeric save them, the exports in Windows-1251, UTF-8 and UTF-16.
+# Needs soffice (libreoffice-calc-nogui) and ssconvert (gnumeric); the tests only read the
+# files it keeps.
 #
 #   price-list.fods   the sheet as written (flat OpenDocument, so that it can be read here)
 #   price-list.ods    the same sheet as LibreOffice saves it; every export is made from it
+#   lo.xlsx, lo.xls   the workbook as LibreOffice saves it in Excel's formats, new and old
+#   gnumeric.xlsx, gnumeric.ods   the workbook as Gnumeric saves it
+#   bad-price.fods, bad-price.ods   a workbook of one sheet ("Прайс") with a bad price in
+#                     row 4, as written and as LibreOffice saves it
 #
 # Sheet 1 ("Товары") is a file to load; sheet 2 ("Итоги в блоке") has its totals row inside
 # the block; sheet 3 ("Код полной ширины") a code in full-width digits.
@@ -14,8 +19,14 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export HOME=$work/home  # LibreOffice's profile, away from the user's
 
-soffice --headless --convert-to ods --outdir "$work" price-list.fods >/dev/null
-cp "$work/price-list.ods" price-list.ods
+soffice --headless --convert-to ods --outdir "$work" price-list.fods bad-price.fods >/dev/null
+cp "$work/price-list.ods" "$work/bad-price.ods" .
+soffice --headless --convert-to xlsx --outdir "$work" price-list.ods >/dev/null
+cp "$work/price-list.xlsx" lo.xlsx
+soffice --headless --convert-to xls --outdir "$work" price-list.ods >/dev/null
+cp "$work/price-list.xls" lo.xls
+ssconvert price-list.ods gnumeric.xlsx 2>/dev/null
+ssconvert price-list.ods gnumeric.ods 2>/dev/null
 
 # lo NAME CHARSET AS_SHOWN SHEET: LibreOffice's "Text CSV" filter, as the dialog sets it:
 # field separator TAB (9), string delimiter " (34), the character set (34 Windows-1251,
