@@ -169,8 +169,8 @@ TEST(TallyGoodsFile, SpreadsheetRowsLandWhole) {
 }
 
 // A price list kept as a spreadsheet (tests/data/price-list, with the script that made its
-// exports) as LibreOffice Calc and Gnumeric export it: what the sheet means reaches the
-// register, or the file is refused at the row's line with nothing sent.
+// exports) as LibreOffice Calc and Gnumeric export it or save it as a workbook: what the sheet
+// means reaches the register, or the file is refused at the row's line with nothing sent.
 TEST(TallyGoodsFile, SpreadsheetExportsLandAsTheSheetMeans) {
   const LowerCaseDir dir;
   const std::string folder = std::string(TALLY_SOURCE_DIR) + "/tests/data/price-list/";
@@ -185,32 +185,56 @@ TEST(TallyGoodsFile, SpreadsheetExportsLandAsTheSheetMeans) {
                              "106\ter{ ?pikantnyj?\\t        \t0\t25000\t3\t0\t0\n"
                              "107\t~aj LIPTON \"YELLOW LABEL\t8722700055525\t50\t4\t0\t0\n"
                              "108\tpaket-majka\\t            \t0\t300\t9\t0\t1\n";
-  for (const std::string name : {"lo-windows-1251", "lo-utf-8", "lo-utf-16",
-                                 "gnumeric-windows-1251", "gnumeric-utf-8", "gnumeric-utf-16"}) {
-    const Landed landed = UploadTo(dir, ReadFileBytes(folder + name + ".txt"));
+  // The workbooks as well, price-list.ods itself among them: its bar codes typed as numbers,
+  // its prices as typed.
+  for (const std::string name :
+       {"lo-windows-1251.txt", "lo-utf-8.txt", "lo-utf-16.txt", "gnumeric-windows-1251.txt",
+        "gnumeric-utf-8.txt", "gnumeric-utf-16.txt", "lo.xlsx", "gnumeric.xlsx", "gnumeric.ods",
+        "price-list.ods"}) {
+    const Landed landed = UploadTo(dir, ReadFileBytes(folder + name));
     EXPECT_EQ(landed.exitStatus, 0) << name << ": " << landed.err;
     EXPECT_EQ(landed.base, sheet1) << name;
   }
+  // Made here: the LibreOffice workbook cut in half, and a zip bomb (its sheet 1 GiB inflated).
+  const std::string xlsx = ReadFileBytes(folder + "lo.xlsx");
+  const std::string cut = dir.write("cut.xlsx", xlsx.substr(0, xlsx.size() / 2));
+  const std::string bomb = dir.path() + "/bomb.xlsx";
+  ASSERT_EQ(RunProgram(TALLY_SOURCE_DIR "/tests/data/make_zip_bomb.py", {bomb}, {}, 600).exitStatus,
+            0);
   const struct {
-    const char* name;
-    std::string message;
+    std::string path;
+    std::string message;  // one that ends in ": " is followed by the file's name
   } refused[] = {
       // Saved as the cells hold the prices, not as shown.
-      {"lo-utf-8-not-as-shown", "Недопустимая цена: '42,9\t' (строка 4 файла)"},
-      {"gnumeric-utf-8-automatic", "Недопустимая цена: '42,9\t' (строка 4 файла)"},
-      {"lo-totals-in-block-windows-1251", "Недопустимый код товара: '\t' (строка 3 файла)"},
-      {"gnumeric-totals-in-block-utf-8", "Недопустимый код товара: '\t' (строка 3 файла)"},
-      {"lo-full-width-code-utf-8", "Недопустимый код товара: '??\t' (строка 2 файла)"},
-      {"gnumeric-full-width-code-utf-16", "Недопустимый код товара: '??\t' (строка 2 файла)"},
+      {folder + "lo-utf-8-not-as-shown.txt", "Недопустимая цена: '42,9\t' (строка 4 файла)"},
+      {folder + "gnumeric-utf-8-automatic.txt", "Недопустимая цена: '42,9\t' (строка 4 файла)"},
+      {folder + "lo-totals-in-block-windows-1251.txt",
+       "Недопустимый код товара: '\t' (строка 3 файла)"},
+      {folder + "gnumeric-totals-in-block-utf-8.txt",
+       "Недопустимый код товара: '\t' (строка 3 файла)"},
+      {folder + "lo-full-width-code-utf-8.txt", "Недопустимый код товара: '??\t' (строка 2 файла)"},
+      {folder + "gnumeric-full-width-code-utf-16.txt",
+       "Недопустимый код товара: '??\t' (строка 2 файла)"},
+      // A price of a fraction of a kopeck, shown rounded.
+      {folder + "bad-price.ods", "Недопустимая цена: '42,905\t' (строка 4 листа «Прайс»)"},
+      {folder + "lo.xls",
+       "Файл в старом формате Excel (.xls). Сохраните его как книгу .xlsx или как текст: "},
+      {cut, "Книга повреждена и не читается: "},
+      {bomb, "Книга слишком велика или повреждена: "},
   };
   for (const auto& r : refused) {
     const LowerCaseDir fresh;  // the simulator's log of this run alone
-    const Landed landed = UploadTo(fresh, ReadFileBytes(folder + r.name + ".txt"));
-    EXPECT_EQ(landed.exitStatus, 1) << r.name;
-    EXPECT_EQ(landed.err, "OKA PF: ошибка: " + r.message + "\n") << r.name;
-    EXPECT_EQ(landed.base, kBaseHeader) << r.name;
-    EXPECT_EQ(landed.simLog, "") << r.name << ": nothing reached the line";
+    const Landed landed = UploadTo(fresh, ReadFileBytes(r.path));
+    const std::string file = r.message.ends_with(": ") ? fresh.path() + "/goods.txt" : "";
+    EXPECT_EQ(landed.exitStatus, 1) << r.path;
+    EXPECT_EQ(landed.err, "OKA PF: ошибка: " + r.message + file + "\n") << r.path;
+    EXPECT_EQ(landed.base, kBaseHeader) << r.path;
+    EXPECT_EQ(landed.simLog, "") << r.path << ": nothing reached the line";
   }
+  // The largest child so far, the zip bomb's reader among them, stayed small.
+  rusage usage{};
+  ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+  EXPECT_LT(usage.ru_maxrss, 200 * 1024) << "KiB at the peak";
 }
 
 TEST(TallyGoodsFile, NoStartLineSendsNothing) {
