@@ -315,6 +315,27 @@ for encoded in "${encodings[@]}"; do
   expect_frames "$goods/ten.txt"
 done
 
+# --- a workbook ----------------------------------------------------------------------------
+# The price list as LibreOffice saves it (.xlsx); the register must receive what sheet 1's
+# goods typed as a goods file give, frame for frame.
+make_goods "$goods/price-list.txt" "<start>" \
+  "101	Хлеб «Бородинский» 400 г	4607001001010	42.90	1	0	" \
+  "102	Молоко \"Домик в деревне\" 3,2% 1 л	4600000000017	89.90	2	0	" \
+  "103	Сыр №1 «Ёлкин»	4607001001034	1299.00	2	1	" \
+  "104	Хлеб белый	4607001001041	89.90	1	0	" \
+  "105	Сметана 20%, 300 г	4607001001058	125.50	2	1	" \
+  "106	Ёрш «Пикантный»		250.00	3	0	" \
+  "107	Чай Lipton \"Yellow Label\" 25 пак.	8722700055525	0.50	4	0	" \
+  "108	Пакет-майка		3.00	9	0	" "<end>"
+cp "$here/../data/price-list/lo.xlsx" "$goods/price-list.xlsx"
+begin_case "upload of a workbook (.xlsx)"
+start_sim && point_port com1 "$sim_device"
+run_tally -- "$(winpath "$goods/price-list.xlsx")"
+expect "the exit status" "$status" 0
+expect "the boxes" "$(boxes)" ""
+expect_frames "$goods/price-list.txt"
+expect_base "$goods/price-list.txt"
+
 # key_pos KEY: the bar position at which the robot pressed KEY (esc, alt+f4), if it did.
 key_pos() { observed key | sed -n "s/^key $1 pos=//p"; }
 
