@@ -474,9 +474,7 @@ class SpreadsheetHandler final : public XmlHandler {
   }
 
   bool end(std::string_view name) override {
-    if (inCell_ && (name == "table-cell" || name == "covered-table-cell") && nested_ == 0) {
-      return endCell();
-    }
+    if (inCell_ && depth_ == 0) return endCell();  // the cell's own end
     if (inCell_) {
       endInCell(name);
     } else if (name == "table-row" && inTable_) {
@@ -492,7 +490,7 @@ class SpreadsheetHandler final : public XmlHandler {
   }
 
   void text(std::string_view piece) override {
-    if (paragraph_ > 0 && annotation_ == 0) text_.add(piece);
+    if (inParagraph_) text_.add(piece);
   }
 
  private:
@@ -503,6 +501,8 @@ class SpreadsheetHandler final : public XmlHandler {
     cell_ = SheetCell();
     text_.clear();
     paragraphs_ = 0;
+    depth_ = 0;
+    inParagraph_ = false;
     const XML_Char* type = Attribute(attributes, "value-type");
     const std::string_view kind = type != nullptr ? type : "";
     if (kind == "float" || kind == "percentage" || kind == "currency") {
@@ -517,29 +517,25 @@ class SpreadsheetHandler final : public XmlHandler {
     }
   }
 
-  // Inside a cell: its paragraphs, their spaces, tabs and line breaks make its text; a note
-  // attached to the cell is no part of it.
+  // Inside a cell: the cell's own paragraphs, their spaces, tabs and line breaks make its
+  // text. What else it holds, a note or a shape anchored to the cell with a text of its own
+  // (their paragraphs lie deeper), is no part of it.
   void startInCell(std::string_view name, const XML_Char** attributes) {
-    if (name == "table-cell" || name == "covered-table-cell") ++nested_;
-    if (name == "annotation") ++annotation_;
-    if (annotation_ > 0) return;
-    if (name == "p") {
+    if (++depth_ == 1 && name == "p") {
       if (paragraphs_++ > 0) text_.add("\n");
-      ++paragraph_;
-    } else if (paragraph_ > 0 && name == "s") {
+      inParagraph_ = true;
+    } else if (inParagraph_ && name == "s") {
       const int64_t count = std::max<int64_t>(1, CountOf(Attribute(attributes, "c"), 1));
       text_.add(std::string(static_cast<size_t>(std::min<int64_t>(count, kCellLimit + 1)), ' '));
-    } else if (paragraph_ > 0 && name == "tab") {
+    } else if (inParagraph_ && name == "tab") {
       text_.add("\t");
-    } else if (paragraph_ > 0 && name == "line-break") {
+    } else if (inParagraph_ && name == "line-break") {
       text_.add("\n");
     }
   }
 
   void endInCell(std::string_view name) {
-    if (name == "table-cell" || name == "covered-table-cell") --nested_;
-    if (name == "annotation") --annotation_;
-    if (name == "p" && annotation_ == 0 && paragraph_ > 0) --paragraph_;
+    if (depth_-- == 1 && name == "p") inParagraph_ = false;
   }
 
   bool endCell() {
@@ -582,9 +578,8 @@ class SpreadsheetHandler final : public XmlHandler {
   SheetCell cell_;
   CellText text_;
   int paragraphs_ = 0;
-  int paragraph_ = 0;   // open paragraphs (a paragraph holds no other, but stay safe)
-  int annotation_ = 0;  // open notes
-  int nested_ = 0;      // cells inside the cell
+  int depth_ = 0;             // elements open inside the cell
+  bool inParagraph_ = false;  // inside one of the cell's own paragraphs
 };
 
 WorkbookStatus ReadOpenDocument(ZipArchive& zip, SheetRows& rows) {
