@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/goods_table_check.h"
 #include "goods/byte_source.h"
 #include "goods/goods_file.h"
 #include "goods/goods_table.h"
@@ -18,11 +19,6 @@ struct Reading {
   std::vector<std::string> shown;
   GoodsTable table;
 };
-
-void Fail(const char* what) {
-  std::fprintf(stderr, "goods reader: %s\n", what);
-  std::abort();
-}
 
 // The tables live on between inputs: filling 3001 rows afresh would cost more than reading.
 void Read(Reading& r, const std::string& bytes, size_t pieceSize, bool wholeUnits) {
@@ -44,24 +40,6 @@ bool SameItems(const GoodsTable& a, const GoodsTable& b) {
   return true;
 }
 
-void CheckTable(const Reading& r) {
-  if (r.ok != r.shown.empty()) Fail("a message exactly when the file is refused");
-  if (!r.ok && r.table.GoodsCount != 0) Fail("a refused file leaves no goods");
-  if (r.table.GoodsCount < 0 || r.table.GoodsCount > kGoodsCapacity) Fail("goods count");
-  for (int32_t i = 1; i <= r.table.GoodsCount; ++i) {
-    if (r.table.Name[i].size() != kNameWidth || r.table.Barcode[i].size() != kBarcodeWidth) {
-      Fail("column widths");
-    }
-    if (r.table.Code[i] < 0 || r.table.Code[i] > 65535 || r.table.Group[i] < 0 ||
-        r.table.Group[i] > 255 || r.table.Price[i] < 0 ||
-        (r.table.Flag[i] != 0 && r.table.Flag[i] != 1)) {
-      Fail("a value the register cannot take");
-    }
-    // A "<start>" line stands before the first item, and each item has a line of its own.
-    if (r.table.Line[i] <= (i == 1 ? 1 : r.table.Line[i - 1])) Fail("item lines in file order");
-  }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -70,11 +48,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Reading whole;
   static Reading pieces;
   Read(whole, bytes, 64 * 1024, wholeUnits);
-  CheckTable(whole);
+  CheckGoodsTable(whole.ok, whole.shown, whole.table);
   for (const size_t piece : {size_t{1}, size_t{7}}) {
     Read(pieces, bytes, piece, wholeUnits);
-    if (pieces.ok != whole.ok || pieces.shown != whole.shown) Fail("outcome depends on pieces");
-    if (!SameItems(pieces.table, whole.table)) Fail("table depends on pieces");
+    if (pieces.ok != whole.ok || pieces.shown != whole.shown)
+      FailGoods("outcome depends on pieces");
+    if (!SameItems(pieces.table, whole.table)) FailGoods("table depends on pieces");
   }
   return 0;
 }

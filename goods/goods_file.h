@@ -20,7 +20,8 @@ bool ReadGoodsFile(const std::string& path, const std::string& fileName, bool wh
 // Reads the goods lines of the bytes from source into the table, which it makes empty first;
 // fileName is only for the messages. A file without a "<start>" line is refused. On failure
 // it has told the user through show and returns false; nothing may then be sent. The file
-// may be Windows-1251, UTF-8 or UTF-16 (see DetectGoodsEncoding); the table and the messages
-// are Windows-1251.
+// may be Windows-1251, UTF-8 or UTF-16 text (see DetectGoodsEncoding), or a workbook (.xlsx,
+// .ods; see ReadWorkbook) whose first sheet with a "<start>" cell in column A is read row by
+// row as its TAB-separated export would be; the table and the messages are Windows-1251.
 bool ReadGoodsFrom(ByteSource& source, const std::string& fileName, bool wholeUnitPrices,
                    GoodsTable& table, const MessageSink& show);

@@ -75,6 +75,7 @@ void Stop(Parse& parse) {
 
 void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
   Parse& parse = *static_cast<Parse*>(data);
+  if (parse.stopped) return;  // expat may still report what it had parsed
   if (++parse.depth > kDepthLimit) {
     parse.handler.outcome = WorkbookStatus::kDamaged;
     Stop(parse);
@@ -85,12 +86,14 @@ void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attribut
 
 void XMLCALL OnEnd(void* data, const XML_Char* name) {
   Parse& parse = *static_cast<Parse*>(data);
+  if (parse.stopped) return;
   --parse.depth;
   if (!parse.handler.end(LocalName(name))) Stop(parse);
 }
 
 void XMLCALL OnText(void* data, const XML_Char* text, int length) {
-  static_cast<Parse*>(data)->handler.text(std::string_view(text, static_cast<size_t>(length)));
+  Parse& parse = *static_cast<Parse*>(data);
+  if (!parse.stopped) parse.handler.text(std::string_view(text, static_cast<size_t>(length)));
 }
 
 // A document type could declare entities; no part of a workbook has one.
@@ -332,7 +335,10 @@ class WorksheetHandler final : public XmlHandler {
 
   bool start(std::string_view name, const XML_Char** attributes) override {
     if (name == "row") {
-      row_ = CountOf(Attribute(attributes, "r"), row_ + 1);
+      // Rows come in order, each numbered above the one before (Excel writes them so).
+      const int64_t number = CountOf(Attribute(attributes, "r"), row_ + 1);
+      if (number <= row_) return false;
+      row_ = number;
       column_ = 0;
       ClearCells(cells_);
     } else if (name == "c") {

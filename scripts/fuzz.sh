@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 shift || true
 harnesses=("$@")
-((${#harnesses[@]})) || harnesses=(goods_reader command_line answer_wait frame_splitter)
+((${#harnesses[@]})) || harnesses=(goods_reader workbook_reader command_line answer_wait frame_splitter)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
@@ -27,7 +27,7 @@ for harness in "${harnesses[@]}"; do
   echo "=== fuzz: $harness for ${seconds} s"
   # A goods file of up to 64 KiB: long enough for lines across pieces and every encoding.
   max_len=4096
-  [[ $harness == goods_reader ]] && max_len=65536
+  [[ $harness == goods_reader || $harness == workbook_reader ]] && max_len=65536
   if ! "build/fuzz/${harness}_fuzz" -max_total_time="$seconds" -max_len="$max_len" \
     -print_final_stats=1 -artifact_prefix="$scratch/$harness-" \
     "$scratch/$harness" "fuzz/corpus/$harness" >"$log" 2>&1; then
