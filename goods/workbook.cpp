@@ -7,6 +7,7 @@
 
 #include "expat.h"
 #include "goods/zip_archive.h"
+#include "text/wide_text.h"
 
 namespace {
 
@@ -181,6 +182,43 @@ struct Relationship {
   std::string target;  // the part's name in the archive
 };
 
+// A text of Office Open XML writes a character that XML cannot hold as "_xHHHH_", its UTF-16
+// code in hex ("_x000D_" a carriage return), and the underscore that starts a text which would
+// read as such an escape as "_x005F_".
+constexpr size_t kEscapeLength = 7;
+
+// Whether text holds such an escape at i, and its code.
+bool EscapeAt(std::string_view text, size_t i, char16_t& unit) {
+  if (text.size() - i < kEscapeLength || text.substr(i, 2) != "_x" ||
+      text[i + kEscapeLength - 1] != '_') {
+    return false;
+  }
+  unsigned value = 0;
+  const char* const end = text.data() + i + kEscapeLength - 1;
+  const auto [last, error] = std::from_chars(text.data() + i + 2, end, value, 16);
+  unit = static_cast<char16_t>(value);
+  return error == std::errc() && last == end;
+}
+
+// A text with its escapes decoded; escapes in a row are decoded together, so that the two
+// halves of a surrogate pair make one character.
+std::string Unescaped(std::string_view text) {
+  std::string plain;
+  std::u16string units;
+  for (size_t i = 0; i < text.size();) {
+    char16_t unit = 0;
+    if (EscapeAt(text, i, unit)) {
+      units += unit;
+      i += kEscapeLength;
+      continue;
+    }
+    plain += Utf16ToUtf8(units);
+    units.clear();
+    plain += text[i++];
+  }
+  return plain + Utf16ToUtf8(units);
+}
+
 // The folder of a part, with its closing '/'.
 std::string FolderOf(const std::string& part) {
   const size_t slash = part.rfind('/');
@@ -269,7 +307,7 @@ class WorkbookHandler final : public XmlHandler {
   std::vector<SheetEntry> sheets;  // in the workbook's order
 };
 
-// The workbook's shared texts, all in one string.
+// The workbook's shared texts, decoded, all in one string.
 class SharedTexts final : public XmlHandler {
  public:
   bool start(std::string_view name, const XML_Char**) override {
@@ -290,7 +328,7 @@ class SharedTexts final : public XmlHandler {
       outcome = WorkbookStatus::kTooLarge;
       return false;
     }
-    texts_ += cell_.text();
+    texts_ += Unescaped(cell_.text());
     ends_.push_back(static_cast<uint32_t>(texts_.size()));
     return true;
   }
@@ -391,8 +429,11 @@ class WorksheetHandler final : public XmlHandler {
       cell.kind = SheetCell::kText;
       return shared_.find(value, cell.value);  // an index beyond them: damaged
     }
-    cell.kind = type_ == "n" || type_ == "b" ? SheetCell::kNumber : SheetCell::kText;
-    cell.value = value;
+    if (type_ == "n" || type_ == "b") {
+      cell = {SheetCell::kNumber, value};
+    } else {
+      cell = {SheetCell::kText, Unescaped(value)};
+    }
     return true;
   }
 

@@ -39,13 +39,15 @@ TEST(Workbook, CellsAsTheSheetHoldsThem) {
   } cases[] = {
       {"xlsx",
        XlsxBytes("<row r=\"3\"><c r=\"A3\" t=\"s\"><v>0</v></c><c r=\"B3\" t=\"s\"><v>1</v></c>"
-                 "<c r=\"D3\"><v>89.9</v></c><c r=\"F3\" t=\"b\"><v>1</v></c>"
-                 "<c r=\"G3\"><v>7</v></c></row>"
+                 "<c r=\"C3\" t=\"s\"><v>2</v></c><c r=\"D3\"><v>89.9</v></c>"
+                 "<c r=\"F3\" t=\"b\"><v>1</v></c><c r=\"G3\"><v>7</v></c></row>"
                  "<row><c t=\"inlineStr\"><is><t>0102</t></is></c><c t=\"str\"><f>A1</f>"
-                 "<v>x</v></c><c><v>4607001001010</v></c></row>",
+                 "<v>x_x000D_</v></c><c><v>4607001001010</v></c></row>",
                  "<si><t>&lt;start&gt;</t></si><si><r><t>Хлеб </t></r><r><t>белый</t></r>"
-                 "<rPh><t>ハ</t></rPh></si>"),
-       "[Прайс]\n3: '<start>' 'Хлеб белый' - #89.9 - #1\n4: '0102' 'x' #4607001001010 - - -\n"},
+                 "<rPh><t>ハ</t></rPh></si>"
+                 "<si><t>a_x000D_b_x005F_x0041__xD83D__xDE00_</t></si>"),  // escapes
+       "[Прайс]\n3: '<start>' 'Хлеб белый' 'a\rb_x0041_😀' #89.9 - #1\n"
+       "4: '0102' 'x\r' #4607001001010 - - -\n"},
       {"ods",
        OdsBytes(
            "<table:table table:name=\"Товары\"><table:table-row table:number-rows-repeated=\"2\">"
