@@ -14,8 +14,10 @@
 std::string GoodsFileChangedText(const std::string& fileName);
 
 // ReadGoodsFile for the upload: the file at path must be the one that before identifies
-// (taken by its name before anything else was opened) when the first reading starts, between
-// the two readings (encoding, then goods) and once the reading has ended. A file that changed
+// (taken by its name before anything else was opened) when the first reading starts, each
+// time the reading goes back to the file's start (after the first bytes that tell a text from
+// a workbook, and between a text's two readings, encoding then goods) and once the reading
+// has ended. A file that changed
 // is refused with GoodsFileChangedText, whatever else the reading found, and the table is left
 // empty.
 bool ReadUnchangedGoodsFile(const std::string& path, const std::string& fileName,

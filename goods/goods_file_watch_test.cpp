@@ -26,10 +26,11 @@ TEST(ReadUnchangedGoodsFrom, AFileThatChangesAtAnyCheckIsRefusedAlone) {
   } cases[] = {
       {kGoods, 0, ""},
       {kGoods, 1, kChanged},  // before the first reading
-      {kGoods, 2, kChanged},  // between the readings
-      {kGoods, 3, kChanged},  // during the last reading
+      {kGoods, 2, kChanged},  // once the first bytes told a text from a workbook
+      {kGoods, 3, kChanged},  // between the readings
+      {kGoods, 4, kChanged},  // during the last reading
       // What the reader found in a file in flux is not told: only the change.
-      {badPrice, 3, kChanged},
+      {badPrice, 4, kChanged},
       {badPrice, 0, "Недопустимая цена: 'x\t' (строка 2 файла)"},
   };
   for (const auto& c : cases) {
@@ -50,8 +51,9 @@ TEST(ReadUnchangedGoodsFrom, AFileThatChangesAtAnyCheckIsRefusedAlone) {
         });
     EXPECT_EQ(read, c.told.empty());
     EXPECT_EQ(table.GoodsCount, c.told.empty() ? 2 : 0);
-    // At the start, between the readings, at the end; none after a change was seen.
-    EXPECT_EQ(checks, c.changedFrom == 0 ? 3 : c.changedFrom);
+    // At the start, after the first bytes, between the readings, at the end; none after a
+    // change was seen.
+    EXPECT_EQ(checks, c.changedFrom == 0 ? 4 : c.changedFrom);
     EXPECT_EQ(told, c.told.empty() ? std::vector<std::string>{} : std::vector{c.told});
   }
 }
