@@ -1,5 +1,5 @@
 # Read by CPack once for each generator: the .deb takes the files of every package and the
-# Debian ones (the "debian" component), the tarball the plain LICENSE (the "archive" one).
+# Debian ones (the "debian" component), the tarball the licences as LICENSE (the "archive" one).
 if(CPACK_GENERATOR STREQUAL "DEB")
   set(extra_component debian)
 elseif(CPACK_GENERATOR STREQUAL "TGZ")

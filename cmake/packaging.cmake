@@ -1,10 +1,10 @@
 # What the packages hold; scripts/package.sh builds them with CPack into dist/.
 #   Windows (ZIP, and the same files as an MSI, cmake/msi_package.cmake): TALLY.EXE,
 #   README-ru.txt and guide-ru.html (the user guide as plain text for Notepad and as one HTML
-#   file with its pictures), examples/goods.txt, LICENSE.txt; no folder around them in the zip,
-#   as Explorer's "Extract all" makes one.
+#   file with its pictures), examples/goods.txt, LICENSE.txt (the licences); no folder around
+#   them in the zip, as Explorer's "Extract all" makes one.
 #   Linux (DEB and TGZ): tally, register-sim, their manual pages in English and Russian, the
-#   user guide, the example and the licence (in the .deb as Debian's copyright file).
+#   user guide, the example and the licences (in the .deb as Debian's copyright file).
 # The version is the project's, as everywhere else.
 
 # Nothing here is built with the programs: scripts/package.sh builds the package_files target
@@ -36,13 +36,49 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "loads a shop's goods base into an OKA PF 
 set(CPACK_STRIP_FILES ON)
 set(CPACK_VERBATIM_VARIABLES ON)
 
+# The licences, which every package carries: the program's (LICENSE), then those of the
+# libraries built into the programs (third_party/), from their own files: zlib's, MiniZip's
+# (its copyright lines from unzip.h, its terms from its notes) and Expat's.
+set(third_party ${PROJECT_SOURCE_DIR}/third_party)
+set(minizip ${third_party}/zlib/contrib/minizip)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE
+             ${third_party}/zlib/LICENSE ${minizip}/unzip.h ${minizip}/MiniZip64_info.txt
+             ${third_party}/expat/COPYING)
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+file(READ ${third_party}/zlib/LICENSE zlib_licence)
+file(READ ${third_party}/expat/COPYING expat_licence)
+file(READ ${minizip}/unzip.h minizip_header)
+file(READ ${minizip}/MiniZip64_info.txt minizip_notes)
+string(REGEX MATCHALL "Copyright \\(C\\) [^(\n]*[^ (\n]" minizip_copyrights "${minizip_header}")
+list(JOIN minizip_copyrights "\n" minizip_copyright)
+string(REGEX MATCH "Condition of use.*source distribution\\." minizip_terms "${minizip_notes}")
+if(NOT minizip_copyrights OR NOT minizip_terms)
+  message(FATAL_ERROR "MiniZip's copyright or terms not found in ${minizip}")
+endif()
+set(licences "${licence}
+------------------------------------------------------------------------------
+The programs include parts of these libraries, each under its own licence.
+
+zlib (its inflate):
+
+${zlib_licence}
+MiniZip (its reader of zip archives, from zlib's contrib/minizip):
+
+${minizip_copyright}
+
+${minizip_terms}
+
+Expat (the XML parser):
+
+${expat_licence}")
+
 if(WIN32)
   install(TARGETS tally RUNTIME DESTINATION .)
   install(FILES ${guide_text} ${guide_html} DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/goods.txt DESTINATION examples)
-  # The licence with CR LF line ends, for Notepad.
-  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/LICENSE.txt @ONLY
-                 NEWLINE_STYLE CRLF)
+  # The licences with CR LF line ends, for Notepad.
+  string(REPLACE "\n" "\r\n" licences_crlf "${licences}")
+  file(WRITE ${CMAKE_BINARY_DIR}/LICENSE.txt "${licences_crlf}")
   install(FILES ${CMAKE_BINARY_DIR}/LICENSE.txt DESTINATION .)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(package_architecture x86)
@@ -87,21 +123,35 @@ else()
           DESTINATION share/doc/tally)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/goods.txt DESTINATION share/doc/tally/examples)
 
-  # The licence: LICENSE in the tarball; in the .deb, Debian's copyright file in its
-  # machine-readable format (copyright-format 1.0) with the same terms, beside the Debian
-  # changelog. The installs of each kind are components, and each generator takes its own
-  # (cmake/cpack_project.cmake).
-  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION share/doc/tally COMPONENT archive)
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
-  file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+  # The licences: LICENSE in the tarball; in the .deb, Debian's copyright file in its
+  # machine-readable format (copyright-format 1.0) with the same terms, a paragraph for the
+  # program and one for each library, beside the Debian changelog. The installs of each kind
+  # are components, and each generator takes its own (cmake/cpack_project.cmake).
+  file(WRITE ${CMAKE_BINARY_DIR}/licences/LICENSE "${licences}")
+  install(FILES ${CMAKE_BINARY_DIR}/licences/LICENSE DESTINATION share/doc/tally COMPONENT archive)
+  # licence_terms(VARIABLE TEXT FIRST_WORDS): TEXT from FIRST_WORDS on, as the continuation
+  # lines of a License field (each line behind a blank, an empty line as ".").
+  function(licence_terms variable text first_words)
+    string(FIND "${text}" "${first_words}" start)
+    string(SUBSTRING "${text}" ${start} -1 terms)
+    string(STRIP "${terms}" terms)
+    string(REPLACE "\n\n" "\n.\n" terms "${terms}")
+    string(REPLACE "\n" "\n " terms "${terms}")
+    set(${variable} "${terms}" PARENT_SCOPE)
+  endfunction()
   string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)" _ "${licence}")
   set(copyright_holders ${CMAKE_MATCH_1})
-  # The terms from their first word on, as the continuation lines of a License field.
-  string(FIND "${licence}" "Permission is hereby granted" terms_start)
-  string(SUBSTRING "${licence}" ${terms_start} -1 terms)
-  string(STRIP "${terms}" terms)
-  string(REPLACE "\n\n" "\n.\n" terms "${terms}")
-  string(REPLACE "\n" "\n " terms "${terms}")
+  licence_terms(licence_field "${licence}" "Permission is hereby granted")
+  string(REGEX MATCH "\\(C\\) ([^\n]*)" _ "${zlib_licence}")
+  set(zlib_holders ${CMAKE_MATCH_1})
+  licence_terms(zlib_field "${zlib_licence}" "This software is provided")
+  string(REPLACE "Copyright (C) " "" minizip_holders "${minizip_copyright}")
+  string(REPLACE "\n" "\n " minizip_holders "${minizip_holders}")
+  licence_terms(minizip_field "${minizip_terms}" "Condition of use")
+  string(REGEX MATCHALL "Copyright \\(c\\) [^\n]*" expat_holders "${expat_licence}")
+  list(JOIN expat_holders "\n " expat_holders)
+  string(REPLACE "Copyright (c) " "" expat_holders "${expat_holders}")
+  licence_terms(expat_field "${expat_licence}" "Permission is hereby granted")
   file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/debian/copyright CONTENT
 "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
 Upstream-Name: tally
@@ -110,7 +160,22 @@ Upstream-Contact: ${CPACK_PACKAGE_CONTACT}
 Files: *
 Copyright: ${copyright_holders}
 License: Expat
- ${terms}
+ ${licence_field}
+
+Files: third_party/zlib/*
+Copyright: ${zlib_holders}
+License: Zlib
+ ${zlib_field}
+
+Files: third_party/zlib/contrib/minizip/*
+Copyright: ${minizip_holders}
+License: Zlib
+ ${minizip_field}
+
+Files: third_party/expat/*
+Copyright: ${expat_holders}
+License: Expat
+ ${expat_field}
 ")
   # The Debian revision of the package: the packaging of this version, counted from 1.
   set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
@@ -147,11 +212,12 @@ License: Expat
   # Below the summary line (CPACK_PACKAGE_DESCRIPTION_SUMMARY), the long description.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
       "tally sends a shop's goods file (TAB-separated text between <start> and <end>
-lines) to an OKA PF cash register over a serial line, item by item, or clears
-the register's goods base (tally /e). COM1 and COM2 are mapped to devices with
-TALLY_COM1 and TALLY_COM2, for example a USB adapter at /dev/ttyUSB0.
-register-sim plays the register on a pseudo-terminal for trying everything
-without one. A user guide in Russian is in /usr/share/doc/tally.")
+lines, or an .xlsx or .ods workbook marked the same way) to an OKA PF cash
+register over a serial line, item by item, or clears the register's goods base
+(tally /e). COM1 and COM2 are mapped to devices with TALLY_COM1 and TALLY_COM2,
+for example a USB adapter at /dev/ttyUSB0. register-sim plays the register on a
+pseudo-terminal for trying everything without one. A user guide in Russian is
+in /usr/share/doc/tally.")
 endif()
 
 add_custom_target(package_files DEPENDS ${package_files})

@@ -5,7 +5,7 @@
 #   Windows Installer packages, tally-<version>-x86.msi and tally-<version>-x64.msi (wixl,
 #   cmake/msi_package.cmake); tally_<version>-1_amd64.deb and
 #   tally-<version>-linux-x86_64.tar.gz (tally and register-sim linked statically, manual
-#   pages, the user guide, the example, the licence).
+#   pages, the user guide, the example, the licences).
 # The Windows presets are release builds already and are reused as they are; Linux gets a
 # release build of its own (package-linux) with just the programs, not the tests.
 set -euo pipefail

@@ -6,7 +6,8 @@ real Linux program against register-sim on a pseudo-terminal, and compares what 
 prints with the table: the text (the row's <placeholders> filled with what the case knows,
 such as the file name or the field), its kind (ошибка, внимание, справка) and the exit status.
 Every row the Linux program can show must be produced by some case, and every case must
-match a row. Also checks that the example lines the guide quotes from examples/goods.txt are
+match a row; a workbook's messages must read as the row once the sheet's row they name stands
+for the file's line, as the guide says. Also checks that the example lines the guide quotes from examples/goods.txt are
 lines of that file, and that its example of a wire trace is what the program writes.
 
 Usage: check_guide_messages.py TALLY REGISTER_SIM GUIDE EXAMPLE
@@ -14,6 +15,7 @@ Exit status 0 passed, 1 failed.
 """
 
 import fcntl
+import io
 import os
 import re
 import shutil
@@ -21,6 +23,8 @@ import subprocess
 import sys
 import tempfile
 import time
+import zipfile
+from xml.sax.saxutils import escape
 
 TALLY, REGISTER_SIM, GUIDE, EXAMPLE = (os.path.abspath(path) for path in sys.argv[1:5])
 PLACEHOLDER = re.compile(r"<(?!start>|end>)[^<>]+>")
@@ -118,6 +122,34 @@ def goods(lines):
     return "".join(line + "\r\n" for line in lines).encode("cp1251")
 
 
+def workbook(rows, sheet="Прайс"):
+    """An OpenDocument workbook (.ods) of one sheet: a row is a list of cells, each a number,
+    a text or None (empty)."""
+    def cell(value):
+        if value is None:
+            return "<table:table-cell/>"
+        kind = (f'office:value-type="float" office:value="{value}"'
+                if isinstance(value, (int, float)) else 'office:value-type="string"')
+        return f"<table:table-cell {kind}><text:p>{escape(str(value))}</text:p></table:table-cell>"
+    body = "".join("<table:table-row>" + "".join(map(cell, row)) + "</table:table-row>"
+                   for row in rows)
+    content = ('<office:document-content'
+               ' xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"'
+               ' xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0"'
+               ' xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0">'
+               f'<office:body><office:spreadsheet><table:table table:name="{sheet}">{body}'
+               "</table:table></office:spreadsheet></office:body></office:document-content>")
+    packed = io.BytesIO()
+    with zipfile.ZipFile(packed, "w", zipfile.ZIP_DEFLATED) as archive:
+        archive.writestr(zipfile.ZipInfo("mimetype"), "application/vnd.oasis.opendocument.spreadsheet")
+        archive.writestr("content.xml", content)
+    return packed.getvalue()
+
+
+# What an OLE compound file (an old binary workbook) starts with.
+COMPOUND_FILE = b"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + bytes(504)
+
+
 def trace_example_failures(guide):
     """Runs the upload the guide's trace example shows (the example file's first two goods,
     the register refusing the second) and compares the trace line by line: the date, the
@@ -175,7 +207,7 @@ def main():
     item_3 = ["3", "10", "103", "4"]
 
     def check(name, arguments, values, sim_options=None, device=None, user=None, hold=False,
-              append=None):
+              append=None, sheet=None):
         simulator = Simulator(sim_options) if sim_options is not None else None
         held = None
         try:
@@ -191,13 +223,21 @@ def main():
                 os.close(held)
             if simulator is not None:
                 simulator.stop()
-        kind, text = kind_and_text(line)
+        kind, shown = kind_and_text(line)
+        text = shown
+        if sheet is not None:
+            # A workbook's messages name the sheet's row where a text file's name its line.
+            place = f" листа «{sheet}»)"
+            if place not in shown:
+                failures.append(f"{name}: the program printed {line!r}, without{place}")
+                return
+            text = shown.replace(place, " файла)")
         matches = [index for index, (template, row_kind, row_status, where) in enumerate(rows)
                    if where != "Windows" and filled(template, values) == text
                    and row_kind == kind and row_status == status]
         if len(matches) == 1:
             covered.add(matches[0])
-            print(f"ok: {name}: {kind}: {text} (status {status})")
+            print(f"ok: {name}: {kind}: {shown} (status {status})")
         else:
             failures.append(f"{name}: the program printed {line!r} with status {status}; "
                             f"no single row of the guide's table gives that with {values}")
@@ -220,6 +260,21 @@ def main():
         name = write(f"bad-{field.replace(' ', '-')}.txt", goods(["<start>", line, "<end>"]))
         # The row stands on line 2, after the "<start>" line.
         check(f"invalid {field}", [name], [value, "2"])
+    # A workbook: the price is the value its cell holds, refused when no whole number of
+    # kopecks; the message names the sheet's row.
+    name = write("bad-price.ods", workbook([["Код"], ["<start>"], [101, "Хлеб", None, 42.905, 1, 0],
+                                            ["<end>"]]))
+    check("invalid price in a workbook", [name], ["42,905\t", "3"], sheet="Прайс")
+    name = write("без-меток.ods", workbook([[101, "Хлеб", None, 42.9, 1, 0]]))
+    check("workbook without <start>", [name], [name])
+    name = write("password.xlsx", COMPOUND_FILE + "EncryptedPackage".encode("utf-16-le"))
+    check("workbook with a password", [name], [name])
+    name = write("old.xls", COMPOUND_FILE)
+    check("old binary workbook", [name], [name])
+    name = write("damaged.xlsx", b"PK\x03\x04" + bytes(200))
+    check("damaged workbook", [name], [name])
+    name = write("huge-cell.ods", workbook([["<start>"], [101, "x" * 70000, None, 1.0, 1, 0]]))
+    check("workbook beyond the limits", [name], [name])
     name = write("too-many.txt", goods(
         ["<start>"] + [f"{code}\tТовар\t\t1.00\t1\t0\t" for code in range(1, 3002)] + ["<end>"]))
     check("more than 3000 goods", [name], [])
@@ -251,6 +306,11 @@ def main():
     check("bad answer in the upload", [ten_items], item_3, sim_options=["--bad-checksum", "3"])
     check("error code for the clear run", ["/e"], ["5"], sim_options=["--error", "1:5"])
     check("error code in the upload", [ten_items], ["5"] + item_3, sim_options=["--error", "3:5"])
+    # The same goods as a workbook's sheet: item 3 on row 4, below the "<start>" row.
+    name = write("ten.ods", workbook([["<start>"]] + [[code, f"Товар {code}", None, 1.0, 1, 0]
+                                                       for code in range(101, 111)]))
+    check("error code in the upload of a workbook", [name], ["5"] + item_3,
+          sim_options=["--error", "3:5"], sheet="Прайс")
     # A byte after the last answer (half a second after it, well inside the wait that follows
     # it): the answers were out of step with the frames.
     check("extra answer after the clear run", ["/e"], [], sim_options=["--stray", "1:500"])

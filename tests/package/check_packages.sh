@@ -19,6 +19,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 # The version as the project states it, not as the build reports it.
 version=$(sed -n 's/^project(tally VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
+third_party=$source_dir/third_party
 
 unpacked=$(mktemp -d "${TMPDIR:-/tmp}/tally-packages-XXXXXX")
 sim_pids=()
@@ -85,6 +86,19 @@ render_pages() {
   done
 }
 
+# holds_licences FILE: the file is the program's licence followed by the whole licence texts of
+# the libraries built into the programs, as their files in third_party/ have them.
+holds_licences() {
+  local text part
+  text=$(<"$1")
+  [[ $text == "$(<"$source_dir/LICENSE")"* ]] || { echo "  does not start with LICENSE"; return 1; }
+  for part in "$(<"$third_party/zlib/LICENSE")" "$(<"$third_party/expat/COPYING")" \
+    "$(sed -n '/Condition of use/,/source distribution\./p' "$third_party/zlib/contrib/minizip/MiniZip64_info.txt" | sed '1s/^ *//')" \
+    "$(grep -o 'Copyright (C) [0-9-]* [A-Z][a-z]* [A-Z][a-z]*' "$third_party/zlib/contrib/minizip/unzip.h")"; do
+    [[ $text == *"$part"* ]] || { printf '  lacks %s\n' "${part%%$'\n'*}"; return 1; }
+  done
+}
+
 echo "--- $(basename "$deb")"
 info=$(dpkg-deb -f "$deb")
 check "the package is tally" same "$(dpkg-deb -f "$deb" Package)" tally
@@ -138,11 +152,22 @@ fi
 render_pages "$root"/usr/share/man/man1/*.gz "$root"/usr/share/man/ru/man1/*.gz
 check "the guide is the one in the sources" cmp -s "$root/usr/share/doc/tally/guide.ru.md" \
   "$source_dir/docs/guide.ru.md"
-# The copyright file's License text (continuation lines unindented, " ." an empty line) is
-# the licence's from "Permission" on.
-check "the copyright file holds the licence's terms" same \
-  "$(sed -n '/^License: Expat$/,$p' "$root/usr/share/doc/tally/copyright" | tail -n +2 | sed 's/^ //; s/^\.$//')" \
-  "$(sed -n '/^Permission/,$p' "$source_dir/LICENSE")"
+# Each paragraph's License text (continuation lines unindented, " ." an empty line) is the
+# terms in its licence file, between the sed addresses given: the program's and each
+# library's.
+while IFS='|' read -r files licence from to; do
+  check "the copyright file's paragraph for $files holds the terms of $licence" same \
+    "$(awk -v files="Files: $files" '$0 == files { on = 1; next }
+        on && /^License:/ { text = 1; next }
+        on && text && /^ / { sub(/^ /, ""); if ($0 == ".") $0 = ""; print; next }
+        on && text { exit }' "$root/usr/share/doc/tally/copyright")" \
+    "$(sed -n "$from,${to}p" "$source_dir/$licence" | sed '1s/^ *//')"
+done <<'PARAGRAPHS'
+*|LICENSE|/^Permission/|$
+third_party/zlib/*|third_party/zlib/LICENSE|/This software is provided/|$
+third_party/zlib/contrib/minizip/*|third_party/zlib/contrib/minizip/MiniZip64_info.txt|/Condition of use/|/source distribution\./
+third_party/expat/*|third_party/expat/COPYING|/^Permission/|$
+PARAGRAPHS
 check "the Debian changelog's entry is this version" same \
   "$(zcat "$root/usr/share/doc/tally/changelog.Debian.gz" | head -1)" "tally ($deb_version) unstable; urgency=medium"
 
@@ -173,7 +198,9 @@ if start_sim "$root/bin/register-sim" tgz; then
     "OKA PF: внимание: База товаров очищена"
 fi
 render_pages "$root"/share/man/man1/*.gz "$root"/share/man/ru/man1/*.gz
-check "the licence of the .tar.gz" cmp -s "$root/share/doc/tally/LICENSE" "$source_dir/LICENSE"
+licences=$root/share/doc/tally/LICENSE
+check "the licences of the .tar.gz: the program's, then zlib's, MiniZip's and Expat's" \
+  holds_licences "$licences"
 
 # Both packages' programs start on any x86-64 Linux from kernel 3.2 on: no dynamic section
 # (no loader, no shared library), and the C library's note names kernel 3.2.0 as the oldest.
@@ -256,8 +283,8 @@ for zip in "$zip32" "$zip64"; do
     plain_guide_ok "$dir/README-ru.txt"
   check "guide-ru.html of $name: one file with its pictures" html_guide_ok "$dir/guide-ru.html"
   check "the example of $name" cmp -s "$dir/examples/goods.txt" "$source_dir/examples/goods.txt"
-  check "LICENSE.txt of $name is the licence with CR LF" same "$(od -An -c "$dir/LICENSE.txt")" \
-    "$(sed 's/$/\r/' "$source_dir/LICENSE" | od -An -c)"
+  check "LICENSE.txt of $name is the licences of the .tar.gz with CR LF" same \
+    "$(od -An -c "$dir/LICENSE.txt")" "$(sed 's/$/\r/' "$licences" | od -An -c)"
   check "TALLY.EXE of $name: exports, resources and version $version" exe_ok "$dir/TALLY.EXE"
   wine_checks+=("$dir/TALLY.EXE")
 done
