@@ -7,11 +7,12 @@ set -uo pipefail
 logs=$1 name=$2
 shift 2
 started=$SECONDS
-if "$@" >"$logs/$name.log" 2>&1; then
+"$@" >"$logs/$name.log" 2>&1
+status=$?
+if ((status == 0)); then
   echo "=== $name: passed ($((SECONDS - started)) s)"
   exit 0
 fi
-status=$?
 echo "=== $name: FAILED ($((SECONDS - started)) s); the end of $logs/$name.log:"
 tail -n 80 "$logs/$name.log"
 exit $status

@@ -46,7 +46,7 @@ build-windows-x86:
 # still being compiled.
 test-wine: build-linux-sanitize-programs build-windows-x64 build-windows-x86
 	@$(step) ctest -j $(CTEST_JOBS) --test-dir build/linux-sanitize/tests/wine \
-	  --output-on-failure --resource-spec-file tests/wine/wine-slots.json
+	  --output-on-failure --resource-spec-file $(CURDIR)/tests/wine/wine-slots.json
 # The other Linux tests: every run of tally and register-sim under the sanitizers, and the
 # static checks of both TALLY.EXE files.
 test-linux-sanitize: build-linux-sanitize build-windows-x64 build-windows-x86
