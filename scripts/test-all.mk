@@ -25,32 +25,22 @@ x86_unit_tests :=
 endif
 
 # The longest chain first: the builds the Wine and pseudo-terminal tests need, then those tests.
-all: test-wine test-linux-sanitize test-windows-x64 $(x86_unit_tests) fuzz packages
-.PHONY: all build-windows-x64 build-windows-x86 build-linux-sanitize-programs \
-        build-linux-sanitize test-wine test-linux-sanitize test-windows-x64 test-windows-x86 \
-        fuzz packages
+all: test-linux-sanitize test-windows-x64 $(x86_unit_tests) fuzz packages
+.PHONY: all build-windows-x64 build-windows-x86 build-linux-sanitize test-linux-sanitize \
+        test-windows-x64 test-windows-x86 fuzz packages
 
 build-windows-x64:
 	@$(step) $(build) windows-x64
-# tally and register-sim under the sanitizers first: the Wine suites need no more of the
-# Linux build. Then the rest of it, the test programs, in the same tree.
-build-linux-sanitize-programs:
-	@$(step) $(build) linux-sanitize-programs
-build-linux-sanitize: build-linux-sanitize-programs
-	@$(step) cmake --build --preset linux-sanitize
+build-linux-sanitize:
+	@$(step) $(build) linux-sanitize
 build-windows-x86:
 	@$(step) $(build) $(x86_build)
 
-# The Wine suites of both TALLY.EXE files, three at a time, from their own test folder: they
-# spend most of their time waiting on the program, and run while the Linux test programs are
-# still being compiled.
-test-wine: build-linux-sanitize-programs build-windows-x64 build-windows-x86
-	@$(step) ctest -j $(CTEST_JOBS) --test-dir build/linux-sanitize/tests/wine \
-	  --output-on-failure --resource-spec-file $(CURDIR)/tests/wine/wine-slots.json
-# The other Linux tests: every run of tally and register-sim under the sanitizers, and the
-# static checks of both TALLY.EXE files.
+# The Linux tests, every run of tally and register-sim under the sanitizers, the Wine suites
+# of both TALLY.EXE files (three at a time, and first, being the longest) and their static
+# checks.
 test-linux-sanitize: build-linux-sanitize build-windows-x64 build-windows-x86
-	@$(step) $(ctest) linux-sanitize -LE wine
+	@$(step) $(ctest) linux-sanitize
 # The unit tests as Windows programs under Wine.
 test-windows-x64: build-windows-x64
 	@$(step) $(ctest) windows-x64
