@@ -47,8 +47,10 @@ test-windows-x64: build-windows-x64
 test-windows-x86: build-windows-x86
 	@$(step) $(ctest) windows-x86
 
-# Each fuzzing harness for 10 seconds from its seed corpus.
-fuzz:
+# Each fuzzing harness for 10 seconds from its seed corpus. Off the longest chain, it starts
+# once the Linux build is done, so as not to slow that build, and runs beside the tests,
+# which spend much of their time waiting (a Linux build that fails stops it too).
+fuzz: | build-linux-sanitize
 	@$(step) scripts/fuzz.sh 10
 
 # The packages as a user gets them; they take TALLY.EXE from both Windows builds.
