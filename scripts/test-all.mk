@@ -47,10 +47,8 @@ test-windows-x64: build-windows-x64
 test-windows-x86: build-windows-x86
 	@$(step) $(ctest) windows-x86
 
-# Each fuzzing harness for 10 seconds from its seed corpus. Off the longest chain, it starts
-# once the Linux build is done, so as not to slow that build, and runs beside the tests,
-# which spend much of their time waiting (a Linux build that fails stops it too).
-fuzz: | build-linux-sanitize
+# Each fuzzing harness for 10 seconds from its seed corpus.
+fuzz:
 	@$(step) scripts/fuzz.sh 10
 
 # The packages as a user gets them; they take TALLY.EXE from both Windows builds.
