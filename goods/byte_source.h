@@ -16,6 +16,21 @@ class ByteSource {
   virtual bool rewind() = 0;
 };
 
+// Reads pieces of up to pieceSize bytes onto head until it holds at least count bytes or the
+// source ends (atEnd); the last piece may take head beyond count. False on a read error.
+inline bool ReadHead(ByteSource& source, size_t count, size_t pieceSize, std::string& head,
+                     bool& atEnd) {
+  std::string piece(pieceSize, '\0');
+  atEnd = false;
+  while (head.size() < count && !atEnd) {
+    const int64_t got = source.read(piece.data(), piece.size());
+    if (got < 0) return false;
+    atEnd = got == 0;
+    head.append(piece.data(), static_cast<size_t>(got));
+  }
+  return true;
+}
+
 // Bytes held in memory, handed out at most pieceSize at a time.
 class MemorySource final : public ByteSource {
  public:

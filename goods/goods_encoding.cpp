@@ -30,22 +30,17 @@ bool IsMostlyUtf8(const Utf8Check& check) {
 
 bool DetectGoodsEncoding(ByteSource& source, ByteOrderMark& found) {
   found = {};
-  std::vector<char> piece(kPieceSize);
   // The first pieces, until they hold as many bytes as the longest mark.
   std::string head;
   bool atEnd = false;
-  while (head.size() < kLongestMark && !atEnd) {
-    const int64_t count = source.read(piece.data(), piece.size());
-    if (count < 0) return false;
-    atEnd = count == 0;
-    head.append(piece.data(), static_cast<size_t>(count));
-  }
+  if (!ReadHead(source, kLongestMark, kPieceSize, head, atEnd)) return false;
   found = FindByteOrderMark(head);
   // A UTF-16 mark decides at once. A UTF-8 mark is weighed with the text after it: a file
   // joined from a marked header and a Windows-1251 export bears the mark but not the text.
   if (found.length > 0 && found.encoding != TextEncoding::Utf8) return source.rewind();
 
   Utf8Check check;
+  std::vector<char> piece(kPieceSize);
   bool more = CheckUpToEndOfFile(check, head) && !atEnd;
   while (more) {
     const int64_t count = source.read(piece.data(), piece.size());

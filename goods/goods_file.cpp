@@ -648,16 +648,9 @@ WorkbookRead ReadWorkbookGoods(ByteSource& source, FileKind kind, const std::str
 
 // The file's first bytes, as many as tell a workbook; the source is left at its start.
 bool ReadFileStart(ByteSource& source, std::string& start) {
-  char bytes[8];
-  size_t have = 0;
-  while (have < sizeof bytes) {
-    const int64_t count = source.read(bytes + have, sizeof bytes - have);
-    if (count < 0) return false;
-    if (count == 0) break;
-    have += static_cast<size_t>(count);
-  }
-  start.assign(bytes, have);
-  return source.rewind();
+  constexpr size_t kKindBytes = 8;  // FileKindOf needs no more
+  bool atEnd = false;
+  return ReadHead(source, kKindBytes, kKindBytes, start, atEnd) && source.rewind();
 }
 
 }  // namespace
