@@ -40,6 +40,11 @@ if ((!x86_tests)); then
   echo "Its Wine case lists ran with the x86-64 program instead (windows_e2e_uploads)."
 fi
 if ((failed)); then
+  # Last, where a reader of only the end of the output sees them: what failed.
+  for log in "$logs"/*.log; do
+    failures=$(scripts/failed-checks.sh "$log" 12)
+    [[ -n $failures ]] && printf 'Failed in %s:\n%s\n' "$(basename "$log" .log)" "$failures"
+  done
   echo "=== FAILED after $SECONDS s"
   exit 1
 fi
