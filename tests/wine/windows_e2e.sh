@@ -160,8 +160,10 @@ expect_no_clock
 # --- an upload of the example goods file ---------------------------------------------------
 begin_case "upload of examples/goods.txt"
 point_port com2 none
-start_sim --delay 40 && point_port com1 "$sim_device"
 n=$(python3 "$oracle" "$goods/goods.txt" | wc -l)
+# Half way the upload waits until the robot has seen the bar there.
+hold_answer $((n / 2 + 1)) " bar .* pos=$((n / 2))\$"
+start_sim --delay 40 && point_port com1 "$sim_device"
 shot=()
 ((window_checks)) && shot=(--shot-at "$((n / 2)):progress-window")
 run_traced "${shot[@]}" -- "$(winpath "$goods/goods.txt")"
@@ -234,9 +236,11 @@ expect "the picture" "$(sed 's/diffs=\([0-9]*\)\/.*/diffs=\1/' <<<"$picture")" \
 fi
 
 # --- an error code from the register on line 3 of 10 ---------------------------------------
-# The bar stands at 1 and then 2 for 300 ms each: the robot sees it move, never past 2.
+# The answer to line 3 comes once the robot has seen the bar at 2: it sees it move, never
+# past 2.
 begin_case "error code on line 3 of 10"
-start_sim --delay 300 --error 3:5 && point_port com1 "$sim_device"
+hold_answer 3 ' bar .* pos=2$'
+start_sim --error 3:5 && point_port com1 "$sim_device"
 run_tally -- "$(winpath "$goods/ten.txt")"
 expect "the exit status" "$status" 1
 expect "the boxes" "$(boxes)" "warning Возвращен код ошибки  5 (товар 3 из 10, код 103, строка 4 файла)"
@@ -348,8 +352,11 @@ positions_after() {
 
 if ((window_checks)); then
 # --- Esc does nothing ----------------------------------------------------------------------
+# The upload waits for the robot twice: its Esc at 2, then its look at the bar after it.
 begin_case "Esc during the upload"
-start_sim --delay 200 && point_port com1 "$sim_device"
+hold_answer 3 ' key esc '
+hold_answer 5 ' bar .* pos=[3-9]$' ' key esc '
+start_sim && point_port com1 "$sim_device"
 run_traced --esc-at 2 -- "$(winpath "$goods/ten.txt")"
 expect "the exit status" "$status" 0
 expect "the boxes" "$(boxes)" ""
@@ -363,10 +370,11 @@ expect_within "the highest bar position seen after Esc" \
 expect_final_pause
 
 # --- Alt+F4 closes the window, the upload runs to its end ----------------------------------
-# Each answer comes 300 ms after its frame: the window must be gone well before the bar could
-# have reached the upload's last line, which a window that ignored the keys shows.
+# The answer to line 4 comes only once the window has gone: a window that ignored the keys
+# would keep it waiting, and the run would end in "no answer".
 begin_case "Alt+F4 during the upload"
-start_sim --delay 300 && point_port com1 "$sim_device"
+hold_answer 4 ' gone$' ' key alt[+]f4 '
+start_sim && point_port com1 "$sim_device"
 run_tally --alt-f4-at 3 -- "$(winpath "$goods/ten.txt")"
 expect "the exit status" "$status" 0
 expect "the boxes" "$(boxes)" ""
@@ -381,11 +389,13 @@ expect_base "$goods/ten.txt"
 expect_clock
 
 # --- a drag while an answer is awaited -----------------------------------------------------
-# Each answer comes 400 ms after its frame; the robot holds the button down for 3 s on the
-# window while the answer to line 3 is awaited. 100 polls last at least 1.3 s, so a drag that
-# used up polls would end the run with "no answer"; the run must instead stay held inside
-# the drag (the bar does not move meanwhile) and go on once the button is released.
+# The robot holds the button down for 3 s on the window while the answer to line 3 is
+# awaited; that answer comes once the press is seen, and at least 400 ms after its frame.
+# 100 polls last at least 1.3 s, so a drag that used up polls would end the run with "no
+# answer"; the run must instead stay held inside the drag (the bar does not move meanwhile)
+# and go on once the button is released.
 begin_case "drag during the wait"
+hold_answer 3 ' drag start '
 start_sim --delay 400 && point_port com1 "$sim_device"
 run_tally --drag-at 2:3000 -- "$(winpath "$goods/ten.txt")"
 expect "the exit status" "$status" 0
@@ -435,7 +445,8 @@ expect_frames "$goods/my goods.txt"
 # at 19200).
 begin_case "file with blanks, unquoted, on COM2 at /9600"
 point_port com1 none
-start_sim --delay 300 && point_port com2 "$sim_device"
+hold_answer 3 ' bar .* pos=[12]$'
+start_sim && point_port com2 "$sim_device"
 run_tally -- /2 "${dropped% *}" "${dropped##* }" /9600
 point_port com2 none
 expect "the exit status" "$status" 0

@@ -176,8 +176,9 @@ start_sim() {
   local previous_pid=${sim_pid:-}
   sim_count=$((sim_count + 1))
   sim_files=$work/sim$sim_count
-  "$register_sim" --pty -v --log "$sim_files.log" --db "$sim_files.tsv" "$@" \
+  "$register_sim" --pty -v --log "$sim_files.log" --db "$sim_files.tsv" "$@" "${sim_holds[@]}" \
     >"$sim_files.out" 2>"$sim_files.err" &
+  sim_holds=()
   sim_pid=$!
   sim_device=
   for _ in $(seq 100); do
@@ -201,6 +202,30 @@ stop_pid() {
   done
   kill -KILL "$1" 2>/dev/null
   wait "$1" 2>/dev/null
+}
+
+# hold_answer FRAME PATTERN [AFTER]: the next simulator (start_sim) holds its answer to FRAME
+# until, in the next run (run_tally), a line of the robot's log matches PATTERN (an awk regular
+# expression), after a line that matches AFTER when given. A case waits so for what the
+# screen must show before the upload goes on, however busy the machine: the program itself
+# gives the register a hundred polls, and the robot looks every few milliseconds.
+sim_holds=()
+releases=()
+hold_answer() {
+  local file=$work/release-$1
+  rm -f "$file"
+  sim_holds+=(--hold "$1:$file")
+  releases+=("$file" "$2" "${3:-}")
+}
+
+# release FILE PATTERN AFTER: makes FILE once the robot's log shows PATTERN (after AFTER).
+release() {
+  until awk -v pattern="$2" -v after="$3" 'BEGIN { on = after == "" }
+    !on && $0 ~ after { on = 1; next } on && $0 ~ pattern { found = 1; exit }
+    END { exit !found }' "$robot_log" 2>/dev/null; do
+    sleep 0.02
+  done
+  : >"$1"
 }
 
 stop_sim() {
@@ -276,11 +301,18 @@ run_tally() {
       kill "$shooter_pid" 2>/dev/null
       wait "$shooter_pid" 2>/dev/null
       shooter_pid=
+      releases=()
       return 1
     fi
     sleep 0.05
     waited=$((waited + 1))
   done
+  local release_pids=() i
+  for ((i = 0; i < ${#releases[@]}; i += 3)); do
+    release "${releases[@]:i:3}" &
+    release_pids+=($!)
+  done
+  releases=()
   local port ports_before
   for port in "${!port_targets[@]}"; do
     ln -sfn "${port_targets[$port]}" "$WINEPREFIX/dosdevices/$port"
@@ -304,8 +336,8 @@ run_tally() {
   : >"$work/robot.stop"
   wait "$robot_pid"
   robot_status=$?
-  kill "$shooter_pid" 2>/dev/null
-  wait "$shooter_pid" 2>/dev/null
+  kill "$shooter_pid" "${release_pids[@]}" 2>/dev/null
+  wait "$shooter_pid" "${release_pids[@]}" 2>/dev/null
   shooter_pid=
   [[ $robot_status == 0 ]] || fail "$case_name: the robot ended with status $robot_status"
   # A window of another caption (a crash report, say) is never expected.
