@@ -37,7 +37,7 @@ done
 if ((!x86_tests)); then
   echo "The i686 program's unit tests and Wine suites were not built or run:"
   echo "	$wine_missing"
-  echo "Its Wine case lists ran with the x86-64 program instead (windows_e2e_uploads)."
+  echo "The x86-64 program went through each of their Wine case lists (windows_e2e: the uploads)."
 fi
 if ((failed)); then
   # Last, where a reader of only the end of the output sees them: what failed.

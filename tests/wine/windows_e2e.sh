@@ -5,10 +5,12 @@
 # register-sim's pseudo-terminals. ui_robot.exe watches the screen and closes the boxes;
 # tests/wine/expected_upload.py works out on its own what the register must receive.
 #
-# Usage: windows_e2e.sh TALLY.EXE ui_robot.exe register-sim tally [uploads]
-#   tally is the Linux program, whose usage text the box must show too. With "uploads" only
-#   the usage box and the uploads and their failures are tried, not the progress window's
-#   look or the user's keys and drags (the i686 program: the window is the same code).
+# Usage: windows_e2e.sh TALLY.EXE ui_robot.exe register-sim tally [uploads|window]
+#   tally is the Linux program, whose usage text the box must show too. The cases come in two
+#   lists, both tried when none is named: "uploads", the usage box and the uploads with their
+#   failures, which both programs go through; and "window", the progress window's look, the
+#   user's keys and drags and what file names mean, for the x86-64 program only (the i686
+#   program's window is the same code).
 # What happens in the program, and when, comes from its own wire trace (TALLY_TRACE); the
 # robot tells only what the screen shows, so a busy machine slows the cases down but does
 # not fail them.
@@ -22,8 +24,14 @@ tally_exe=${1:-}
 robot_exe=${2:-}
 register_sim=${3:-}
 linux_tally=${4:-}
-window_checks=1
-[[ ${5:-} == uploads ]] && window_checks=0
+case ${5:-} in "" | uploads | window) ;; *)
+  echo "no case list '$5': uploads or window"
+  exit 1
+  ;;
+esac
+uploads_list=1 window_list=1
+[[ ${5:-} == uploads ]] && window_list=0
+[[ ${5:-} == window ]] && uploads_list=0
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=wine_session.sh
 source "$here/wine_session.sh"
@@ -139,6 +147,7 @@ expect_bar_went_up() {
   expect_within "the highest bar position seen" "$(positions | sort -n | tail -1)" 1 "$highest"
 }
 
+if ((uploads_list)); then
 # --- the usage text ------------------------------------------------------------------------
 begin_case "usage"
 run_tally --
@@ -156,8 +165,10 @@ expect "the boxes" "$(boxes)" "information $(printf '%s\n' "$usage" | awk '{ pri
 expect "the exit status" "$status" 2
 expect "the progress window" "$(observed window)" ""
 expect_no_clock
+fi
 
 # --- an upload of the example goods file ---------------------------------------------------
+# In both lists: "window" looks at the window it shows.
 begin_case "upload of examples/goods.txt"
 point_port com2 none
 n=$(python3 "$oracle" "$goods/goods.txt" | wc -l)
@@ -165,7 +176,7 @@ n=$(python3 "$oracle" "$goods/goods.txt" | wc -l)
 hold_answer $((n / 2 + 1)) " bar .* pos=$((n / 2))\$"
 start_sim --delay 40 && point_port com1 "$sim_device"
 shot=()
-((window_checks)) && shot=(--shot-at "$((n / 2)):progress-window")
+((window_list)) && shot=(--shot-at "$((n / 2)):progress-window")
 run_traced "${shot[@]}" -- "$(winpath "$goods/goods.txt")"
 expect "the exit status" "$status" 0
 expect "the boxes" "$(boxes)" ""
@@ -175,7 +186,7 @@ expect_clock
 expect_bar_went_up "$n"
 expect_final_pause
 
-if ((window_checks)); then
+if ((window_list)); then
 keep_screenshot progress-window progress-window.png
 
 # The window: styles, size, place. Wine adds WS_VISIBLE (the window is shown) and
@@ -235,6 +246,7 @@ expect "the picture" "$(sed 's/diffs=\([0-9]*\)\/.*/diffs=\1/' <<<"$picture")" \
   "picture image=1 size=218x170 bpp=8 diffs=0"
 fi
 
+if ((uploads_list)); then
 # --- an error code from the register on line 3 of 10 ---------------------------------------
 # The answer to line 3 comes once the robot has seen the bar at 2: it sees it move, never
 # past 2.
@@ -277,10 +289,9 @@ expect_clock
 keep_screenshot message-box message-box.png
 # The message comes while the window is still there; the window goes once it is closed.
 expect_true "the box came while the window was there" seen_before ' box ' ' gone$'
+fi
 
-# The cases from here to the invalid price, the dropped files and TALLY_COM1 are about the
-# window, the user's keys and what the file names mean: only with the full set of cases.
-if ((window_checks)); then
+if ((window_list)); then
 # --- a name that is no file on disk --------------------------------------------------------
 # A user who takes the argument for the port: COM1, like CON and NUL, is no file on disk, so
 # it is refused at once, and COM1 is let go: an upload through it right after goes through.
@@ -304,12 +315,13 @@ expect_frames "$goods/ten.txt"
 fi
 
 # --- goods files in UTF-8 and UTF-16 -------------------------------------------------------
-# The same goods as ten.txt; the register must receive the same frames, byte for byte. Both
-# case lists upload the UTF-16 file, so it is made whatever the list.
+# The same goods as ten.txt; the register must receive the same frames, byte for byte.
+# UTF-16 is among the uploads, UTF-8 with the window's cases.
 iconv -f CP1251 -t UTF-8 "$goods/ten.txt" >"$goods/ten-utf8.txt"
 { printf '\xFF\xFE'; iconv -f CP1251 -t UTF-16LE "$goods/ten.txt"; } >"$goods/ten-utf16.txt"
-encodings=(ten-utf16.txt)
-((window_checks)) && encodings=(ten-utf8.txt ten-utf16.txt)
+encodings=()
+((uploads_list)) && encodings+=(ten-utf16.txt)
+((window_list)) && encodings+=(ten-utf8.txt)
 for encoded in "${encodings[@]}"; do
   begin_case "upload of $encoded"
   start_sim && point_port com1 "$sim_device"
@@ -319,6 +331,7 @@ for encoded in "${encodings[@]}"; do
   expect_frames "$goods/ten.txt"
 done
 
+if ((uploads_list)); then
 # --- a workbook ----------------------------------------------------------------------------
 # The price list as LibreOffice saves it (.xlsx); the register must receive what sheet 1's
 # goods typed as a goods file give, frame for frame.
@@ -339,6 +352,7 @@ expect "the exit status" "$status" 0
 expect "the boxes" "$(boxes)" ""
 expect_frames "$goods/price-list.txt"
 expect_base "$goods/price-list.txt"
+fi
 
 # key_pos KEY: the bar position at which the robot pressed KEY (esc, alt+f4), if it did.
 key_pos() { observed key | sed -n "s/^key $1 pos=//p"; }
@@ -350,7 +364,7 @@ positions_after() {
     on && $2 == "bar" { sub(/.* pos=/, ""); print }' "$robot_log"
 }
 
-if ((window_checks)); then
+if ((window_list)); then
 # --- Esc does nothing ----------------------------------------------------------------------
 # The upload waits for the robot twice: its Esc at 2, then its look at the bar after it.
 begin_case "Esc during the upload"
@@ -419,6 +433,7 @@ expect_frames "$goods/ten.txt"
 fi
 
 # --- an invalid price ----------------------------------------------------------------------
+if ((uploads_list)); then
 begin_case "invalid price"
 start_sim && point_port com1 "$sim_device"
 run_tally -- "$(winpath "$goods/bad price.txt")"
@@ -427,11 +442,12 @@ expect "the boxes" "$(boxes)" "error Недопустимая цена: '12.5\\t
 expect "the progress window" "$(observed window)" ""
 expect "what the register received" "$(received)" ""
 expect_no_clock
+fi
 
 # --- a dropped file: its path with blanks in double quotes ---------------------------------
 # Windows hands a file dropped on the program over as "Z:\...\my goods.txt"; the program
 # takes the quotes off and uploads the file.
-if ((window_checks)); then
+if ((window_list)); then
 begin_case "dropped file with blanks, quoted"
 start_sim && point_port com1 "$sim_device"
 dropped=$(winpath "$goods/my goods.txt")
@@ -456,6 +472,7 @@ expect_bar_went_up 3
 expect_clock
 fi
 
+if ((uploads_list)); then
 # --- a line left in XON/XOFF and RTS/CTS mode --------------------------------------------
 # As a terminal program or the port's own defaults may leave it. Every answer carries XON
 # (0x11) and XOFF (0x13), which a line still in XON/XOFF mode would swallow, stopping the
@@ -471,9 +488,10 @@ expect "the handshake as the last frame came" "$(handshake_at 10)" "ixon=0 ixoff
 expect_frames "$goods/ten.txt"
 expect_base "$goods/ten.txt"
 expect_clock
+fi
 
 # --- TALLY_COM1 names the port: a USB adapter that came up as COM5 -------------------------
-if ((window_checks)); then
+if ((window_list)); then
 begin_case "upload through TALLY_COM1=COM5"
 point_port com1 none
 start_sim && point_port com5 "$sim_device"
