@@ -26,8 +26,8 @@ endif
 
 # The longest chain first: the builds the Wine and pseudo-terminal tests need, then those tests.
 all: test-linux-sanitize test-windows-x64 $(x86_unit_tests) fuzz packages
-.PHONY: all build-windows-x64 build-windows-x86 build-linux-sanitize wine-template \
-        test-linux-sanitize test-windows-x64 test-windows-x86 fuzz packages
+.PHONY: all build-windows-x64 build-windows-x86 build-linux-sanitize test-linux-sanitize \
+        test-windows-x64 test-windows-x86 fuzz packages
 
 build-windows-x64:
 	@$(step) $(build) windows-x64
@@ -36,16 +36,10 @@ build-linux-sanitize:
 build-windows-x86:
 	@$(step) $(build) $(x86_build)
 
-# The Wine prefix that the Wine suites copy (the suites' first test keeps it), made while the
-# Linux build still runs rather than before the first suite can start.
-wine-template: build-windows-x64
-	@$(step) bash tests/wine/wine_prefix_template.sh build/windows-x64/TALLY.EXE \
-	  build/linux-sanitize/wine-prefix-template
-
 # The Linux tests, every run of tally and register-sim under the sanitizers, the Wine suites
 # of both TALLY.EXE files (three at a time, and first, being the longest) and their static
 # checks.
-test-linux-sanitize: build-linux-sanitize build-windows-x64 build-windows-x86 wine-template
+test-linux-sanitize: build-linux-sanitize build-windows-x64 build-windows-x86
 	@$(step) $(ctest) linux-sanitize
 # The unit tests as Windows programs under Wine.
 test-windows-x64: build-windows-x64
