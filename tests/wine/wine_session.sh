@@ -176,9 +176,12 @@ start_sim() {
   local previous_pid=${sim_pid:-}
   sim_count=$((sim_count + 1))
   sim_files=$work/sim$sim_count
-  "$register_sim" --pty -v --log "$sim_files.log" --db "$sim_files.tsv" "$@" "${sim_holds[@]}" \
+  local held=() i
+  for ((i = 0; i < ${#holds[@]}; i += 3)); do
+    held+=(--hold "${holds[i]}:$work/release-${holds[i]}")
+  done
+  "$register_sim" --pty -v --log "$sim_files.log" --db "$sim_files.tsv" "$@" "${held[@]}" \
     >"$sim_files.out" 2>"$sim_files.err" &
-  sim_holds=()
   sim_pid=$!
   sim_device=
   for _ in $(seq 100); do
@@ -209,23 +212,21 @@ stop_pid() {
 # expression), after a line that matches AFTER when given. A case waits so for what the
 # screen must show before the upload goes on, however busy the machine: the program itself
 # gives the register a hundred polls, and the robot looks every few milliseconds.
-sim_holds=()
-releases=()
+holds=()
 hold_answer() {
-  local file=$work/release-$1
-  rm -f "$file"
-  sim_holds+=(--hold "$1:$file")
-  releases+=("$file" "$2" "${3:-}")
+  rm -f "$work/release-$1"
+  holds+=("$1" "$2" "${3:-}")
 }
 
-# release FILE PATTERN AFTER: makes FILE once the robot's log shows PATTERN (after AFTER).
+# release FRAME PATTERN AFTER: lets the answer to FRAME go once the robot's log shows PATTERN
+# (after AFTER).
 release() {
   until awk -v pattern="$2" -v after="$3" 'BEGIN { on = after == "" }
     !on && $0 ~ after { on = 1; next } on && $0 ~ pattern { found = 1; exit }
     END { exit !found }' "$robot_log" 2>/dev/null; do
     sleep 0.02
   done
-  : >"$1"
+  : >"$work/release-$1"
 }
 
 stop_sim() {
@@ -301,18 +302,18 @@ run_tally() {
       kill "$shooter_pid" 2>/dev/null
       wait "$shooter_pid" 2>/dev/null
       shooter_pid=
-      releases=()
+      holds=()
       return 1
     fi
     sleep 0.05
     waited=$((waited + 1))
   done
   local release_pids=() i
-  for ((i = 0; i < ${#releases[@]}; i += 3)); do
-    release "${releases[@]:i:3}" &
+  for ((i = 0; i < ${#holds[@]}; i += 3)); do
+    release "${holds[@]:i:3}" &
     release_pids+=($!)
   done
-  releases=()
+  holds=()
   local port ports_before
   for port in "${!port_targets[@]}"; do
     ln -sfn "${port_targets[$port]}" "$WINEPREFIX/dosdevices/$port"
