@@ -1,21 +1,33 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer harnesses (preset "fuzz": clang with AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs each for SECONDS (default 30), starting from the inputs
-# kept in fuzz/corpus/<harness>/. Those stay as they are: what a run adds goes to a
-# scratch folder. Prints each run's executions and coverage; fails on the first finding,
-# whose input is kept in fuzz-findings/.
+# Builds the libFuzzer harnesses (clang with AddressSanitizer and UndefinedBehaviorSanitizer)
+# and runs each for SECONDS (default 30), starting from the inputs kept in
+# fuzz/corpus/<harness>/. Those stay as they are: what a run adds goes to a scratch folder.
+# Prints each run's executions and coverage; fails on the first finding, whose input is kept
+# in fuzz-findings/.
 #
-# Usage: scripts/fuzz.sh [SECONDS] [HARNESS...]
+# The harnesses come from the preset "fuzz" (optimised: three times the executions) unless
+# --preset names another tree that builds them: the test command takes those of its
+# linux-sanitize build rather than compile everything once more for ten seconds each.
+#
+# Usage: scripts/fuzz.sh [--preset PRESET] [SECONDS] [HARNESS...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+preset=fuzz
+if [[ ${1:-} == --preset ]]; then
+  preset=$2
+  shift 2
+fi
 seconds=${1:-30}
 shift || true
 harnesses=("$@")
 ((${#harnesses[@]})) || harnesses=(goods_reader workbook_reader command_line answer_wait frame_splitter)
 
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
+# A tree is configured only when it has none: the test command fuzzes while the tests of its
+# tree run, and the build is then up to date.
+tree=build/$preset
+[[ -f $tree/build.ninja ]] || cmake --preset "$preset" >/dev/null
+cmake --build "$tree" --target "${harnesses[@]/%/_fuzz}"
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -28,7 +40,7 @@ for harness in "${harnesses[@]}"; do
   # A goods file of up to 64 KiB: long enough for lines across pieces and every encoding.
   max_len=4096
   [[ $harness == goods_reader || $harness == workbook_reader ]] && max_len=65536
-  if ! "build/fuzz/${harness}_fuzz" -max_total_time="$seconds" -max_len="$max_len" \
+  if ! "$tree/${harness}_fuzz" -max_total_time="$seconds" -max_len="$max_len" \
     -print_final_stats=1 -artifact_prefix="$scratch/$harness-" \
     "$scratch/$harness" "fuzz/corpus/$harness" >"$log" 2>&1; then
     mkdir -p "$findings"

@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 # TALLY.EXE for 64- and 32-bit Windows
   wine wine64 xvfb                        # the Windows tests under Wine on a virtual display
   locales python3
-  clang-14 libclang-rt-14-dev             # the libFuzzer harnesses (scripts/fuzz.sh)
+  clang-14 libclang-rt-14-dev             # the sanitizer build, with the fuzzing harnesses
   dpkg-dev file unzip groff-base          # the packages: CPack's tools, their checks, manual pages
   wixl msitools                           # the Windows Installer packages (wixl, msibuild)
   lintian                                 # the check of the .deb

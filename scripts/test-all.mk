@@ -47,9 +47,9 @@ test-windows-x64: build-windows-x64
 test-windows-x86: build-windows-x86
 	@$(step) $(ctest) windows-x86
 
-# Each fuzzing harness for 10 seconds from its seed corpus.
-fuzz:
-	@$(step) scripts/fuzz.sh 10
+# Each fuzzing harness for 10 seconds from its seed corpus (built in the linux-sanitize tree).
+fuzz: build-linux-sanitize
+	@$(step) scripts/fuzz.sh --preset linux-sanitize 10
 
 # The packages as a user gets them; they take TALLY.EXE from both Windows builds.
 packages: build-windows-x64 build-windows-x86
