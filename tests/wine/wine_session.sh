@@ -51,6 +51,11 @@ end_case() {
   sed 's/^/    | /' "$sim_files.log" 2>/dev/null
   echo "    what the register said:"
   sed 's/^/    | /' "$sim_files.err" 2>/dev/null
+  # What Wine wrote of the program's run beside the relay trace of its clock calls: its own
+  # complaints, a crash, a program it could not start.
+  echo "    what Wine told of the program:"
+  grep -av ':\(Call\|Ret\) \|:trace:relay:load_list \|:Starting thread proc ' \
+    "$work/tally.err" 2>/dev/null | tail -n 20 | sed 's/^/    | /'
 }
 
 # The Windows path of a Unix path (Wine's drive Z: is the Unix root).
