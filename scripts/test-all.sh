@@ -8,6 +8,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# The system's own programs first: the tests are written against the Debian packages that
+# install-deps.sh installs, not against what a user's PATH puts before them (a version
+# manager's python3 shim costs a third of a second a call, and the tests call it hundreds of
+# times).
+export PATH=/usr/sbin:/usr/bin:/sbin:/bin:$PATH
+
 scripts/install-deps.sh
 
 # shellcheck source=scripts/wine-loader.sh

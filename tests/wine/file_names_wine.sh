@@ -29,18 +29,6 @@ oracle=$here/expected_upload.py
 goods=$work/goods
 mkdir -p "$goods"
 
-# One Windows process runs from here to the end: while any runs, Wine's system processes stay
-# up, and its device manager does not start afresh between two cases and point COM1 and COM2
-# back at /dev/ttyS*.
-: >"$work/keeper.txt"
-"$wine" "$holder_exe" "$(winpath "$work/keeper.txt")" "$(winpath "$work/keeper.ready")" \
-  "$(winpath "$work/keeper.stop")" >/dev/null 2>&1 &
-keeper_pid=$!
-for _ in $(seq 200); do
-  [[ -e $work/keeper.ready ]] && break
-  sleep 0.1
-done
-
 # make_goods FILE CODE: three goods with the codes CODE, CODE+1 and CODE+2 (Windows-1251,
 # CR LF), so that every file's frames differ from every other's.
 make_goods() {
@@ -170,6 +158,4 @@ command_line=$(tr -d '\r' <"$trace" | sed -n 's/^command line: //p')
 expect "the goods file on the trace's command line" "${command_line##* }" \
   "$(winpath "$goods/商品.txt")"
 
-: >"$work/keeper.stop"
-wait "$keeper_pid"
 wine_session_report

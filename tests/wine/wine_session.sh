@@ -143,6 +143,7 @@ wine_session_start() {
   fi
   # One wineserver for all the runs, ended on exit.
   timeout 10 wineserver -p 600 >/dev/null 2>&1
+  keep_desktop
   # A port that must not open is a folder (a dangling link would make Wine try /dev/ttyS*).
   mkdir -p "$work/not-a-port"
   point_port com1 none
@@ -150,7 +151,29 @@ wine_session_start() {
   sim_files=$work/no-sim
 }
 
+# keep_desktop: one Windows program of the desktop runs from here to the end of the session
+# (hold_file.exe, beside the robot, holding a file of its own). While one runs, Wine keeps its
+# system processes and the desktop up between two runs. Otherwise each run starts them
+# afresh: its robot and program race the desktop that the run before left closing (a window
+# that cannot be made, a box that never shows), and Wine's device manager points COM1 and
+# COM2 back at /dev/ttyS*.
+keep_desktop() {
+  local keeper_exe
+  keeper_exe=$(dirname "$robot_exe")/hold_file.exe
+  [[ -f $keeper_exe ]] || skip "no hold_file.exe beside the robot at '$robot_exe'"
+  : >"$work/keeper.txt"
+  "$wine" "$keeper_exe" "$(winpath "$work/keeper.txt")" "$(winpath "$work/keeper.ready")" \
+    "$(winpath "$work/keeper.stop")" >/dev/null 2>&1 &
+  local _
+  for _ in $(seq 600); do
+    [[ -e $work/keeper.ready ]] && return 0
+    sleep 0.1
+  done
+  skip "Wine did not start hold_file.exe, which keeps the desktop, within 60 s"
+}
+
 wine_session_stop() {
+  [[ -d ${work:-} ]] && : >"$work/keeper.stop"
   stop_sim
   [[ -n $shooter_pid ]] && kill "$shooter_pid" 2>/dev/null
   if [[ -d ${work:-}/prefix ]]; then
@@ -325,7 +348,7 @@ run_tally() {
   done
   ports_before=$(readlink "$WINEPREFIX/dosdevices/com1" "$WINEPREFIX/dosdevices/com2")
   mkdir -p "$work/cwd"
-  (cd "$work/cwd" && env "${tally_env[@]}" WINEDEBUG=-all,+relay timeout 120 "$wine" "${tally_launcher[@]:-$tally_exe}" "$@" \
+  (cd "$work/cwd" && env "${tally_env[@]}" WINEDEBUG=-all,err+all,+relay timeout 120 "$wine" "${tally_launcher[@]:-$tally_exe}" "$@" \
     2>"$work/tally.err")
   status=$?
   clock=$(sed -n 's/.*Call winmm\.\(time[A-Za-z]*Period\)(0*\([0-9a-f][0-9a-f]*\)).*/\1(\2)/p' \
