@@ -10,8 +10,8 @@ cd "$(dirname "$0")/.."
 
 # The system's own programs first: the tests are written against the Debian packages that
 # install-deps.sh installs, not against what a user's PATH puts before them (a version
-# manager's python3 shim costs a third of a second a call, and the tests call it hundreds of
-# times).
+# manager's python3 shim costs a third of a second of processor time a call, and the Wine
+# suites call python3 for every upload they check).
 export PATH=/usr/sbin:/usr/bin:/sbin:/bin:$PATH
 
 scripts/install-deps.sh
