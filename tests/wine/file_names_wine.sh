@@ -123,7 +123,7 @@ rm -f "$work/held" "$work/release"
 holder_pid=$!
 for _ in $(seq 200); do
   [[ -e $work/held ]] && break
-  sleep 0.1
+  nap 0.1
 done
 expect_true "the reader holds the file" test -e "$work/held"
 mkdir -p "$work/cwd2"

@@ -31,7 +31,7 @@ wait_for_log() {
   local tries=$(($2 * 10))
   for _ in $(seq "$tries"); do
     grep -qE "$1" "$sim_files.log" 2>/dev/null && return 0
-    sleep 0.1
+    nap 0.1
   done
   fail "$case_name: the register never logged '$1'"
   return 1

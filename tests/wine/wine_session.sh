@@ -11,6 +11,12 @@ skip() {
   exit 77
 }
 
+# nap SECONDS: a pause that starts no process (a read that times out on a pipe that nobody
+# writes to). The waits of a session poll files every few hundredths of a second, and a sleep
+# process each time made the shell the busiest program of a suite.
+exec {nap_fd}<> <(:)
+nap() { read -rt "$1" -u "$nap_fd" _ || true; }
+
 failures=0
 checks=0
 fail() {
@@ -89,7 +95,7 @@ wine_session_begin() {
   xvfb_pid=$!
   for _ in $(seq 100); do
     [[ -s $work/display ]] && break
-    sleep 0.1
+    nap 0.1
   done
   [[ -s $work/display ]] || skip "Xvfb did not start"
   DISPLAY=:$(head -1 "$work/display")
@@ -167,7 +173,7 @@ keep_desktop() {
   local _
   for _ in $(seq 600); do
     [[ -e $work/keeper.ready ]] && return 0
-    sleep 0.1
+    nap 0.1
   done
   skip "Wine did not start hold_file.exe, which keeps the desktop, within 60 s"
 }
@@ -215,7 +221,7 @@ start_sim() {
   for _ in $(seq 100); do
     sim_device=$(head -1 "$sim_files.out" 2>/dev/null)
     [[ -n $sim_device ]] && break
-    sleep 0.1
+    nap 0.1
   done
   stop_pid "$previous_pid"
   [[ -n $sim_device ]] && return 0
@@ -229,7 +235,7 @@ stop_pid() {
   kill -TERM "$1" 2>/dev/null
   for _ in $(seq 50); do
     kill -0 "$1" 2>/dev/null || break
-    sleep 0.1
+    nap 0.1
   done
   kill -KILL "$1" 2>/dev/null
   wait "$1" 2>/dev/null
@@ -252,7 +258,7 @@ release() {
   until awk -v pattern="$2" -v after="$3" 'BEGIN { on = after == "" }
     !on && $0 ~ after { on = 1; next } on && $0 ~ pattern { found = 1; exit }
     END { exit !found }' "$robot_log" 2>/dev/null; do
-    sleep 0.02
+    nap 0.02
   done
   : >"$work/release-$1"
 }
@@ -286,7 +292,7 @@ shooter() {
       fi
       : >"$work/shots/$name.done"
     done
-    sleep 0.05
+    nap 0.05
   done
 }
 
@@ -312,8 +318,11 @@ run_tally() {
   rm -f "$robot_log" "$work/robot.stop" "$work/tally.err"
   rm -rf "$work/shots/"*.done
   status=none robot_status=none clock=
-  shooter "$robot_log" &
-  shooter_pid=$!
+  shooter_pid=
+  if [[ " ${robot_options[*]} " == *" --shot-"* ]]; then
+    shooter "$robot_log" &
+    shooter_pid=$!
+  fi
   timeout 300 "$wine" "$robot_exe" --log "$(winpath "$robot_log")" \
     --stop "$(winpath "$work/robot.stop")" --limit 280 --exe "$(winpath "$tally_exe")" \
     --shot-dir "$(winpath "$work/shots")" "${robot_options[@]}" >/dev/null 2>&1 &
@@ -327,13 +336,13 @@ run_tally() {
       kill "$robot_pid" 2>/dev/null
       wait "$robot_pid" 2>/dev/null
       fail "$case_name: the robot did not start within $((waited / 20)) s (its status $?); the program was not run"
-      kill "$shooter_pid" 2>/dev/null
-      wait "$shooter_pid" 2>/dev/null
+      [[ -n $shooter_pid ]] && kill "$shooter_pid" 2>/dev/null
+      [[ -n $shooter_pid ]] && wait "$shooter_pid" 2>/dev/null
       shooter_pid=
       holds=()
       return 1
     fi
-    sleep 0.05
+    nap 0.05
     waited=$((waited + 1))
   done
   local release_pids=() i
@@ -365,8 +374,12 @@ run_tally() {
   : >"$work/robot.stop"
   wait "$robot_pid"
   robot_status=$?
-  kill "$shooter_pid" "${release_pids[@]}" 2>/dev/null
-  wait "$shooter_pid" "${release_pids[@]}" 2>/dev/null
+  # (A wait with no process named would wait for the keeper of the desktop too.)
+  local helpers=(${shooter_pid:+"$shooter_pid"} "${release_pids[@]}")
+  if ((${#helpers[@]})); then
+    kill "${helpers[@]}" 2>/dev/null
+    wait "${helpers[@]}" 2>/dev/null
+  fi
   shooter_pid=
   [[ $robot_status == 0 ]] || fail "$case_name: the robot ended with status $robot_status"
   # A window of another caption (a crash report, say) is never expected.
