@@ -1,6 +1,6 @@
 # The test command's steps and what each one needs. scripts/test-all.sh runs it as
 #   make -f scripts/test-all.mk -jN -k X86_TESTS=0|1 CTEST_JOBS=N
-# N steps at a time, one more than the machine has cores; with -k a failed step stops only
+# N steps at a time, two more than the machine has cores; with -k a failed step stops only
 # the steps that need it. Each step's output goes to build/test-all/STEP.log
 # (scripts/run-step.sh).
 # A new suite is a ctest test of one of the presets, or a step here.
@@ -27,7 +27,7 @@ endif
 # The longest chain first: the builds the Wine and pseudo-terminal tests need, then those tests.
 all: test-linux-sanitize test-windows-x64 $(x86_unit_tests) fuzz packages
 .PHONY: all build-windows-x64 build-windows-x86 build-linux-sanitize test-linux-sanitize \
-        test-windows-x64 test-windows-x86 fuzz packages
+        test-windows-x64 test-windows-x86 fuzz packages wine-template
 
 build-windows-x64:
 	@$(step) $(build) windows-x64
@@ -36,10 +36,15 @@ build-linux-sanitize:
 build-windows-x86:
 	@$(step) $(build) $(x86_build)
 
+# The Wine prefix that the Wine suites copy, made while the programs are built (the ctest
+# fixture that would make it then keeps it).
+wine-template:
+	@$(step) bash tests/wine/wine_prefix_template.sh build/linux-sanitize/wine-prefix-template
+
 # The Linux tests, every run of tally and register-sim under the sanitizers, the Wine suites
 # of both TALLY.EXE files (three at a time, and first, being the longest) and their static
 # checks.
-test-linux-sanitize: build-linux-sanitize build-windows-x64 build-windows-x86
+test-linux-sanitize: build-linux-sanitize build-windows-x64 build-windows-x86 wine-template
 	@$(step) $(ctest) linux-sanitize
 # The unit tests as Windows programs under Wine.
 test-windows-x64: build-windows-x64

@@ -27,9 +27,10 @@ mkdir -p "$logs"
 failed=0
 # Most tests wait on a line, a simulator or Wine rather than compute: ctest runs twice as many
 # at once as there are cores.
-# One step more at a time than there are cores: the test steps spend much of their time
-# waiting on Wine and on the program's polls, and a third step takes that time.
-make -f scripts/test-all.mk -j$(($(nproc) + 1)) -k --no-print-directory \
+# Two steps more at a time than there are cores: the three builds and the Wine prefix start
+# together, and the test steps spend much of their time waiting on Wine and on the program's
+# polls, which the other steps take.
+make -f scripts/test-all.mk -j$(($(nproc) + 2)) -k --no-print-directory \
   X86_TESTS=$x86_tests CTEST_JOBS=$((2 * $(nproc))) || failed=1
 
 # What ctest counted in each test step, and what it did not run (skipped, with the reason in

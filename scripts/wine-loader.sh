@@ -19,18 +19,23 @@ print("%#x" % struct.unpack_from("<H", d, struct.unpack_from("<I", d, 0x3C)[0] +
     wine_missing="cannot read the machine of '$1'"
     return 1
   }
-  local loader64=/usr/lib/wine/wine64
+  wine64_loader || return 1
+  [[ $exe_machine == 0x14c ]] || return 0
+  wine32_runs
+}
+
+# wine64_loader: sets wine to the 64-bit loader and returns 0; returns 1 with wine_missing
+# when Wine is not installed.
+wine64_loader() {
+  wine=/usr/lib/wine/wine64
   if command -v wine64 >/dev/null; then
-    loader64=$(command -v wine64)
-  elif [[ ! -x $loader64 ]]; then
-    loader64=$(command -v wine) || {
+    wine=$(command -v wine64)
+  elif [[ ! -x $wine ]]; then
+    wine=$(command -v wine) || {
       wine_missing="wine is not installed"
       return 1
     }
   fi
-  wine=$loader64
-  [[ $exe_machine == 0x14c ]] || return 0
-  wine32_runs
 }
 
 # wine32_runs: returns 0 when the 32-bit Wine runs here (the 64-bit loader hands i686

@@ -3,14 +3,15 @@
 # own (wine_session.sh, TALLY_WINE_PREFIX_TEMPLATE): DIR/prefix, with DIR/ready holding the
 # Wine version that made it. A template of the same Wine version is kept as it is.
 #
-# Usage: wine_prefix_template.sh TALLY.EXE DIR
-#   TALLY.EXE, the x86-64 program, tells which Wine loader to use.
+# The 64-bit Wine makes it (it runs the i686 programs in it too). It needs no program of the
+# build, so the test command makes it while the programs are built.
+#
+# Usage: wine_prefix_template.sh DIR
 # Exit status 0 made or kept (or nothing to make it with: the suites then skip by themselves),
 # 1 Wine could not make it.
 set -uo pipefail
 
-tally_exe=${1:-}
-template=${2:?usage: wine_prefix_template.sh TALLY.EXE DIR}
+template=${1:?usage: wine_prefix_template.sh DIR}
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=tests/wine/wine_session.sh disable=SC2154  # wine: set by wine_tools_check
 source "$here/wine_session.sh"
@@ -19,7 +20,6 @@ skip() {
   echo "no template: $*"
   exit 0
 }
-[[ -f $tally_exe ]] || skip "no TALLY.EXE at '$tally_exe'"
 wine_tools_check
 version=$("$wine" --version 2>/dev/null)
 if [[ -d $template/prefix && $(cat "$template/ready" 2>/dev/null) == "$version" ]]; then

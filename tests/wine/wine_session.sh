@@ -67,14 +67,20 @@ end_case() {
 # The Windows path of a Unix path (Wine's drive Z: is the Unix root).
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
-# wine_tools_check: skips unless Wine can run $tally_exe here, with the Wine server, Xvfb and
-# the Russian locale at hand; sets wine (the loader) and exe_machine.
+# wine_tools_check: skips unless Wine can run $tally_exe here (with no tally_exe, the 64-bit
+# Wine), with the Wine server, Xvfb and the Russian locale at hand; sets wine (the loader) and
+# exe_machine.
 wine_tools_check() {
   # The machine the program was built for, 0x8664 (x86-64) or 0x14c (i686), and the Wine
   # that runs it: the i686 program runs in the same 64-bit prefix, through the 32-bit Wine.
   # shellcheck source=../../scripts/wine-loader.sh
   source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-loader.sh"
-  wine_loader "$tally_exe" || skip "$wine_missing"
+  if [[ -n ${tally_exe:-} ]]; then
+    wine_loader "$tally_exe" || skip "$wine_missing"
+  else
+    exe_machine=0x8664
+    wine64_loader || skip "$wine_missing"
+  fi
   command -v wineserver >/dev/null || skip "wineserver is not installed"
   command -v Xvfb >/dev/null || skip "Xvfb is not installed"
   # A Russian UTF-8 locale, as on the users' machines (scripts/install-deps.sh makes it).
