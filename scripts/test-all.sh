@@ -31,7 +31,7 @@ failed=0
 # together, and the test steps spend much of their time waiting on Wine and on the program's
 # polls, which the other steps take.
 make -f scripts/test-all.mk -j$(($(nproc) + 2)) -k --no-print-directory \
-  X86_TESTS=$x86_tests CTEST_JOBS=$((2 * $(nproc))) || failed=1
+  X86_TESTS=$x86_tests CTEST_JOBS=$((2 * $(nproc) + 2)) || failed=1
 
 # What ctest counted in each test step, and what it did not run (skipped, with the reason in
 # the step's log).
