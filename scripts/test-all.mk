@@ -42,7 +42,7 @@ wine-template:
 	@$(step) bash tests/wine/wine_prefix_template.sh build/linux-sanitize/wine-prefix-template
 
 # The Linux tests, every run of tally and register-sim under the sanitizers, the Wine suites
-# of both TALLY.EXE files (three at a time, and first, being the longest) and their static
+# of both TALLY.EXE files (four at a time, and first, being the longest) and their static
 # checks.
 test-linux-sanitize: build-linux-sanitize build-windows-x64 build-windows-x86 wine-template
 	@$(step) $(ctest) linux-sanitize

@@ -25,8 +25,9 @@ logs=build/test-all
 rm -rf "$logs"
 mkdir -p "$logs"
 failed=0
-# Most tests wait on a line, a simulator or Wine rather than compute: ctest runs twice as many
-# at once as there are cores.
+# Most tests wait on a line, a simulator or Wine rather than compute: ctest runs two more at
+# once than twice the cores, so that four Wine suites (tests/wine/wine-slots.json) leave room
+# for the other tests.
 # Two steps more at a time than there are cores: the three builds and the Wine prefix start
 # together, and the test steps spend much of their time waiting on Wine and on the program's
 # polls, which the other steps take.
