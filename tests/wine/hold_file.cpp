@@ -1,6 +1,6 @@
 // A program that holds a file open for reading, shared with other readers only, as a viewer
 // does: for the Wine tests of TALLY.EXE. Like a viewer it is a program of the desktop: while
-// it runs, Wine keeps the desktop up (the tests keep one running through a whole session).
+// it runs, Wine keeps the desktop up (the Wine suites keep one running from start to end).
 //
 // Usage: hold_file FILE READY STOP   (Windows paths, any letters)
 //   Opens FILE (GENERIC_READ, FILE_SHARE_READ), joins the desktop, creates READY, waits until

@@ -12,7 +12,7 @@ skip() {
 }
 
 # nap SECONDS: a pause that starts no process (a read that times out on a pipe that nobody
-# writes to). The waits of a session poll files every few hundredths of a second, and a sleep
+# writes to). The waits of a suite poll files every few hundredths of a second, and a sleep
 # process each time made the shell the busiest program of a suite.
 exec {nap_fd}<> <(:)
 nap() { read -rt "$1" -u "$nap_fd" _ || true; }
@@ -163,7 +163,7 @@ wine_session_start() {
   sim_files=$work/no-sim
 }
 
-# keep_desktop: one Windows program of the desktop runs from here to the end of the session
+# keep_desktop: one Windows program of the desktop runs from here to the end of the suite
 # (hold_file.exe, beside the robot, holding a file of its own). While one runs, Wine keeps its
 # system processes and the desktop up between two runs. Otherwise each run starts them
 # afresh: its robot and program race the desktop that the run before left closing (a window
