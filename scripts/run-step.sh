@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # One step of the test command: runs COMMAND with its output in LOGS/NAME.log, says how it
 # ended, how long it took and the processor time it took (what its processes used and were
-# waited for: not Wine's server, which outlives them), and when it failed shows what failed (the failed checks the
-# log holds, wherever they are in it) and the end of the log. Exits with the command's status.
+# waited for: not Wine's server, which outlives them), and when it failed shows what failed
+# (the failed checks the log holds, wherever they are in it) and the end of the log. Exits
+# with the command's status.
 # Usage: scripts/run-step.sh LOGS NAME COMMAND [ARGUMENT...]
 set -uo pipefail
 logs=$1 name=$2
