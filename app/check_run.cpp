@@ -12,6 +12,7 @@
 namespace {
 
 constexpr size_t kRepeatedCodesShown = 5;
+constexpr size_t kRepeatedLinesShown = 5;  // of one code
 
 // The codes that stand on more than one line, in the order they first come, with their lines.
 struct RepeatedCode {
@@ -59,12 +60,17 @@ std::string GoodsCountText(int64_t count) {
 
 std::string CheckedFileText(const GoodsTable& table) {
   std::string text = Utf8ToCp1251("Файл товаров в порядке: ") + GoodsCountText(table.GoodsCount);
+  if (!table.Sheet.empty()) text += Utf8ToCp1251(" (лист «") + table.Sheet + Utf8ToCp1251("»)");
   const std::vector<RepeatedCode> repeated = RepeatedCodes(table);
   for (size_t n = 0; n < repeated.size() && n < kRepeatedCodesShown; ++n) {
     text += n == 0 ? Utf8ToCp1251("; коды повторяются: ") : ", ";
     text += std::to_string(repeated[n].code) + Utf8ToCp1251(" (строки ");
-    for (size_t l = 0; l < repeated[n].lines.size(); ++l) {
-      text += (l == 0 ? "" : ", ") + std::to_string(repeated[n].lines[l]);
+    const std::vector<int64_t>& lines = repeated[n].lines;
+    for (size_t l = 0; l < lines.size() && l < kRepeatedLinesShown; ++l) {
+      text += (l == 0 ? "" : ", ") + std::to_string(lines[l]);
+    }
+    if (lines.size() > kRepeatedLinesShown) {
+      text += Utf8ToCp1251(" и ещё ") + std::to_string(lines.size() - kRepeatedLinesShown);
     }
     text += ")";
   }

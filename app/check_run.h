@@ -15,9 +15,11 @@
 std::string GoodsCountText(int64_t count);
 
 // What the check says of a file that would load (Windows-1251): "Файл товаров в порядке:
-// 5 товаров". When codes repeat (the register keeps only the item sent last of each), the
-// same line goes on "; коды повторяются: 102 (строки 2, 4)": the codes in the order they
-// first come, each with every line it stands on, at most five, then "; и ещё K".
+// 5 товаров", and for a workbook the sheet read, " (лист «Прайс»)". When codes repeat (the
+// register keeps only the item sent last of each), the same line goes on "; коды
+// повторяются: 102 (строки 2, 4)": the codes in the order they first come, each with the
+// first five lines it stands on ("102 (строки 3, 4, 5, 6, 7 и ещё 2995)"), at most five codes,
+// then "; и ещё K".
 std::string CheckedFileText(const GoodsTable& table);
 
 // The goods as the register will hold them, one line an item, seven fields separated by TABs:

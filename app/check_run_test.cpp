@@ -39,8 +39,16 @@ TEST(CheckedFileText, RepeatedCodesInFileOrderAtMostFive) {
   const struct {
     std::vector<int32_t> codes;
     const char* text;
+    const char* sheet = "";
   } cases[] = {
       {{}, "Файл товаров в порядке: 0 товаров"},
+      {{101, 101},
+       "Файл товаров в порядке: 2 товара (лист «Прайс»); коды повторяются: 101 (строки 2, 3)",
+       "Прайс"},
+      // One code on every line: the first five lines, and how many more.
+      {std::vector<int32_t>(3000, 102),
+       "Файл товаров в порядке: 3000 товаров; коды повторяются: 102 (строки 2, 3, 4, 5, 6 и ещё "
+       "2995)"},
       {{101, 102, 103}, "Файл товаров в порядке: 3 товара"},
       {{102, 5, 102}, "Файл товаров в порядке: 3 товара; коды повторяются: 102 (строки 2, 4)"},
       {{7, 3, 3, 7, 3},
@@ -49,8 +57,11 @@ TEST(CheckedFileText, RepeatedCodesInFileOrderAtMostFive) {
        "Файл товаров в порядке: 16 товаров; коды повторяются: 1 (строки 2, 4), 2 (строки 3, 6), "
        "3 (строки 5, 7), 4 (строки 8, 9), 5 (строки 10, 12); и ещё 2"},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(CheckedFileText(TableOfCodes(c.codes)), Utf8ToCp1251(c.text));
+  for (const auto& c : cases) {
+    GoodsTable table = TableOfCodes(c.codes);
+    table.Sheet = Utf8ToCp1251(c.sheet);
+    EXPECT_EQ(CheckedFileText(table), Utf8ToCp1251(c.text));
+  }
 }
 
 TEST(GoodsListing, WhatTheRegisterWillHold) {

@@ -14,6 +14,11 @@ class ByteSource {
   virtual int64_t read(char* buffer, size_t size) = 0;
   // Goes back to the first byte; false when that fails.
   virtual bool rewind() = 0;
+  // For a file read out of order (a workbook's zip archive is read from its end): the
+  // source's size in bytes, -1 when it cannot tell; and going to the byte at offset, false
+  // when that fails or the source cannot.
+  virtual int64_t size() { return -1; }
+  virtual bool seek(uint64_t offset) { return offset == 0 && rewind(); }
 };
 
 // Reads pieces of up to pieceSize bytes onto head until it holds at least count bytes or the
@@ -46,6 +51,12 @@ class MemorySource final : public ByteSource {
   }
   bool rewind() override {
     position_ = 0;
+    return true;
+  }
+  int64_t size() override { return static_cast<int64_t>(bytes_.size()); }
+  bool seek(uint64_t offset) override {
+    if (offset > bytes_.size()) return false;
+    position_ = static_cast<size_t>(offset);
     return true;
   }
 

@@ -8,6 +8,7 @@
 
 #include "goods/goods_file.h"
 #include "tests/encoded_text.h"
+#include "tests/workbook_bytes.h"
 #include "text/cp1251.h"
 #include "text/text_encoding.h"
 
@@ -198,6 +199,11 @@ class BreakingSource final : public ByteSource {
     position_ = 0;
     return rewinds_-- > 0;
   }
+  int64_t size() override { return static_cast<int64_t>(bytes_.size()); }
+  bool seek(uint64_t offset) override {
+    position_ = std::min<size_t>(offset, bytes_.size());
+    return true;
+  }
   int rewinds_ = 1;
 
  private:
@@ -226,6 +232,18 @@ TEST(GoodsEncodings, ReadErrorWhileTellingTheEncoding) {
                                [&](const std::string& text, uint32_t) { shown.push_back(text); }));
     EXPECT_EQ(shown, std::vector<std::string>{message});
     EXPECT_EQ(table.GoodsCount, 0);
+  }
+  {
+    // A workbook is read where it lies: a read error in it is no damage of the workbook.
+    const std::string workbook = XlsxBytes(
+        "<row><c t=\"inlineStr\"><is><t>&lt;start&gt;</t></is></c></row>" + std::string(4000, ' '),
+        "");
+    BreakingSource source(workbook, workbook.size() - 100);
+    GoodsTable table;
+    std::vector<std::string> shown;
+    EXPECT_FALSE(ReadGoodsFrom(source, "goods.txt", false, table,
+                               [&](const std::string& text, uint32_t) { shown.push_back(text); }));
+    EXPECT_EQ(shown, std::vector<std::string>{message});
   }
 }
 

@@ -236,28 +236,39 @@ class GoodsReader {
         if (!endLine()) return Outcome::Refused;
         continue;
       }
-      if (line_ == Line::Fresh) beginLine(c);
+      if (line_ == Line::Fresh) {
+        beginLine(c);
+        if (c == '"' && line_ == Line::Skipped) {
+          // Outside the blocks: a marker cell in quotes, if the next byte is its "<".
+          beginGoodsLine();
+          onlyMarker_ = true;
+          p = takeGoodsBytes(p, p + 1, call);
+          line_ = Line::Quote;
+          continue;
+        }
+      } else if (line_ == Line::Quote) {
+        line_ = c == '<' ? Line::Goods : Line::Skipped;
+      }
       p = line_ == Line::Goods ? takeGoodsBytes(p, end, call) : takeOtherBytes(p, end);
     }
     return Outcome::Reading;
   }
 
-  // A row of a workbook's sheet, numbered as the sheet shows it, its cells in Windows-1251
-  // without TABs or line breaks: read as the row's TAB-separated export, each cell a field
-  // closed by its TAB. The markers are the first column's, as they are a text file's.
-  Outcome row(int64_t number, const std::string (&cells)[kFieldCount]) {
-    lineNumber_ = number;
-    const std::string& first = cells[kCode];
-    beginLine(first.empty() ? kTab : first[0]);
-    if (line_ == Line::Marker) takeOtherBytes(first.data(), first.data() + first.size());
-    if (line_ == Line::Goods) {
-      for (int f = kCode; f < kFieldCount; ++f) {
-        fields_[f].feed(static_cast<Field>(f), cells[f]);
-        fields_[f].feed(static_cast<Field>(f), "\t");
-        if (blank_) blank_ = OnlyBlanks(cells[f]);
-      }
+  // A row of a workbook's sheet standing repeat times, numbered as the sheet shows it, its
+  // cells in Windows-1251 without TABs or line breaks: read as the row's TAB-separated export,
+  // each cell a field closed by its TAB. The markers are the first column's, as they are a
+  // text file's. valueMissing: a cell of the row holds a formula whose value the file does not
+  // hold; a goods row of such a cell refuses the file, as the register would get something
+  // else than the sheet shows. A repeated row that is no item (a marker, a row outside the
+  // blocks, a blank one) is read once: its copies change nothing.
+  Outcome row(int64_t number, int64_t repeat, const std::string (&cells)[kFieldCount],
+              bool valueMissing) {
+    for (int64_t i = 0; i < repeat; ++i) {
+      const int32_t items = table_.GoodsCount;
+      const Outcome outcome = oneRow(number + i, cells, valueMissing);
+      if (outcome != Outcome::Reading || table_.GoodsCount == items) return outcome;
     }
-    return endLine() ? Outcome::Reading : Outcome::Refused;
+    return Outcome::Reading;
   }
 
   bool sawStart() const { return sawStart_; }
@@ -282,7 +293,34 @@ class GoodsReader {
   }
 
  private:
-  enum class Line { Fresh, Marker, Goods, Skipped };
+  Outcome oneRow(int64_t number, const std::string (&cells)[kFieldCount], bool valueMissing) {
+    lineNumber_ = number;
+    const std::string& first = cells[kCode];
+    if (first.starts_with('<')) {
+      line_ = Line::Marker;
+      takeOtherBytes(first.data(), first.data() + first.size());
+    } else if (!reading_) {
+      line_ = Line::Skipped;
+    } else {
+      beginGoodsLine();
+      if (valueMissing) {
+        show_(Utf8ToCp1251("Значение формулы не сохранено. Откройте книгу в таблице и сохраните "
+                           "её (") +
+                  LinePlaceText(table_.Sheet, rowLine_) + ")",
+              kIconError);
+        return Outcome::Refused;
+      }
+      for (int f = kCode; f < kFieldCount; ++f) {
+        fields_[f].feed(static_cast<Field>(f), cells[f]);
+        fields_[f].feed(static_cast<Field>(f), "\t");
+        if (blank_) blank_ = OnlyBlanks(cells[f]);
+      }
+    }
+    return endLine() ? Outcome::Reading : Outcome::Refused;
+  }
+
+  // Quote: a line outside the blocks that began with a quote mark, its next byte not seen yet.
+  enum class Line { Fresh, Marker, Goods, Skipped, Quote };
 
   static bool IsLineBreak(char c) {
     return c == kCarriageReturn || c == kLineFeed || c == kEndOfFile;
@@ -305,6 +343,7 @@ class GoodsReader {
 
   void beginGoodsLine() {
     line_ = Line::Goods;
+    onlyMarker_ = false;
     rowLine_ = lineNumber_;
     blank_ = true;
     for (int f = kCode; f < kFieldCount; ++f) fields_[f].clear(StartLimit(static_cast<Field>(f)));
@@ -323,6 +362,24 @@ class GoodsReader {
     if (field_ >= kFieldCount || !quote_.whole()) return;
     if (tab) quoted_.feed(field_, "\t");
     std::swap(fields_[field_], quoted_);
+  }
+
+  // A text line whose first field is a cell in quotes with text that begins with "<" is a
+  // marker line, as it would be unquoted, judged on that text: a spreadsheet quotes a marker
+  // cell with text after it ("<start> второй блок"). The rest of the line counts for nothing.
+  bool markerCell() {
+    if (field_ != kCode || !quote_.whole()) return false;
+    const std::string& text = quoted_.start.text();
+    if (!text.starts_with('<')) return false;
+    std::string marker;
+    for (size_t i = 0; i < text.size() && i < kMarkerPrefix; ++i) marker += LowerLatin(text[i]);
+    judgeMarker(marker);
+    return true;
+  }
+
+  void judgeMarker(std::string_view marker) {
+    if (marker.starts_with(kStartMarker)) reading_ = sawStart_ = true;
+    if (marker.starts_with(kEndMarker)) reading_ = false;
   }
 
   // Bytes of a marker line or of a line that is not read: only a marker's first bytes count.
@@ -353,6 +410,10 @@ class GoodsReader {
       beginCell(stop, call);
       return stop;
     }
+    if (*stop == kTab && (markerCell() || onlyMarker_)) {
+      line_ = Line::Skipped;
+      return stop;
+    }
     if (*stop == kTab) {
       if (field_ < kFieldCount) fields_[field_].feed(field_, "\t");  // the TAB belongs to it
       endField(true);
@@ -370,6 +431,19 @@ class GoodsReader {
     cellCall_ = call;
     cellLine_ = lineNumber_;
     cell_.clear();
+    startBytes_ = kNoStart;
+  }
+
+  // Outside the blocks, a line that a marker cell in quotes runs over and that begins with
+  // "<start>" would open a block as it stands: no cell holds it. Follows the cell's bytes from
+  // each line break on; true at the byte that completes "<start>".
+  bool opensBlock(char c) {
+    if (c == kCarriageReturn || c == kLineFeed) {
+      startBytes_ = 0;
+    } else if (startBytes_ < kStartMarker.size()) {
+      startBytes_ = LowerLatin(c) == kStartMarker[startBytes_] ? startBytes_ + 1 : kNoStart;
+    }
+    return startBytes_ == kStartMarker.size();
   }
 
   // The bytes of a cell after its first TAB or line break inside the quotes. Each TAB or line
@@ -390,7 +464,7 @@ class GoodsReader {
       } else {
         noCell = c == kEndOfFile;
       }
-      if (noCell || cell_.size() >= kCellLimit) {
+      if (noCell || cell_.size() >= kCellLimit || (onlyMarker_ && opensBlock(c))) {
         noCell = true;
         return p;
       }
@@ -423,19 +497,18 @@ class GoodsReader {
     line_ = Line::Fresh;
     ++lineNumber_;
     switch (line) {
-      case Line::Marker: {
-        const std::string_view marker = marker_;
-        if (marker.starts_with(kStartMarker)) reading_ = sawStart_ = true;
-        if (marker.starts_with(kEndMarker)) reading_ = false;
+      case Line::Marker:
+        judgeMarker(marker_);
         marker_.clear();
         return true;
-      }
       case Line::Goods:
+        if (markerCell() || onlyMarker_) return true;
         // A row of nothing but blanks and TABs is no item.
         endField(false);
         return blank_ || storeItem();
       case Line::Fresh:  // an empty line
       case Line::Skipped:
+      case Line::Quote:
         return true;
     }
     return true;
@@ -524,6 +597,10 @@ class GoodsReader {
   uint64_t cellCall_ = 0;
   const char* cellStart_ = nullptr;
   int64_t cellLine_ = 0;
+  // The bytes of "<start>" that the cell's line so far begins with (kNoStart: it does not).
+  static constexpr size_t kNoStart = kStartMarker.size() + 1;
+  size_t startBytes_ = kNoStart;
+  bool onlyMarker_ = false;  // the line is read only for a marker cell: it stands outside blocks
 };
 
 // Tells the user that the file cannot be read; false, for the reader to return.
@@ -532,9 +609,9 @@ bool CannotRead(const std::string& fileName, const MessageSink& show) {
   return false;
 }
 
-// The most a workbook file may hold: it is read into memory whole. A goods list of the
-// table's 3000 items takes well under a megabyte.
-constexpr size_t kWorkbookFileLimit = 64u << 20;
+// The most a workbook file may hold. It is read where it lies, never whole, and only as far
+// as its goods sheet; a goods list of the table's 3000 items takes well under a megabyte.
+constexpr int64_t kWorkbookFileLimit = int64_t{64} << 20;
 
 // A cell as its field in a TAB-separated export: a text in Windows-1251, its TABs and line
 // breaks blanks (a line break of CR LF one blank); a number as a plain decimal, a price of the
@@ -566,14 +643,18 @@ class SheetGoods final : public SheetRows {
   SheetGoods(GoodsReader& reader, bool wholeUnitPrices, GoodsTable& table)
       : reader_(reader), wholeUnitPrices_(wholeUnitPrices), table_(table) {}
 
-  void beginSheet(std::string_view utf8Name) override { table_.Sheet = Utf8ToCp1251(utf8Name); }
+  void beginSheet(std::string_view utf8Name) override {
+    table_.Sheet = ShownSheetName(Utf8ToCp1251(utf8Name));
+  }
 
-  bool row(int64_t number, const SheetCell (&cells)[kSheetColumns]) override {
+  bool row(int64_t number, int64_t repeat, const SheetCell (&cells)[kSheetColumns]) override {
     std::string fields[kFieldCount];
+    bool valueMissing = false;
     for (int f = kCode; f < kFieldCount; ++f) {
       fields[f] = CellField(cells[f], static_cast<Field>(f), wholeUnitPrices_);
+      valueMissing = valueMissing || cells[f].kind == SheetCell::kNoValue;
     }
-    return reader_.row(number, fields) != Outcome::Refused;
+    return reader_.row(number, repeat, fields, valueMissing) != Outcome::Refused;
   }
 
   bool endSheet() override { return reader_.sawStart(); }
@@ -596,12 +677,33 @@ std::string WorkbookRefusal(WorkbookStatus status) {
     case WorkbookStatus::kDamaged:
     case WorkbookStatus::kNotWorkbook:
     case WorkbookStatus::kStopped:
+    case WorkbookStatus::kUnreadable:
       break;
   }
   return "Книга повреждена и не читается: ";
 }
 
 enum class WorkbookRead { kRead, kRefused, kNotWorkbook };
+
+// Whether a compound file holds a password-protected document (encrypted), looked for a piece
+// at a time; false on a read error.
+bool FindEncryptedPackage(ByteSource& source, bool& encrypted) {
+  constexpr size_t kOverlap = 64;  // more than the stream's name takes
+  std::string window;
+  std::vector<char> piece(64 * 1024);
+  encrypted = false;
+  for (;;) {
+    const int64_t count = source.read(piece.data(), piece.size());
+    if (count < 0) return false;
+    if (count == 0) return true;
+    window.append(piece.data(), static_cast<size_t>(count));
+    if (IsEncryptedPackage(window)) {
+      encrypted = true;
+      return true;
+    }
+    window.erase(0, window.size() > kOverlap ? window.size() - kOverlap : 0);
+  }
+}
 
 // Reads the goods of a file that starts as a zip archive or a compound file does.
 WorkbookRead ReadWorkbookGoods(ByteSource& source, FileKind kind, const std::string& fileName,
@@ -611,29 +713,26 @@ WorkbookRead ReadWorkbookGoods(ByteSource& source, FileKind kind, const std::str
     show(Utf8ToCp1251(utf8Text) + fileName, kIconError);
     return WorkbookRead::kRefused;
   };
-  std::string bytes;
-  std::vector<char> piece(64 * 1024);
-  for (;;) {
-    const int64_t count = source.read(piece.data(), piece.size());
-    if (count < 0) {
-      CannotRead(fileName, show);
-      return WorkbookRead::kRefused;
-    }
-    if (count == 0) break;
-    if (bytes.size() + static_cast<size_t>(count) > kWorkbookFileLimit) {
-      return refuse(WorkbookRefusal(WorkbookStatus::kTooLarge));
-    }
-    bytes.append(piece.data(), static_cast<size_t>(count));
-  }
+  const auto cannotRead = [&] {
+    table.GoodsCount = 0;
+    CannotRead(fileName, show);
+    return WorkbookRead::kRefused;
+  };
   if (kind == FileKind::kCompound) {
-    if (IsEncryptedPackage(bytes)) return refuse(WorkbookRefusal(WorkbookStatus::kEncrypted));
+    bool encrypted = false;
+    if (!FindEncryptedPackage(source, encrypted)) return cannotRead();
+    if (encrypted) return refuse(WorkbookRefusal(WorkbookStatus::kEncrypted));
     return refuse(
         "Файл в старом формате Excel (.xls). Сохраните его как книгу .xlsx или как "
         "текст: ");
   }
+  const int64_t size = source.size();
+  if (size < 0) return cannotRead();
+  if (size > kWorkbookFileLimit) return refuse(WorkbookRefusal(WorkbookStatus::kTooLarge));
   GoodsReader reader(fileName, wholeUnitPrices, table, show);
   SheetGoods goods(reader, wholeUnitPrices, table);
-  const WorkbookStatus status = ReadWorkbook(bytes, goods);
+  const WorkbookStatus status = ReadWorkbook(source, goods);
+  if (status == WorkbookStatus::kUnreadable) return cannotRead();
   if (status == WorkbookStatus::kNotWorkbook) {
     table.create();
     return WorkbookRead::kNotWorkbook;

@@ -10,6 +10,7 @@
 
 #include "goods/input_file.h"
 #include "goods/number_readers.h"
+#include "tests/workbook_bytes.h"
 #include "text/cp1251.h"
 #include "text/text_encoding.h"
 
@@ -327,6 +328,21 @@ TEST_F(GoodsFileTest, MarkersAndBlocks) {
       {"<start>\r\n" + a + "\r\n<end>\r\nnote\r\n<start>\r\n" + b + "\r\n" + c + "\r\n<end>\r\n",
        {1, 2, 3}},
       {"<start>\r\n<start>\r\n" + a + "\r\n<end>\r\n<end>\r\n" + b + "\r\n", {1}},
+      // A marker cell in quotes, as a spreadsheet saves one with text after its marker, marks
+      // as its text would unquoted: across TABs and lines, and inside a block as no goods.
+      {"<start>\r\n" + a + "\r\n<end>\r\nnote\r\n\"" + Utf8ToCp1251("<start> второй блок") +
+           "\"\t\t\t\t\t\r\n" + b + "\r\n<end>\r\n",
+       {1, 2}},
+      {"<start>\r\n" + a + "\r\n\"<END> x\"\r\n" + b + "\r\n", {1}},
+      {"\"<Start> \"\"a\"\"\r\nb\"\r\n" + a + "\r\n\"<end>\tx\"\r\n" + b, {1}},
+      {"<start>\r\n" + a + "\r\n\"<note>\"\t5\t\t5\r\n\"<\"\r\n" + b + "\r\n", {1, 2}},
+      // Outside a block, a line beginning with a quote mark that is no such cell is skipped as
+      // it stands, and the cell holds no line that would begin a block on its own.
+      {"\"<start>\" x\r\n" + a + "\r\n<start>\r\n" + b, {2}},
+      {"\"x\"\r\n" + a + "\r\n<start>\r\n" + b, {2}},
+      {"\"\r\n<start>\"\r\n" + a, {1}},
+      {"\"x\r\n<start>\"\t\r\n" + a, {1}},
+      {"\"<a\r<START> x\r\n" + a + "\r\n<x\"\r\n" + b + "\r\n", {1, 2}},
   };
   for (const Case& k : cases) {
     ASSERT_TRUE(read(k.file, true)) << k.file;
@@ -352,6 +368,16 @@ TEST_F(GoodsFileTest, ItemsKnowTheirLines) {
   EXPECT_EQ(table.Line[4], 12);
   EXPECT_EQ(table.Line[5], 13);
   EXPECT_EQ(table.Line[6], 16);
+  // So do the lines of a marker cell in quotes, outside a block and inside.
+  ASSERT_TRUE(read("\"<start>\r\nx\"\r\n" + a + "\r\n\"<note\ny\"\t\r\n" + a +
+                       "\r\n\"<end> \r\nz\"\r\n\"<start>\rw\"\r\n" + a,
+                   true));
+  ASSERT_EQ(table.GoodsCount, 3);
+  EXPECT_EQ(table.Line[1], 3);
+  EXPECT_EQ(table.Line[2], 6);
+  EXPECT_EQ(table.Line[3], 11);
+  ASSERT_FALSE(read("\"<start>\r\nx\"\r\n" + a + "\r\n" + Line("2", "B", "", "x", "", ""), true));
+  EXPECT_EQ(shown, Only(Error("Недопустимая цена: '", "x\t", 4)));
 }
 
 TEST_F(GoodsFileTest, NoStartLineIsNoGoodsFile) {
@@ -370,6 +396,10 @@ TEST_F(GoodsFileTest, NoStartLineIsNoGoodsFile) {
            "x<start>\r\n" + a + "\r\n",
            "\x1A<start>\r\n" + a + "\r\n",  // nothing after 0x1A is read
            a + "\r\n<end>\x1A\r\n<start>\r\n",
+           // A quote that never closes opened no cell: the line begins with a quote mark.
+           "\"<start>\r\n" + a + "\r\n",
+           "\"<start>\t" + a + "\r\n",
+           std::string("\"<start>"),
        }) {
     const std::string name = write(file);
     EXPECT_FALSE(readFile(name)) << file;
@@ -474,6 +504,15 @@ TEST_F(GoodsFileTest, PieceBoundariesAnywhere) {
   for (size_t cut = 0; cut < 20; ++cut) {
     ASSERT_FALSE(read(std::string(boundary - cut, 'h') + bad)) << cut;
     EXPECT_EQ(shown, Only(Error("Недопустимый код товара: '", "12 3\t", 3))) << cut;
+  }
+  // So are marker cells in quotes, and a quote that turns out to open none.
+  const std::string quoted = "\r\n\"<a\r\n<start>\r\n" + line + "\r\n<x\"\r\n\"<end> x\r\ny\"\r\n" +
+                             line + "\r\n\"<START> b\"\t\r\n" + line + "\r\n";
+  for (size_t cut = 0; cut < 120; ++cut) {
+    ASSERT_TRUE(read(std::string(boundary - cut, 'h') + quoted)) << cut;
+    ASSERT_EQ(table.GoodsCount, 2) << cut;
+    EXPECT_EQ(table.Line[1], 4) << cut;
+    EXPECT_EQ(table.Line[2], 10) << cut;
   }
 }
 
@@ -684,9 +723,73 @@ TEST_F(GoodsFileTest, AtMost3000Goods) {
     EXPECT_EQ(table.GoodsCount, 0);
   }
   // Marker lines, skipped lines and empty rows do not count.
-  ASSERT_TRUE(
-      read("<start>\r\n\r\n" + lines + "\r\n\t\t\t\t\t\t\r\n \r\n<comment>\r\n<end>\r\nnote\r\n"));
+  ASSERT_TRUE(read("<start>\r\n\r\n" + lines +
+                   "\r\n\t\t\t\t\t\t\r\n \r\n<comment>\r\n\"<comment> x\"\t\r\n<end>\r\nnote\r\n"));
   EXPECT_EQ(table.GoodsCount, 3000);
+}
+
+// A workbook's rows as its sheet shows them: a formula whose value the file lacks refuses a
+// goods row, a repeated row is as many rows, and the sheet's name stays short and on one line.
+TEST_F(GoodsFileTest, WorkbookRowsAsTheSheetShowsThem) {
+  const std::string start =
+      "<row r=\"1\"><c t=\"inlineStr\"><is><t>&lt;start&gt;</t></is></c></row>";
+  // A lone surrogate escaped in a name is one character that Windows-1251 lacks.
+  const std::string goods =
+      "<c><v>101</v></c><c t=\"inlineStr\"><is><t>Хлеб_xD800_!</t></is></c><c/>";
+  const std::string formulaMissing =
+      "Значение формулы не сохранено. Откройте книгу в таблице и сохраните её (строка 2 листа ";
+  const std::string ods =
+      "<table:table table:name=\"Прайс\"><table:table-row>"
+      "<table:table-cell office:value-type=\"string\"><text:p>&lt;start&gt;"
+      "</text:p></table:table-cell></table:table-row><table:table-row "
+      "table:number-rows-repeated=\"";
+  const std::string odsGoods =
+      "\"><table:table-cell office:value-type=\"float\" office:value=\"7\"/>"
+      "<table:table-cell table:number-columns-repeated=\"2\"/>"
+      "<table:table-cell office:value-type=\"float\" office:value=\"1\"/>"
+      "</table:table-row></table:table>";
+  const struct {
+    const char* what;
+    std::string bytes;
+    int32_t count;             // -1: refused with message
+    std::string message = "";  // else the last item's row, and the first item's name
+    int64_t lastRow = 0;
+    std::string firstName = "";
+  } cases[] = {
+      {"a price computed on opening",
+       XlsxBytes(start + "<row r=\"2\">" + goods + "<c><f>ROUND(2*1.2,2)</f><v>0</v></c></row>", "",
+                 "", "<calcPr fullCalcOnLoad=\"true\"/>"),
+       -1, formulaMissing + "«Прайс»)"},
+      {"a code never computed",
+       XlsxBytes(start + "<row r=\"2\"><c><f>ROW()+100</f></c><c/><c/><c><v>1.5</v></c></row>", ""),
+       -1, formulaMissing + "«Прайс»)"},
+      {"a formula outside the blocks",
+       XlsxBytes("<row><c><f>TODAY()</f></c></row>" + std::string(start).replace(5, 5, "r=\"2\"") +
+                     "<row r=\"3\">" + goods + "<c><v>1.5</v></c></row>",
+                 ""),
+       1, "", 3, "Хлеб?!\t"},
+      {"a long sheet name on two lines",
+       XlsxBytes(
+           start + "<row r=\"2\"><c><f>1</f></c></row>", "",
+           "<sheet name=\"Прайс-лист&#13;&#10;магазина на Садовой улице, дом 5\" r:id=\"rId1\"/>"),
+       -1, formulaMissing + "«Прайс-лист  магазина на Садово…»)"},
+      {"a goods row repeated", OdsBytes(ods + "3" + odsGoods), 3, "", 4},
+      {"a goods row repeated beyond the table", OdsBytes(ods + "1000000000" + odsGoods), -1,
+       "Слишком много товаров в файле (больше 3000)"},
+  };
+  for (const auto& c : cases) {
+    const bool loaded = read(c.bytes);
+    EXPECT_EQ(loaded, c.count >= 0) << c.what;
+    if (c.count >= 0) {
+      EXPECT_EQ(table.GoodsCount, c.count) << c.what;
+      EXPECT_EQ(table.Line[table.GoodsCount], c.lastRow) << c.what;
+      if (!c.firstName.empty()) {
+        EXPECT_EQ(table.Name[1], Name(Utf8ToCp1251(c.firstName))) << c.what;
+      }
+    } else {
+      EXPECT_EQ(shown, Only({Utf8ToCp1251(c.message), kIconError})) << c.what;
+    }
+  }
 }
 
 TEST_F(GoodsFileTest, FileThatCannotBeOpened) {

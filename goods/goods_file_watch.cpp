@@ -20,6 +20,8 @@ class WatchedSource final : public ByteSource {
 
   int64_t read(char* buffer, size_t size) override { return source_.read(buffer, size); }
   bool rewind() override { return unchanged() && source_.rewind(); }
+  int64_t size() override { return source_.size(); }
+  bool seek(uint64_t offset) override { return source_.seek(offset); }
   // Compares now; once a change has been seen, the file stays changed.
   bool unchanged() {
     changed_ = changed_ || !Unchanged(before_, identityNow_());
@@ -75,7 +77,14 @@ bool ReadUnchangedGoodsFile(const std::string& path, const std::string& fileName
     return false;
   }
   const std::function<FileIdentity()> identityNow = [&file] { return file.identity(); };
-  return ReadUnchangedGoodsFrom(file, identityNow, before, fileName, wholeUnitPrices, table, show);
+  if (!ReadUnchangedGoodsFrom(file, identityNow, before, fileName, wholeUnitPrices, table, show)) {
+    return false;
+  }
+  // The file read may no longer be the one its name gives: another put in its place (renamed
+  // over it) while it was read leaves the open file as it was.
+  if (GoodsFileUnchanged(path, fileName, before, show)) return true;
+  table.create();
+  return false;
 }
 
 bool GoodsFileUnchanged(const std::string& path, const std::string& fileName,

@@ -17,9 +17,9 @@ std::string GoodsFileChangedText(const std::string& fileName);
 // (taken by its name before anything else was opened) when the first reading starts, each
 // time the reading goes back to the file's start (after the first bytes that tell a text from
 // a workbook, and between a text's two readings, encoding then goods) and once the reading
-// has ended. A file that changed
-// is refused with GoodsFileChangedText, whatever else the reading found, and the table is left
-// empty.
+// has ended, when the name must still give that file (not another renamed over it). A file
+// that changed is refused with GoodsFileChangedText, whatever else the reading found, and the
+// table is left empty. Used by the upload and the check run alike.
 bool ReadUnchangedGoodsFile(const std::string& path, const std::string& fileName,
                             bool wholeUnitPrices, const FileIdentity& before, GoodsTable& table,
                             const MessageSink& show);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 constexpr int32_t kGoodsCapacity = 3000;  // items 1..3000; index 0 is never used
@@ -26,6 +27,10 @@ struct GoodsTable {
   // Makes all seven columns and Sheet empty (zero-filled, full capacity) and GoodsCount 0.
   void create();
 };
+
+// A sheet's name (Windows-1251) as messages show it: on one line, each control character a
+// blank, and at most 31 characters, Excel's own limit, a longer name cut to 30 and "…".
+std::string ShownSheetName(std::string_view name);
 
 // Where a line of the goods file is, in Windows-1251: "строка 4 файла", or for a workbook's
 // sheet "строка 4 листа «Прайс»".

@@ -24,6 +24,8 @@ class InputFile final : public ByteSource {
   // error (which must not pass for the end of the file: the goods after it would be lost).
   int64_t read(char* buffer, size_t size) override;
   bool rewind() override;
+  int64_t size() override;
+  bool seek(uint64_t offset) override;
   void close();
   // The open file's identity, to tell whether it changes while it is read.
   FileIdentity identity() const { return IdentityOfOpenFile(handle_); }

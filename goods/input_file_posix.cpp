@@ -48,6 +48,18 @@ bool InputFile::rewind() {
   return handle_ >= 0 && lseek(static_cast<int>(handle_), 0, SEEK_SET) == 0;
 }
 
+int64_t InputFile::size() {
+  struct stat status {};
+  if (handle_ < 0 || fstat(static_cast<int>(handle_), &status) != 0) return -1;
+  return status.st_size;
+}
+
+bool InputFile::seek(uint64_t offset) {
+  if (handle_ < 0 || offset > static_cast<uint64_t>(INT64_MAX)) return false;
+  const auto to = static_cast<off_t>(offset);
+  return lseek(static_cast<int>(handle_), to, SEEK_SET) == to;
+}
+
 void InputFile::close() {
   if (handle_ >= 0) ::close(static_cast<int>(handle_));
   handle_ = -1;

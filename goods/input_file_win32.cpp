@@ -47,6 +47,19 @@ bool InputFile::rewind() {
   return SetFilePointerEx(AsHandle(handle_), start, nullptr, FILE_BEGIN) != 0;
 }
 
+int64_t InputFile::size() {
+  LARGE_INTEGER size{};
+  if (handle_ == -1 || !GetFileSizeEx(AsHandle(handle_), &size)) return -1;
+  return size.QuadPart;
+}
+
+bool InputFile::seek(uint64_t offset) {
+  if (handle_ == -1 || offset > static_cast<uint64_t>(INT64_MAX)) return false;
+  LARGE_INTEGER to{};
+  to.QuadPart = static_cast<LONGLONG>(offset);
+  return SetFilePointerEx(AsHandle(handle_), to, nullptr, FILE_BEGIN) != 0;
+}
+
 void InputFile::close() {
   if (handle_ != -1) CloseHandle(AsHandle(handle_));
   handle_ = -1;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "expat.h"
@@ -15,10 +16,6 @@ constexpr int kDepthLimit = 256;  // elements inside one another; a sheet needs 
 // The most a cell may hold: more than any spreadsheet keeps (Excel's cells hold 32 767
 // characters). A longer one is no cell of a goods list, and is not cut to fit.
 constexpr size_t kCellLimit = 64 * 1024;
-// A non-empty row repeated (OpenDocument writes a run of equal rows once) is handed on at most
-// this many times, more than the goods table holds; its later copies only count in the row
-// numbers.
-constexpr int64_t kRepeatedRowLimit = 4096;
 constexpr int64_t kRowLimit = int64_t{1} << 40;  // row and column numbers are kept below this
 constexpr char kNamespaceEnd = ' ';              // expat joins a namespace and a name with it
 
@@ -67,7 +64,12 @@ struct Parse {
   XmlHandler& handler;
   int depth = 0;
   bool stopped = false;
+  // Where the last element or text the parser reported began: what was given to the parser
+  // after it and not yet reported is markup it still holds.
+  int64_t reported = 0;
 };
+
+void Reported(Parse& parse) { parse.reported = XML_GetCurrentByteIndex(parse.parser); }
 
 void Stop(Parse& parse) {
   parse.stopped = true;
@@ -77,6 +79,7 @@ void Stop(Parse& parse) {
 void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
   Parse& parse = *static_cast<Parse*>(data);
   if (parse.stopped) return;  // expat may still report what it had parsed
+  Reported(parse);
   if (++parse.depth > kDepthLimit) {
     parse.handler.outcome = WorkbookStatus::kDamaged;
     Stop(parse);
@@ -88,13 +91,16 @@ void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attribut
 void XMLCALL OnEnd(void* data, const XML_Char* name) {
   Parse& parse = *static_cast<Parse*>(data);
   if (parse.stopped) return;
+  Reported(parse);
   --parse.depth;
   if (!parse.handler.end(LocalName(name))) Stop(parse);
 }
 
 void XMLCALL OnText(void* data, const XML_Char* text, int length) {
   Parse& parse = *static_cast<Parse*>(data);
-  if (!parse.stopped) parse.handler.text(std::string_view(text, static_cast<size_t>(length)));
+  if (parse.stopped) return;
+  Reported(parse);
+  parse.handler.text(std::string_view(text, static_cast<size_t>(length)));
 }
 
 // A document type could declare entities; no part of a workbook has one.
@@ -112,7 +118,8 @@ WorkbookStatus FromZip(ZipStatus status) {
       return WorkbookStatus::kEncrypted;
     case ZipStatus::kTooLarge:
       return WorkbookStatus::kTooLarge;
-    case ZipStatus::kMissing:  // a part the workbook names
+    case ZipStatus::kMissing:   // a part the workbook names
+    case ZipStatus::kRepeated:  // a part that is named twice where it may stand once
     case ZipStatus::kDamaged:
     case ZipStatus::kStopped:
       break;
@@ -121,7 +128,8 @@ WorkbookStatus FromZip(ZipStatus status) {
 }
 
 // Streams the part through the handler as it inflates. kRead when the part was read to its
-// end or the handler stopped with that outcome.
+// end or the handler stopped with that outcome. A piece of markup longer than kMarkupLimit
+// (a tag of 60 MB of attributes) is too large: the parser would hold it whole.
 WorkbookStatus ParsePart(ZipArchive& zip, const std::string& name, XmlHandler& handler) {
   XML_Parser parser = XML_ParserCreateNS(nullptr, kNamespaceEnd);
   if (parser == nullptr) return WorkbookStatus::kTooLarge;
@@ -131,15 +139,21 @@ WorkbookStatus ParsePart(ZipArchive& zip, const std::string& name, XmlHandler& h
   XML_SetCharacterDataHandler(parser, OnText);
   XML_SetStartDoctypeDeclHandler(parser, OnDocumentType);
   bool malformed = false;
+  bool tooLong = false;
+  int64_t given = 0;
   ZipStatus status = zip.read(name, [&](std::string_view piece) {
     malformed =
         XML_Parse(parser, piece.data(), static_cast<int>(piece.size()), XML_FALSE) != XML_STATUS_OK;
-    return !malformed;
+    given += static_cast<int64_t>(piece.size());
+    tooLong =
+        !malformed && !parse.stopped && given - parse.reported > static_cast<int64_t>(kMarkupLimit);
+    return !malformed && !tooLong;
   });
   if (status == ZipStatus::kOk)
     malformed = XML_Parse(parser, nullptr, 0, XML_TRUE) != XML_STATUS_OK;
   XML_ParserFree(parser);
   if (parse.stopped) return handler.outcome;
+  if (tooLong) return WorkbookStatus::kTooLarge;
   if (malformed) return WorkbookStatus::kDamaged;
   return FromZip(status);
 }
@@ -291,20 +305,33 @@ struct SheetEntry {
   std::string relationship;
 };
 
+// An XML Schema truth value: "1" or "true".
+bool IsTrue(const XML_Char* value) {
+  return value != nullptr && (std::string_view(value) == "1" || std::string_view(value) == "true");
+}
+
 class WorkbookHandler final : public XmlHandler {
  public:
   bool start(std::string_view name, const XML_Char** attributes) override {
     if (name == "workbook") isWorkbook = true;
+    // A workbook written by a program that computes nothing may declare that its formulas'
+    // values are to be computed when it is opened: the values it holds are placeholders.
+    if (name == "calcPr") computeOnOpening = IsTrue(Attribute(attributes, "fullCalcOnLoad"));
     if (name != "sheet") return true;
     const XML_Char* sheetName = Attribute(attributes, "name");
     const XML_Char* id = Attribute(attributes, "id");
+    const XML_Char* state = Attribute(attributes, "state");
+    // A hidden sheet ("hidden", or "veryHidden", which only a macro shows) is not what the
+    // user sees: an old price list kept behind the current one must never be sent.
+    if (state != nullptr && std::string_view(state) != "visible") return true;
     if (sheetName != nullptr && id != nullptr) sheets.push_back({sheetName, id});
     return true;
   }
   bool end(std::string_view) override { return true; }
 
   bool isWorkbook = false;
-  std::vector<SheetEntry> sheets;  // in the workbook's order
+  bool computeOnOpening = false;
+  std::vector<SheetEntry> sheets;  // the visible ones, in the workbook's order
 };
 
 // The workbook's shared texts, decoded, all in one string.
@@ -369,7 +396,9 @@ int64_t ColumnOf(std::string_view reference) {
 
 class WorksheetHandler final : public XmlHandler {
  public:
-  WorksheetHandler(const SharedTexts& shared, SheetRows& rows) : shared_(shared), rows_(rows) {}
+  // staleValues: the workbook declares the values of its formulas stale.
+  WorksheetHandler(const SharedTexts& shared, bool staleValues, SheetRows& rows)
+      : shared_(shared), staleValues_(staleValues), rows_(rows) {}
 
   bool start(std::string_view name, const XML_Char** attributes) override {
     if (name == "row") {
@@ -388,8 +417,13 @@ class WorksheetHandler final : public XmlHandler {
       const XML_Char* type = Attribute(attributes, "t");
       type_ = type != nullptr ? type : "n";
       value_.clear();
+      formula_ = false;
+      valueGiven_ = false;
+    } else if (name == "f") {
+      formula_ = true;
     } else if (name == "v" || (name == "t" && phonetic_ == 0)) {
       collecting_ = true;
+      valueGiven_ = true;
     } else if (name == "rPh") {
       ++phonetic_;
     }
@@ -408,7 +442,7 @@ class WorksheetHandler final : public XmlHandler {
       }
       if (cell_ < kSheetColumns && !fill(cells_[cell_])) return false;
     } else if (name == "row") {
-      if (AllEmpty(cells_) || rows_.row(row_, cells_)) return true;
+      if (AllEmpty(cells_) || rows_.row(row_, 1, cells_)) return true;
       outcome = WorkbookStatus::kStopped;
       return false;
     }
@@ -421,9 +455,15 @@ class WorksheetHandler final : public XmlHandler {
 
  private:
   // The cell's value by its type: a shared text's index, a text, a truth value, or a number.
+  // A formula's value is its last computed one, when the file holds it: a text result may be
+  // empty, a number may not.
   bool fill(SheetCell& cell) {
     const std::string& value = value_.text();
     cell = SheetCell();
+    if (formula_ && (staleValues_ || !valueGiven_ || (value.empty() && type_ != "str"))) {
+      cell.kind = SheetCell::kNoValue;
+      return true;
+    }
     if (value.empty()) return true;
     if (type_ == "s") {
       cell.kind = SheetCell::kText;
@@ -438,6 +478,7 @@ class WorksheetHandler final : public XmlHandler {
   }
 
   const SharedTexts& shared_;
+  const bool staleValues_;
   SheetRows& rows_;
   SheetCell cells_[kSheetColumns];
   int64_t row_ = 0;
@@ -446,6 +487,8 @@ class WorksheetHandler final : public XmlHandler {
   std::string type_;
   CellText value_;
   bool collecting_ = false;
+  bool formula_ = false;     // the cell holds a formula
+  bool valueGiven_ = false;  // the cell holds a value element
   int phonetic_ = 0;
 };
 
@@ -466,9 +509,14 @@ WorkbookStatus ReadOfficeWorkbook(ZipArchive& zip, SheetRows& rows) {
   std::map<std::string, Relationship> parts;
   status = ReadRelationships(zip, workbookPart, parts);
   if (status != WorkbookStatus::kRead) return status;
+  // Each part is read once: a workbook has one part of shared texts, and a part that several
+  // sheets or relationships name holds the same rows for each.
+  std::set<std::string> read;
   SharedTexts shared;
   for (const auto& [id, relationship] : parts) {
-    if (!TypeIs(relationship, "/sharedStrings")) continue;
+    if (!TypeIs(relationship, "/sharedStrings") || !read.insert(relationship.target).second) {
+      continue;
+    }
     status = ParsePart(zip, relationship.target, shared);
     if (status != WorkbookStatus::kRead) return status;
   }
@@ -476,8 +524,10 @@ WorkbookStatus ReadOfficeWorkbook(ZipArchive& zip, SheetRows& rows) {
     const auto part = parts.find(sheet.relationship);
     if (part == parts.end()) return WorkbookStatus::kDamaged;
     if (!TypeIs(part->second, "/worksheet")) continue;  // a chart sheet has no cells
+    // A sheet read before had no "<start>", nor will it now.
+    if (!read.insert(part->second.target).second) continue;
     rows.beginSheet(sheet.name);
-    WorksheetHandler handler(shared, rows);
+    WorksheetHandler handler(shared, workbook.computeOnOpening, rows);
     status = ParsePart(zip, part->second.target, handler);
     if (status != WorkbookStatus::kRead) return status;
     if (rows.endSheet()) break;
@@ -503,24 +553,37 @@ class SpreadsheetHandler final : public XmlHandler {
   explicit SpreadsheetHandler(SheetRows& rows) : rows_(rows) {}
 
   bool start(std::string_view name, const XML_Char** attributes) override {
-    if (inCell_) {
+    if (hiddenDepth_ > 0) {  // inside a sheet that is not shown: nothing of it is read
+      if (name == "table") ++hiddenDepth_;
+    } else if (inCell_) {
       startInCell(name, attributes);
     } else if (name == "table" && !inTable_) {
+      if (IsHidden(Attribute(attributes, "style-name"))) {
+        hiddenDepth_ = 1;
+        return true;
+      }
       inTable_ = true;
       row_ = 1;
       const XML_Char* sheetName = Attribute(attributes, "name");
       rows_.beginSheet(sheetName != nullptr ? sheetName : "");
-    } else if (name == "table-row" && inTable_) {
+    } else if (!inTable_) {
+      startStyle(name, attributes);
+    } else if (name == "table-row") {
       repeat_ = std::max<int64_t>(1, CountOf(Attribute(attributes, "number-rows-repeated"), 1));
       column_ = 0;
       ClearCells(cells_);
-    } else if ((name == "table-cell" || name == "covered-table-cell") && inTable_) {
+    } else if (name == "table-cell" || name == "covered-table-cell") {
       startCell(attributes);
     }
     return true;
   }
 
   bool end(std::string_view name) override {
+    if (hiddenDepth_ > 0) {
+      if (name == "table") --hiddenDepth_;
+      return true;
+    }
+    if (!inTable_ && name == "style") style_.clear();
     if (inCell_ && depth_ == 0) return endCell();  // the cell's own end
     if (inCell_) {
       endInCell(name);
@@ -528,7 +591,7 @@ class SpreadsheetHandler final : public XmlHandler {
       return endRow();
     } else if (name == "table" && inTable_) {
       inTable_ = false;
-      if (rows_.endSheet()) {
+      if (rows_.endSheet()) {  // the goods sheet: nothing after it is read
         outcome = WorkbookStatus::kRead;
         return false;
       }
@@ -541,6 +604,25 @@ class SpreadsheetHandler final : public XmlHandler {
   }
 
  private:
+  // The sheets' styles come before the sheets: a table style whose properties say that the
+  // sheet is not displayed marks the sheets of that style hidden.
+  void startStyle(std::string_view name, const XML_Char** attributes) {
+    if (name == "style") {
+      const XML_Char* family = Attribute(attributes, "family");
+      const XML_Char* styleName = Attribute(attributes, "name");
+      style_ = family != nullptr && std::string_view(family) == "table" && styleName != nullptr
+                   ? styleName
+                   : "";
+    } else if (name == "table-properties" && !style_.empty()) {
+      const XML_Char* display = Attribute(attributes, "display");
+      if (display != nullptr && std::string_view(display) == "false") hiddenStyles_.insert(style_);
+    }
+  }
+
+  bool IsHidden(const XML_Char* styleName) const {
+    return styleName != nullptr && hiddenStyles_.count(styleName) != 0;
+  }
+
   void startCell(const XML_Char** attributes) {
     inCell_ = true;
     cellRepeat_ =
@@ -552,7 +634,11 @@ class SpreadsheetHandler final : public XmlHandler {
     inParagraph_ = false;
     const XML_Char* type = Attribute(attributes, "value-type");
     const std::string_view kind = type != nullptr ? type : "";
-    if (kind == "float" || kind == "percentage" || kind == "currency") {
+    // A formula's value is stored beside it, with its type; a formula without one was never
+    // computed.
+    if (kind.empty() && Attribute(attributes, "formula") != nullptr) {
+      cell_.kind = SheetCell::kNoValue;
+    } else if (kind == "float" || kind == "percentage" || kind == "currency") {
       const XML_Char* value = Attribute(attributes, "value");
       if (value != nullptr) cell_ = {SheetCell::kNumber, value};
     } else if (kind == "boolean") {
@@ -604,17 +690,15 @@ class SpreadsheetHandler final : public XmlHandler {
   bool endRow() {
     const int64_t first = row_;
     row_ = std::min(row_ + repeat_, kRowLimit);
-    if (AllEmpty(cells_)) return true;
-    for (int64_t i = 0; i < std::min(repeat_, kRepeatedRowLimit); ++i) {
-      if (!rows_.row(first + i, cells_)) {
-        outcome = WorkbookStatus::kStopped;
-        return false;
-      }
-    }
-    return true;
+    if (AllEmpty(cells_) || rows_.row(first, row_ - first, cells_)) return true;
+    outcome = WorkbookStatus::kStopped;
+    return false;
   }
 
   SheetRows& rows_;
+  std::string style_;                   // the table style being read
+  std::set<std::string> hiddenStyles_;  // table styles of sheets not displayed
+  int hiddenDepth_ = 0;                 // tables open inside a hidden sheet, itself included
   bool inTable_ = false;
   int64_t row_ = 1;  // the number of the next row
   int64_t repeat_ = 1;
@@ -655,8 +739,9 @@ bool IsEncryptedPackage(std::string_view bytes) {
   return bytes.find(utf16) != std::string_view::npos;
 }
 
-WorkbookStatus ReadWorkbook(std::string_view bytes, SheetRows& rows) {
-  ZipArchive zip(bytes);
+namespace {
+
+WorkbookStatus ReadArchive(ZipArchive& zip, SheetRows& rows) {
   const ZipStatus opened = zip.open();
   if (opened != ZipStatus::kOk) return FromZip(opened);
   if (zip.has("mimetype")) {
@@ -668,4 +753,19 @@ WorkbookStatus ReadWorkbook(std::string_view bytes, SheetRows& rows) {
   }
   if (zip.has("[Content_Types].xml")) return ReadOfficeWorkbook(zip, rows);
   return WorkbookStatus::kNotWorkbook;
+}
+
+}  // namespace
+
+WorkbookStatus ReadWorkbook(ByteSource& source, SheetRows& rows) {
+  ZipArchive zip(source);
+  const WorkbookStatus status = ReadArchive(zip, rows);
+  // What a failed read left says nothing of the file; only the reader's own stop stands.
+  if (zip.sourceFailed() && status != WorkbookStatus::kStopped) return WorkbookStatus::kUnreadable;
+  return status;
+}
+
+WorkbookStatus ReadWorkbook(std::string_view bytes, SheetRows& rows) {
+  MemorySource source{std::string(bytes), bytes.size()};
+  return ReadWorkbook(source, rows);
 }

@@ -15,20 +15,22 @@ namespace {
 class RowLog final : public SheetRows {
  public:
   void beginSheet(std::string_view name) override { log += "[" + std::string(name) + "]\n"; }
-  bool row(int64_t number, const SheetCell (&cells)[kSheetColumns]) override {
-    log += std::to_string(number) + ":";
+  bool row(int64_t number, int64_t repeat, const SheetCell (&cells)[kSheetColumns]) override {
+    log += std::to_string(number) + (repeat > 1 ? "x" + std::to_string(repeat) : "") + ":";
     for (const SheetCell& cell : cells) {
-      log += cell.kind == SheetCell::kNumber ? " #" + cell.value
-             : cell.kind == SheetCell::kText ? " '" + cell.value + "'"
-                                             : " -";
+      log += cell.kind == SheetCell::kNumber    ? " #" + cell.value
+             : cell.kind == SheetCell::kText    ? " '" + cell.value + "'"
+             : cell.kind == SheetCell::kNoValue ? " ?"
+                                                : " -";
     }
     log += "\n";
     return number != stopAt;
   }
-  bool endSheet() override { return true; }
+  bool endSheet() override { return lastSheet; }
 
   std::string log;
   int64_t stopAt = -1;
+  bool lastSheet = true;
 };
 
 TEST(Workbook, CellsAsTheSheetHoldsThem) {
@@ -62,8 +64,45 @@ TEST(Workbook, CellsAsTheSheetHoldsThem) {
            "<table:table-row table:number-rows-repeated=\"3\"><table:table-cell "
            "office:value-type=\"string\"><text:p>r</text:p></table:table-cell></table:table-row>"
            "</table:table><table:table table:name=\"Ещё\"/>"),
-       "[Товары]\n3: #42.9 #42.9 - 'a  b\nc\td' #1 'F'\n4: 'r' - - - - -\n5: 'r' - - - - -\n"
-       "6: 'r' - - - - -\n"},
+       "[Товары]\n3: #42.9 #42.9 - 'a  b\nc\td' #1 'F'\n4x3: 'r' - - - - -\n"},
+      // A hidden sheet before the visible one (both naming the one part here) is not read.
+      {"xlsx hidden sheets",
+       XlsxBytes("<row><c><v>1</v></c></row>", "",
+                 "<sheet name=\"Старый\" state=\"hidden\" r:id=\"rId1\"/>"
+                 "<sheet name=\"Макрос\" state=\"veryHidden\" r:id=\"rId1\"/>"
+                 "<sheet name=\"Прайс\" state=\"visible\" r:id=\"rId1\"/>"),
+       "[Прайс]\n1: #1 - - - - -\n"},
+      {"ods hidden sheet",
+       OdsBytes("<office:automatic-styles "
+                "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\">"
+                "<style:style style:name=\"ta2\" style:family=\"table\">"
+                "<style:table-properties table:display=\"false\"/></style:style>"
+                "<style:style style:name=\"ta1\" style:family=\"table\">"
+                "<style:table-properties table:display=\"true\"/></style:style>"
+                "</office:automatic-styles>"
+                "<table:table table:name=\"Старый\" table:style-name=\"ta2\"><table:table-row>"
+                "<table:table-cell office:value-type=\"float\" office:value=\"1\"/>"
+                "</table:table-row></table:table>"
+                "<table:table table:name=\"Прайс\" table:style-name=\"ta1\"><table:table-row>"
+                "<table:table-cell office:value-type=\"float\" office:value=\"2\"/>"
+                "</table:table-row></table:table>"),
+       "[Прайс]\n1: #2 - - - - -\n"},
+      // A formula's value is read where the file holds it: a number, or a text, even empty.
+      {"xlsx formulas",
+       XlsxBytes("<row><c><f>1+1</f><v>2</v></c><c><f>A1</f></c><c t=\"str\"><f>\"\"</f><v></v>"
+                 "</c><c><f>A1</f><v></v></c><c t=\"b\"><f t=\"shared\" si=\"0\"/><v/></c></row>",
+                 ""),
+       "[Прайс]\n1: #2 ? - ? ? -\n"},
+      {"xlsx values to compute on opening",
+       XlsxBytes("<row><c><f>1+1</f><v>0</v></c><c><v>5</v></c></row>", "", "",
+                 "<calcPr calcId=\"124519\" fullCalcOnLoad=\"1\"/>"),
+       "[Прайс]\n1: ? #5 - - - -\n"},
+      {"ods formulas",
+       OdsBytes("<table:table table:name=\"Прайс\"><table:table-row>"
+                "<table:table-cell table:formula=\"of:=1+1\" office:value-type=\"float\" "
+                "office:value=\"2\"/><table:table-cell table:formula=\"of:=[.A1]\"/>"
+                "</table:table-row></table:table>"),
+       "[Прайс]\n1: #2 ? - - - -\n"},
   };
   for (const auto& c : cases) {
     RowLog rows;
@@ -81,6 +120,31 @@ TEST(Workbook, StopsWhereTheRowsAskIt) {
   EXPECT_EQ(ReadWorkbook(OdsBytes("<table:table>" + row + row + "</table:table>"), rows),
             WorkbookStatus::kStopped);
   EXPECT_EQ(rows.log, "[]\n1: 'x' - - - - -\n");
+}
+
+// A part is read once however often it is named, and nothing after the sheet that is the one.
+TEST(Workbook, ReadsWhatIsNeededOnce) {
+  RowLog rows;
+  rows.lastSheet = false;
+  const std::string sheets = "<sheet name=\"A\" r:id=\"rId1\"/><sheet name=\"B\" r:id=\"rId1\"/>";
+  EXPECT_EQ(ReadWorkbook(XlsxBytes("<row><c><v>1</v></c></row>", "", sheets), rows),
+            WorkbookStatus::kRead);
+  EXPECT_EQ(rows.log, "[A]\n1: #1 - - - - -\n");
+
+  // The sheets of an OpenDocument workbook share one part: one declared far beyond the
+  // limits is read as far as the sheet that is the one, and whatever follows costs nothing.
+  RowLog goods;
+  const std::string content =
+      "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+      "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\"><office:body>"
+      "<office:spreadsheet><table:table table:name=\"Прайс\"><table:table-row>"
+      "<table:table-cell office:value-type=\"float\" office:value=\"3\"/></table:table-row>"
+      "</table:table><table:table table:name=\"Продажи\">";
+  EXPECT_EQ(ReadWorkbook(StoredZip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                                    {"content.xml", content, 200u << 20}}),
+                         goods),
+            WorkbookStatus::kRead);
+  EXPECT_EQ(goods.log, "[Прайс]\n1: #3 - - - - -\n");
 }
 
 // Archives a workbook must not be, or must not be read into memory as: refused whole.
@@ -106,9 +170,9 @@ TEST(Workbook, HostileAndBrokenArchives) {
                   {"content.xml", laughs}}),
        WorkbookStatus::kDamaged},
       {"nesting", OdsBytes("<table:table>" + nested + "</table:table>"), WorkbookStatus::kDamaged},
-      {"a part declared over the limit",
+      {"a part declared over the limit, holding less",
        OdsBytes("", {{"META-INF/manifest.xml", "<m/>", static_cast<uint32_t>(kZipPartLimit + 1)}}),
-       WorkbookStatus::kTooLarge},
+       WorkbookStatus::kDamaged},
       {"a part holding more than declared",
        OdsBytes("", {{"META-INF/manifest.xml", "<manifest/>", 4}}), WorkbookStatus::kDamaged},
       {"too many entries", StoredZip(many), WorkbookStatus::kTooLarge},
@@ -121,6 +185,12 @@ TEST(Workbook, HostileAndBrokenArchives) {
                 "<text:p>" +
                 std::string(64 * 1024 + 1, 'x') + "</text:p></table:table-cell></table:table-row>" +
                 "</table:table>"),
+       WorkbookStatus::kTooLarge},
+      {"a tag longer than any workbook writes",
+       OdsBytes("<table:table><table:table-row><table:table-cell x=\"" +
+                std::string(kMarkupLimit, 'x') + "\"/></table:table-row></table:table>"),
+       WorkbookStatus::kTooLarge},
+      {"a comment as long", OdsBytes("<!--" + std::string(kMarkupLimit, 'c') + "-->"),
        WorkbookStatus::kTooLarge},
       {"a shared text that is not there", XlsxBytes("<row><c t=\"s\"><v>1</v></c></row>", "<si/>"),
        WorkbookStatus::kDamaged},

@@ -1,64 +1,76 @@
 #include "goods/zip_archive.h"
 
-#include <cstring>
 #include <vector>
 
 #include "unzip.h"
 
 namespace {
 
-// minizip's file functions over the bytes in memory.
-voidpf OpenMemory(voidpf opaque, const void*, int) { return opaque; }
+// minizip's file functions over the source; only what they ask for is read, so that the
+// archive is never held whole.
+voidpf OpenPlace(voidpf opaque, const void*, int) { return opaque; }
 
-uLong ReadMemory(voidpf, voidpf stream, void* buffer, uLong size) {
-  auto& memory = *static_cast<ZipArchive::Memory*>(stream);
-  const uint64_t left =
-      memory.position < memory.bytes.size() ? memory.bytes.size() - memory.position : 0;
-  const uLong count = size < left ? size : static_cast<uLong>(left);
-  std::memcpy(buffer, memory.bytes.data() + memory.position, count);
-  memory.position += count;
+uLong ReadPlace(voidpf, voidpf stream, void* buffer, uLong size) {
+  auto& place = *static_cast<ZipArchive::Place*>(stream);
+  uLong count = 0;
+  while (count < size && !place.failed) {
+    const int64_t got = place.source.read(static_cast<char*>(buffer) + count, size - count);
+    if (got <= 0) {
+      place.failed = got < 0;  // the end comes early only in a broken archive
+      break;
+    }
+    count += static_cast<uLong>(got);
+  }
+  place.position += count;
   return count;
 }
 
 uLong WriteNothing(voidpf, voidpf, const void*, uLong) { return 0; }
 
-ZPOS64_T TellMemory(voidpf, voidpf stream) {
-  return static_cast<ZipArchive::Memory*>(stream)->position;
+ZPOS64_T TellPlace(voidpf, voidpf stream) {
+  return static_cast<ZipArchive::Place*>(stream)->position;
 }
 
-long SeekMemory(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
-  auto& memory = *static_cast<ZipArchive::Memory*>(stream);
+long SeekPlace(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+  auto& place = *static_cast<ZipArchive::Place*>(stream);
   uint64_t base = 0;
-  if (origin == ZLIB_FILEFUNC_SEEK_CUR) base = memory.position;
-  if (origin == ZLIB_FILEFUNC_SEEK_END) base = memory.bytes.size();
-  if (offset > memory.bytes.size() || base > memory.bytes.size() - offset) return -1;
-  memory.position = base + offset;
+  if (origin == ZLIB_FILEFUNC_SEEK_CUR) base = place.position;
+  if (origin == ZLIB_FILEFUNC_SEEK_END) base = place.size;
+  if (offset > place.size || base > place.size - offset) return -1;
+  if (!place.source.seek(base + offset)) {
+    place.failed = true;
+    return -1;
+  }
+  place.position = base + offset;
   return 0;
 }
 
-int CloseMemory(voidpf, voidpf) { return 0; }
-int NoError(voidpf, voidpf) { return 0; }
+int ClosePlace(voidpf, voidpf) { return 0; }
+int ErrorOf(voidpf, voidpf stream) { return static_cast<ZipArchive::Place*>(stream)->failed; }
 
 constexpr size_t kPieceSize = 64 * 1024;
 
 }  // namespace
 
-ZipArchive::ZipArchive(std::string_view bytes) { memory_.bytes = bytes; }
+ZipArchive::ZipArchive(ByteSource& source) : place_{source} {}
 
 ZipArchive::~ZipArchive() {
   if (zip_ != nullptr) unzClose(zip_);
 }
 
 ZipStatus ZipArchive::open() {
+  const int64_t size = place_.source.size();
+  if (size < 0 || !place_.source.seek(0)) return ZipStatus::kDamaged;
+  place_.size = static_cast<uint64_t>(size);
   zlib_filefunc64_def functions{};
-  functions.zopen64_file = OpenMemory;
-  functions.zread_file = ReadMemory;
+  functions.zopen64_file = OpenPlace;
+  functions.zread_file = ReadPlace;
   functions.zwrite_file = WriteNothing;
-  functions.ztell64_file = TellMemory;
-  functions.zseek64_file = SeekMemory;
-  functions.zclose_file = CloseMemory;
-  functions.zerror_file = NoError;
-  functions.opaque = &memory_;
+  functions.ztell64_file = TellPlace;
+  functions.zseek64_file = SeekPlace;
+  functions.zclose_file = ClosePlace;
+  functions.zerror_file = ErrorOf;
+  functions.opaque = &place_;
   zip_ = unzOpen2_64("", &functions);
   if (zip_ == nullptr) return ZipStatus::kDamaged;
   unz_global_info64 global{};
@@ -74,6 +86,11 @@ bool ZipArchive::has(const std::string& name) {
 ZipStatus ZipArchive::read(const std::string& name,
                            const std::function<bool(std::string_view)>& sink) {
   if (!has(name)) return ZipStatus::kMissing;
+  // Two names may lead to one entry (a name repeated in the directory is found once, and the
+  // parts that name others may name one part many times): each is read once at the most.
+  unz64_file_pos position{};
+  if (unzGetFilePos64(zip_, &position) != UNZ_OK) return ZipStatus::kDamaged;
+  if (!entriesRead_.insert(position.pos_in_zip_directory).second) return ZipStatus::kRepeated;
   unz_file_info64 info{};
   if (unzGetCurrentFileInfo64(zip_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
     return ZipStatus::kDamaged;
@@ -82,9 +99,9 @@ ZipStatus ZipArchive::read(const std::string& name,
   if (info.compression_method != 0 && info.compression_method != Z_DEFLATED) {
     return ZipStatus::kDamaged;
   }
-  // The declared size decides before anything is inflated; minizip then inflates no more
-  // than it, and an entry whose data gives less, or other bytes, is damaged.
-  if (info.uncompressed_size > kZipPartLimit) return ZipStatus::kTooLarge;
+  // The limits count what comes out, not what the headers declare: a part read only as far
+  // as its reader needs costs no more than that. minizip inflates no more than the declared
+  // size, and an entry whose data gives less, or other bytes, is damaged.
   if (unzOpenCurrentFile(zip_) != UNZ_OK) return ZipStatus::kDamaged;
   std::vector<char> piece(kPieceSize);
   uint64_t total = 0;
@@ -97,7 +114,8 @@ ZipStatus ZipArchive::read(const std::string& name,
     }
     if (count == 0) break;
     total += static_cast<uint64_t>(count);
-    if (total > kZipPartLimit) {
+    inflated_ += static_cast<uint64_t>(count);
+    if (total > kZipPartLimit || inflated_ > kZipTotalLimit) {
       status = ZipStatus::kTooLarge;
       break;
     }

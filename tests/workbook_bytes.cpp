@@ -71,16 +71,17 @@ std::string OdsBytes(const std::string& body, std::vector<ZipEntry> more) {
   return StoredZip(more);
 }
 
-std::string XlsxBytes(const std::string& rows, const std::string& shared) {
+std::string XlsxBytes(const std::string& rows, const std::string& shared, std::string sheets,
+                      const std::string& afterSheets) {
+  if (sheets.empty()) sheets = "<sheet name=\"Прайс\" sheetId=\"1\" r:id=\"rId1\"/>";
   const std::string relation = std::string("<Relationship Id=\"rId1\" Type=\"") + kRelationType;
   return StoredZip({
       {"[Content_Types].xml", "<Types/>"},
       {"_rels/.rels", "<Relationships>" + relation +
                           "officeDocument\" Target=\"xl/workbook.xml\"/>"
                           "</Relationships>"},
-      {"xl/workbook.xml", std::string("<workbook ") + kMain + " " + kRelations +
-                              "><sheets><sheet name=\"Прайс\" sheetId=\"1\" r:id=\"rId1\"/>"
-                              "</sheets></workbook>"},
+      {"xl/workbook.xml", std::string("<workbook ") + kMain + " " + kRelations + "><sheets>" +
+                              sheets + "</sheets>" + afterSheets + "</workbook>"},
       {"xl/_rels/workbook.xml.rels",
        "<Relationships>" + relation + "worksheet\" Target=\"worksheets/sheet1.xml\"/>" +
            std::string("<Relationship Id=\"rId2\" Type=\"") + kRelationType +

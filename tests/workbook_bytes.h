@@ -19,6 +19,8 @@ std::string StoredZip(const std::vector<ZipEntry>& entries);
 // (the office, table and text prefixes declared), with more entries after it.
 std::string OdsBytes(const std::string& body, std::vector<ZipEntry> more = {});
 
-// An Office Open XML workbook of one sheet, «Прайс», whose sheetData holds rows, and the
-// shared texts ("<si>" elements).
-std::string XlsxBytes(const std::string& rows, const std::string& shared);
+// An Office Open XML workbook of one sheet part whose sheetData holds rows, and the shared
+// texts ("<si>" elements). The workbook names its sheets ("<sheet>" elements naming the sheet
+// part as rId1; by default one, «Прайс»), then holds afterSheets (such as "<calcPr .../>").
+std::string XlsxBytes(const std::string& rows, const std::string& shared, std::string sheets = "",
+                      const std::string& afterSheets = "");

@@ -146,7 +146,7 @@ void Cp1251Converter::finish(std::string& out) {
   if (utf8_.pending()) out += replacement_;
   if (highSurrogate_) out += replacement_;
   if (haveByte_) out += replacement_;
-  utf8_ = Utf8Decoder();
+  utf8_ = Utf8Decoder(/*surrogates=*/true);
   highSurrogate_ = false;
   haveByte_ = false;
 }

@@ -70,8 +70,9 @@ class Cp1251Converter {
 
   TextEncoding from_;
   char replacement_;
-  // UTF-8: the sequence under way.
-  Utf8Decoder utf8_;
+  // UTF-8: the sequence under way. The code of a surrogate (as a lone one from UTF-16 is
+  // written) is one character, which Windows-1251 lacks.
+  Utf8Decoder utf8_{/*surrogates=*/true};
   // UTF-16: the first byte of a unit cut in two, and a high surrogate awaiting its pair.
   bool haveByte_ = false;
   unsigned char firstByte_ = 0;

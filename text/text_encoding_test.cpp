@@ -71,7 +71,7 @@ TEST(Cp1251Converter, TextInEveryEncodingAndAnyPieces) {
       {kUtf8, "\x80\xBF", "??"},
       {kUtf8, "\xC0\xAF", "??"},            // over-long '/'
       {kUtf8, "\xE0\x80\xAF", "???"},       // over-long, three bytes
-      {kUtf8, "\xED\xA0\x80", "???"},       // a surrogate
+      {kUtf8, "\xED\xA0\x80\xED\xBF\xBF", "??"},  // lone surrogates: one character each
       {kUtf8, "\xF4\x90\x80\x80", "????"},  // beyond U+10FFFF
       {kUtf8, "\xF5\xFF", "??"},
       {kUtf8,
@@ -165,7 +165,7 @@ TEST(Utf8Check, ValidOnlyWhenEveryByteFits) {
       {"\xD0\xA5\xE1 \xD0\xA5", false, 2, 1},  // ... with more after it
       {"\xD0", false, 0, 1},                   // cut short
       {"\xC0\xAF", false, 0, 2},
-      {"\xED\xA0\x80", false, 0, 3},
+      {"\xED\xA0\x80", false, 0, 3, 1},  // a surrogate: no UTF-8, yet one character
       {"\xF4\x90\x80\x80", false, 0, 4},
       {"\x80", false, 0, 1},
   };
