@@ -44,8 +44,9 @@ int RunFlow(const RunOptions& options, SerialLine& line, const MessageSink& show
   Goods.create();
 
   // The 1 ms timer for the answer wait runs from before the port opens until after the last
-  // answer (and the quiet wait after it) or the final pause: a message of the exchange comes
-  // after its last poll, and the timer is given back before the message waits for the user.
+  // answer and the quiet wait after it (the upload's final pause), or the no-items upload's
+  // pause: a message of the exchange comes after its last poll, and the timer is given back
+  // before the message waits for the user.
   const MessageSink showAfterClock = [&show](const std::string& text, uint32_t style) {
     EndFineClock();
     show(text, style);
@@ -76,15 +77,18 @@ int RunFlow(const RunOptions& options, SerialLine& line, const MessageSink& show
   }
 
   RunState = NoMessage;
-  int32_t stoppedAt = 0;
+  UploadStop stop;
   ProgressWindow::showModal([&](ProgressView& view, const PollHooks& hooks) {
     BeginFineClock();
-    RunState = RunStateOf(UploadExchange::run(view, Goods, options.port, line, hooks,
-                                              showAfterClock, stoppedAt, watch));
+    RunState = RunStateOf(
+        UploadExchange::run(view, Goods, options.port, line, hooks, showAfterClock, stop, watch));
     EndFineClock();
   });
+  // Closed as soon as the window has gone: the line has been watched up to here.
   line.close();
-  if (RunState == NoAnswer) show(NoAnswerText() + UploadItemText(Goods, stoppedAt), kIconError);
+  if (RunState == NoAnswer) {
+    show(NoAnswerText(stop.bytesCame) + UploadItemText(Goods, stop.item), kIconError);
+  }
   return RunState == NoMessage ? kExitCompleted : kExitFailure;
 }
 

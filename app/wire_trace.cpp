@@ -113,9 +113,13 @@ void WireTrace::configured(const PortSettings& asked, const LineSettingsReport& 
 
 void WireTrace::item(const FrameItem& item) {
   emptyPolls();
+  // Where the item stands, as the messages name it: a workbook's by its sheet's row.
+  const std::string place =
+      item.sheet.empty()
+          ? "line " + std::to_string(item.fileLine) + " of the goods file"
+          : "row " + std::to_string(item.fileLine) + " of sheet «" + Cp1251ToUtf8(item.sheet) + "»";
   timed("item " + std::to_string(item.item) + " of " + std::to_string(item.count) + ", code " +
-        std::to_string(item.code) + ", line " + std::to_string(item.fileLine) +
-        " of the goods file");
+        std::to_string(item.code) + ", " + place);
 }
 
 void WireTrace::sent(const std::string& bytes, bool success) {

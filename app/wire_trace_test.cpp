@@ -172,7 +172,8 @@ TEST(WireTrace, FailuresAndTextsAsTheyHappened) {
   run.line.device = "/dev/ttyUSB0";
   run.line.failureDetail = Utf8ToCp1251("/dev/ttyUSB0: нет прав доступа");
   EXPECT_FALSE(run.traced.open("COM1"));
-  run.trace.item({3, 10, 103, 4});
+  run.trace.item({3, 10, 103, 4, ""});
+  run.trace.item({4, 10, 104, 5, Utf8ToCp1251("Прайс")});
   run.trace.sent("\x01", false);
   // A multi-line text (the usage text) stays on one trace line.
   run.trace.message(Utf8ToCp1251("Строка 1\n\nСтрока 2\n"), 0x40);
@@ -185,6 +186,7 @@ TEST(WireTrace, FailuresAndTextsAsTheyHappened) {
       "command line: tally 'a?exit status 0.txt' ?2J??\t\xc2\xa0",
       "      0 ms  open COM1 (/dev/ttyUSB0): failed (/dev/ttyUSB0: нет прав доступа)",
       "      0 ms  item 3 of 10, code 103, line 4 of the goods file",
+      "      0 ms  item 4 of 10, code 104, row 5 of sheet «Прайс»",
       "      0 ms  sent      01  (not all written)",
       "      0 ms  message (information): Строка 1 |  | Строка 2",
       "      0 ms  message (error): Недопустимая цена: '?[2J?\t'",

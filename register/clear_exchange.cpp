@@ -26,10 +26,11 @@ ExchangeOutcome ClearGoodsBase(int32_t port, uint32_t baudRate, SerialLine& line
   line.configure(settings);
   // A frame that the line did not take whole can have no answer worth waiting for.
   const bool sent = line.send(BuildFrame(kClearPayload));
+  size_t bytesCame = 0;
   const std::optional<std::string> answer =
-      sent ? AwaitAnswer(line, hooks) : std::optional<std::string>();
+      sent ? AwaitAnswer(line, hooks, &bytesCame) : std::optional<std::string>();
   if (!answer) {
-    show(NoAnswerText(), kIconError);
+    show(NoAnswerText(bytesCame), kIconError);
     return ExchangeOutcome::NoAnswer;
   }
   // The port stays open: the end of the process releases it.

@@ -159,13 +159,20 @@ TEST(ClearGoodsBase, ReportsEachAnswerOnce) {
       {"silence", {}, "Нет ответа от кассы", kIconError, ExchangeOutcome::NoAnswer, 100},
       {"six bytes",
        {kOk.substr(0, 6)},
-       "Нет ответа от кассы",
+       "Нет ответа от кассы: пришло 6 байт",
        kIconError,
        ExchangeOutcome::NoAnswer,
        100},
       {"eight bytes at once",
        {kOk + "\x18"},
-       "Нет ответа от кассы",
+       "Нет ответа от кассы: пришло 8 байт",
+       kIconError,
+       ExchangeOutcome::NoAnswer,
+       100},
+      // An adapter that echoes: the 11-byte frame comes back ahead of the answer.
+      {"echo of the frame, then the answer",
+       {Bytes({0x17, 0x0B, 0x63, 0, 0, 0, 0, 0, 0x19, 0x00, 0x85}) + kOk},
+       "Нет ответа от кассы: пришло 18 байт",
        kIconError,
        ExchangeOutcome::NoAnswer,
        100},
@@ -205,7 +212,7 @@ TEST(ClearGoodsBase, BytesAlreadyWaitingCountTowardsTheAnswer) {
   run.answerWith(kOk);
   run.clear();
   ASSERT_EQ(run.shown.size(), 1u);
-  EXPECT_EQ(run.shown[0].text, Utf8ToCp1251("Нет ответа от кассы"));
+  EXPECT_EQ(run.shown[0].text, Utf8ToCp1251("Нет ответа от кассы: пришло 8 байт"));
   EXPECT_EQ(run.outcome, ExchangeOutcome::NoAnswer);
 }
 

@@ -10,8 +10,11 @@
 // "Не открыт порт COM1": the port did not open. A detail from the line, when there is one,
 // follows in brackets: "Не открыт порт COM1 (/dev/ttyUSB0: нет прав доступа)".
 std::string PortNotOpenedText(const std::string& portName, const std::string& detail);
-// "Нет ответа от кассы": no complete answer came.
-std::string NoAnswerText();
+// "Нет ответа от кассы": no complete answer came. When bytes came all the same (bytesCame
+// above 0, never 7: a complete answer with a byte more, an echo of the frame, noise), the
+// text says how many, the noun agreeing with the number: "Нет ответа от кассы: пришло 8 байт",
+// "...: пришло 52 байта".
+std::string NoAnswerText(size_t bytesCame);
 // "Лишний ответ от кассы": bytes came after the run's last answer, so the register's answers
 // and the frames were out of step and the answers taken cannot be trusted.
 std::string OutOfStepText();

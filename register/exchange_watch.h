@@ -4,13 +4,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 // The goods item that the next frame carries.
 struct FrameItem {
   int32_t item = 0;   // its place in the upload, from 1
   int32_t count = 0;  // the number of items in the upload
   int32_t code = 0;
-  int64_t fileLine = 0;  // its line in the goods file
+  int64_t fileLine = 0;  // its line in the goods file, or its row of the sheet
+  std::string sheet;     // the workbook's sheet the goods come from (Windows-1251); "" for text
 };
 
 // Each is told as it happens; by default nobody listens.

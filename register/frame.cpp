@@ -48,14 +48,17 @@ int32_t PollOnce(SerialLine& line, const PollHooks& hooks, std::string& bytes) {
 
 }  // namespace
 
-std::optional<std::string> AwaitAnswer(SerialLine& line, const PollHooks& hooks) {
+std::optional<std::string> AwaitAnswer(SerialLine& line, const PollHooks& hooks,
+                                       size_t* bytesCame) {
   std::string answer;
   for (int poll = 0; poll < kAnswerPolls; ++poll) {
     PollOnce(line, hooks, answer);
     // Only the length decides: 8 bytes gathered at once never complete an answer.
-    if (answer.size() == kAnswerLength) return answer;
+    if (answer.size() == kAnswerLength) break;
   }
-  return std::nullopt;
+  if (bytesCame != nullptr) *bytesCame = answer.size();
+  if (answer.size() != kAnswerLength) return std::nullopt;
+  return answer;
 }
 
 bool LineStaysQuiet(SerialLine& line, const PollHooks& hooks, const ExchangeWatch& watch) {

@@ -37,8 +37,12 @@ struct PollHooks {
 };
 
 // Polls the line up to 100 times for the answer to the frame just sent. Returns the bytes
-// once exactly 7 have gathered at the end of a poll, or nothing (no answer).
-std::optional<std::string> AwaitAnswer(SerialLine& line, const PollHooks& hooks);
+// once exactly 7 have gathered at the end of a poll, or nothing (no answer). bytesCame, when
+// given, is set to the number of bytes the wait gathered: with no answer, 0 when the line
+// stayed silent, else a number other than 7 (an answer with a byte more, an echo of the
+// frame, noise).
+std::optional<std::string> AwaitAnswer(SerialLine& line, const PollHooks& hooks,
+                                       size_t* bytesCame = nullptr);
 
 // Keeps polling the line after a run's last answer, as AwaitAnswer does, for one whole
 // answer wait (100 polls). Returns false at the first poll that finds bytes (it reads them):

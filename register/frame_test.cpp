@@ -76,14 +76,18 @@ TEST(AwaitAnswer, EightAtOnceNeverCompletes) {
   ScriptedLine line;
   line.arrivals = {kOk + "\x18"};
   Recorder rec;
-  EXPECT_FALSE(AwaitAnswer(line, rec.hooks()).has_value());
+  size_t bytesCame = 0;
+  EXPECT_FALSE(AwaitAnswer(line, rec.hooks(), &bytesCame).has_value());
   EXPECT_EQ(line.polls, 100);
+  EXPECT_EQ(bytesCame, 8u);  // told, for the message
 }
 
 TEST(AwaitAnswer, SilenceIsNoAnswerAfterHundredPolls) {
   ScriptedLine line;
   Recorder rec;
-  EXPECT_FALSE(AwaitAnswer(line, rec.hooks()).has_value());
+  size_t bytesCame = 99;
+  EXPECT_FALSE(AwaitAnswer(line, rec.hooks(), &bytesCame).has_value());
+  EXPECT_EQ(bytesCame, 0u);
   EXPECT_EQ(line.polls, 100);
   EXPECT_EQ(rec.pumps, 100);
   EXPECT_EQ(rec.sleeps.size(), 200u);

@@ -43,9 +43,9 @@ std::string UploadExchange::buildItemCommand(const GoodsTable& table, int32_t it
 
 ExchangeOutcome UploadExchange::run(ProgressView& view, const GoodsTable& table, int32_t port,
                                     SerialLine& line, const PollHooks& hooks,
-                                    const MessageSink& show, int32_t& stoppedAt,
+                                    const MessageSink& show, UploadStop& stop,
                                     const ExchangeWatch& watch) {
-  stoppedAt = 0;
+  stop = {};
   view.repaint();
   view.setRange(table.GoodsCount);
 
@@ -64,35 +64,43 @@ ExchangeOutcome UploadExchange::run(ProgressView& view, const GoodsTable& table,
   for (int32_t i = 1; i <= table.GoodsCount; ++i) {
     const uint8_t marker = i >= table.GoodsCount ? 1 : 0;
     watch.nextItem({i, table.GoodsCount, table.Code[static_cast<size_t>(i)],
-                    table.Line[static_cast<size_t>(i)]});
+                    table.Line[static_cast<size_t>(i)], table.Sheet});
     // A frame that the line did not take whole (it stopped taking bytes) ends the run as a
     // missing answer: whatever comes back cannot be the answer to it.
     const bool sent = line.send(BuildFrame(buildItemCommand(table, i, marker)));
+    size_t bytesCame = 0;
     const std::optional<std::string> answer =
-        sent ? AwaitAnswer(line, hooks) : std::optional<std::string>();
+        sent ? AwaitAnswer(line, hooks, &bytesCame) : std::optional<std::string>();
     if (!answer) {
       // Run control says so once the window is gone and the port is closed.
       view.end();
-      stoppedAt = i;
+      stop = {i, bytesCame};
       return ExchangeOutcome::NoAnswer;
     }
     const int32_t result = CheckAnswer(*answer);
-    // The last item counts as taken only once the line has stayed quiet after its answer:
-    // a byte more means that every answer was one behind its frame.
-    const bool outOfStep =
-        result == 0 && i == table.GoodsCount && !LineStaysQuiet(line, hooks, watch);
-    if (result != 0 || outOfStep) {
+    if (result != 0) {
       view.end();
-      stoppedAt = i;
-      show((outOfStep ? OutOfStepText() : AnswerFailureText(result)) + UploadItemText(table, i),
-           kIconWarning);
+      stop.item = i;
+      show(AnswerFailureText(result) + UploadItemText(table, i), kIconWarning);
       return ExchangeOutcome::FailureShown;
     }
     view.stepIt();
   }
 
-  // The full bar stays on screen for a second; no window message is handled meanwhile.
-  hooks.sleep(kFinalPauseMs);
+  // The full bar stays on screen for the final pause. After a last answer the pause is spent
+  // watching the line, the window handling its messages as in every answer wait: the last
+  // item counts as taken only once the line has stayed quiet after its answer, since a byte
+  // more means that every answer was one behind its frame. The watch ends with its last poll;
+  // then the window goes and run control closes the port at once, so only those moments pass
+  // unwatched. With no items there is no answer to watch after.
+  if (table.GoodsCount == 0) {
+    hooks.sleep(kFinalPauseMs);
+  } else if (!LineStaysQuiet(line, hooks, watch)) {
+    view.end();
+    stop.item = table.GoodsCount;
+    show(OutOfStepText() + UploadItemText(table, table.GoodsCount), kIconWarning);
+    return ExchangeOutcome::FailureShown;
+  }
   view.end();
   return ExchangeOutcome::Completed;
 }

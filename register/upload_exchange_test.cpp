@@ -104,7 +104,7 @@ struct Upload {
   std::vector<FrameItem> items;  // told to the watch before each frame
   int32_t portNumber = 1;
   ExchangeOutcome outcome = ExchangeOutcome::Completed;
-  int32_t stoppedAt = -1;
+  UploadStop stop{-1, 99};
 
   void run(const GoodsTable& table) {
     RecordingLine line(port, events);
@@ -121,7 +121,7 @@ struct Upload {
     };
     ExchangeWatch watch;
     watch.nextItem = [this](const FrameItem& item) { items.push_back(item); };
-    outcome = UploadExchange::run(view, table, portNumber, line, hooks, show, stoppedAt, watch);
+    outcome = UploadExchange::run(view, table, portNumber, line, hooks, show, stop, watch);
   }
 
   // The register answers frame n (from 0) with answers(n), in the poll after the send.
@@ -141,6 +141,11 @@ struct Upload {
   }
   int count(const std::string& event) const {
     return static_cast<int>(std::count(events.begin(), events.end(), event));
+  }
+  // The log from the last progress step on.
+  Events afterLastStep() const {
+    const auto step = std::find(events.rbegin(), events.rend(), "stepIt");
+    return Events(step.base() - (step == events.rend() ? 0 : 1), events.end());
   }
 };
 
@@ -235,13 +240,15 @@ TEST(UploadRun, EveryLineAcknowledged) {
 
   EXPECT_EQ(upload.effects(),
             (Events{"repaint", "setRange 3", "open COM1", "configure 19200", "send 1", "stepIt",
-                    "send 2", "stepIt", "send 3", "stepIt", "sleep 1000", "end"}));
-  // The final pause handles no window message: nothing between the last step and the end.
-  ASSERT_GE(upload.events.size(), 3u);
-  EXPECT_EQ(Events(upload.events.end() - 3, upload.events.end()),
-            (Events{"stepIt", "sleep 1000", "end"}));
+                    "send 2", "stepIt", "send 3", "stepIt", "end"}));
+  // The final pause, with the full bar, is the quiet wait: 100 polls, each handling a window
+  // message or idling 1 ms and then sleeping 12 ms, 1.3 s in all; then the window goes.
+  Events pause{"stepIt"};
+  for (int poll = 0; poll < 100; ++poll) pause.insert(pause.end(), {"pump", "sleep 1", "sleep 12"});
+  pause.push_back("end");
+  EXPECT_EQ(upload.afterLastStep(), pause);
   EXPECT_EQ(upload.outcome, ExchangeOutcome::Completed);
-  EXPECT_EQ(upload.stoppedAt, 0);
+  EXPECT_EQ(upload.stop.item, 0);
   EXPECT_TRUE(upload.shown.empty());
   // The frames written out: start, length 45, "j", last-line marker, flag; the name in the
   // register's letters ("towar 1", TAB, blanks to 24 bytes); price, group, code and bar code,
@@ -300,7 +307,7 @@ TEST(UploadRun, ErrorCodeStopsAtItsLine) {
     ASSERT_EQ(upload.shown.size(), 1u);
     EXPECT_EQ(upload.shown[0].text, Utf8ToCp1251(c.text));
     EXPECT_EQ(upload.shown[0].style, kIconWarning);
-    EXPECT_EQ(upload.stoppedAt, 3);
+    EXPECT_EQ(upload.stop.item, 3);
     // Each frame's item was told to the line before it went.
     ASSERT_EQ(upload.items.size(), 3u);
     for (int32_t i = 1; i <= 3; ++i) {
@@ -332,7 +339,7 @@ TEST(UploadRun, BadAnswersEndTheWindowThenWarn) {
     ASSERT_EQ(upload.shown.size(), 1u);
     EXPECT_EQ(upload.shown[0].text,
               Utf8ToCp1251("Неверный ответ от кассы (товар 2 из 4, код 102, строка 5 файла)"));
-    EXPECT_EQ(upload.stoppedAt, 2);
+    EXPECT_EQ(upload.stop.item, 2);
     EXPECT_EQ(upload.shown[0].style, kIconWarning);
   }
 }
@@ -346,7 +353,8 @@ TEST(UploadRun, SilenceEndsTheWindowWithoutMessage) {
                                       "send 1", "stepIt", "send 2", "end"}));
   EXPECT_EQ(upload.outcome, ExchangeOutcome::NoAnswer);
   EXPECT_TRUE(upload.shown.empty()) << "run control reports the silence";
-  EXPECT_EQ(upload.stoppedAt, 2);
+  EXPECT_EQ(upload.stop.item, 2);
+  EXPECT_EQ(upload.stop.bytesCame, 0u);
   EXPECT_EQ(upload.port.polls, 1 + kAnswerPolls);
 }
 
@@ -356,9 +364,10 @@ TEST(UploadRun, StrayByteAfterAnAnswerFailsTheNextLine) {
     std::string second;  // what the register sends after frame 2
     ExchangeOutcome state;
     size_t messages;
+    size_t bytesCame;  // told for run control's message
   } cases[] = {
-      {"8 bytes gathered never complete", kAck, ExchangeOutcome::NoAnswer, 0},
-      {"7 bytes gathered are checked", kAck.substr(0, 6), ExchangeOutcome::FailureShown, 1},
+      {"8 bytes gathered never complete", kAck, ExchangeOutcome::NoAnswer, 0, 8},
+      {"7 bytes gathered are checked", kAck.substr(0, 6), ExchangeOutcome::FailureShown, 1, 0},
   };
   for (const auto& c : cases) {
     Upload upload;
@@ -374,6 +383,8 @@ TEST(UploadRun, StrayByteAfterAnAnswerFailsTheNextLine) {
     EXPECT_EQ(upload.outcome, c.state) << c.what;
     EXPECT_EQ(upload.shown.size(), c.messages) << c.what;
     EXPECT_EQ(upload.count("end"), 1) << c.what;
+    EXPECT_EQ(upload.stop.item, 2) << c.what;
+    EXPECT_EQ(upload.stop.bytesCame, c.bytesCame) << c.what;
   }
 }
 
@@ -388,16 +399,33 @@ TEST(UploadRun, AnswersOneBehindTheirFramesFailAtTheLastItem) {
   upload.run(MakeTable(3));
 
   EXPECT_EQ(upload.port.sent.size(), 3u);
-  EXPECT_EQ(upload.count("stepIt"), 2);
+  // The bar was full while the line was watched; the last item is not taken after all.
+  EXPECT_EQ(upload.count("stepIt"), 3);
   EXPECT_EQ(upload.count("sleep 1000"), 0);
   EXPECT_EQ(upload.outcome, ExchangeOutcome::FailureShown);
   ASSERT_EQ(upload.shown.size(), 1u);
   EXPECT_EQ(upload.shown[0].text,
             Utf8ToCp1251("Лишний ответ от кассы (товар 3 из 3, код 103, строка 7 файла)"));
   EXPECT_EQ(upload.shown[0].style, kIconWarning);
-  EXPECT_EQ(upload.stoppedAt, 3);
+  EXPECT_EQ(upload.stop.item, 3);
   // Found at the first poll after the last answer: the run waits no longer.
   EXPECT_EQ(upload.port.polls, 4);
+}
+
+TEST(UploadRun, TheLineIsWatchedToTheLastPollOfTheQuietWait) {
+  // The answer comes at the first poll; one byte more at the wait's last poll, or after it.
+  for (const int poll : {100, 101}) {
+    Upload upload;
+    upload.port.arrivals.assign(static_cast<size_t>(poll + 1), "");
+    upload.port.arrivals[0] = kAck;
+    upload.port.arrivals[static_cast<size_t>(poll)] = "\x18";
+    upload.run(MakeTable(1));
+    EXPECT_EQ(upload.port.polls, 101) << poll;
+    EXPECT_EQ(upload.outcome,
+              poll == 100 ? ExchangeOutcome::FailureShown : ExchangeOutcome::Completed)
+        << poll;
+    EXPECT_EQ(upload.stop.item, poll == 100 ? 1 : 0) << poll;
+  }
 }
 
 TEST(UploadRun, AFrameTheLineDoesNotTakeEndsAsNoAnswer) {
@@ -409,7 +437,8 @@ TEST(UploadRun, AFrameTheLineDoesNotTakeEndsAsNoAnswer) {
   EXPECT_EQ(upload.effects(), (Events{"repaint", "setRange 3", "open COM1", "configure 19200",
                                       "send 1", "stepIt", "send 2", "end"}));
   EXPECT_EQ(upload.outcome, ExchangeOutcome::NoAnswer);
-  EXPECT_EQ(upload.stoppedAt, 2);
+  EXPECT_EQ(upload.stop.item, 2);
+  EXPECT_EQ(upload.stop.bytesCame, 0u);
   EXPECT_EQ(upload.port.polls, 1);  // no answer is awaited for the frame not taken
 }
 

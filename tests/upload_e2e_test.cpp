@@ -6,9 +6,11 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -206,8 +208,8 @@ TEST(UploadProgram, ShopFileLandsInTheGoodsBaseFieldForField) {
     EXPECT_EQ(frames[n], Hex(ExpectedFrame(kShop[n], n + 1 == kShop.size()))) << kShop[n].code;
   }
   EXPECT_EQ(Lines(upload.simLog, "garbled").size(), 0u);
-  // Every line acknowledged, then the bar stays full for one second.
-  EXPECT_GE(upload.result.seconds, 1.0);
+  // Every line acknowledged, then the bar stays full while the line stays quiet for 100 polls.
+  EXPECT_GE(upload.result.seconds, 1.3);
 }
 
 TEST(UploadProgram, SpeedSwitchDoesNotSlowTheUpload) {
@@ -253,7 +255,13 @@ TEST(UploadProgram, FailuresStopTheRunWithTheirMessage) {
       {"stray byte after an answer",
        {"--stray", "1:next"},
        2,
-       "OKA PF: ошибка: Нет ответа от кассы (товар 2 из 10, код 2, строка 4 файла)\n"},
+       "OKA PF: ошибка: Нет ответа от кассы: пришло 8 байт (товар 2 из 10, код 2, строка 4 "
+       "файла)\n"},
+      {"answer and a byte more in one write",
+       {"--extra-byte", "3"},
+       3,
+       "OKA PF: ошибка: Нет ответа от кассы: пришло 8 байт (товар 3 из 10, код 3, строка 5 "
+       "файла)\n"},
   };
   for (const auto& c : cases) {
     Upload upload;
@@ -275,6 +283,44 @@ TEST(UploadProgram, SilenceCostsAHundredPolls) {
   EXPECT_GE(upload.result.seconds, 1.3);
   const std::string trace = ReadFileBytes(upload.trace);
   EXPECT_NE(trace.find(" ms  poll 100: nothing received\n"), std::string::npos) << trace;
+}
+
+// The stamp (ms) of the first trace line whose text after it matches pattern, or -1.
+int64_t TraceStamp(const std::string& trace, const std::string& pattern) {
+  std::smatch m;
+  for (const std::string& text : Lines(trace, "")) {
+    if (std::regex_match(text, m, std::regex(R"( *(\d+) ms  )" + pattern))) return std::stoll(m[1]);
+  }
+  return -1;
+}
+
+TEST(UploadProgram, TheLineIsWatchedFromTheLastAnswerUntilThePortCloses) {
+  // The final pause is the quiet wait after the last answer (100 polls of at least 13 ms),
+  // not a second on top of it, and the trace stamps the wait's end as it ends. Best of three
+  // runs, for a busy machine.
+  double best = 60;
+  int64_t bestWait = 60000;
+  for (int run = 0; run < 3; ++run) {
+    Upload upload;
+    upload.trace = upload.dir.path() + "/trace.txt";
+    upload.run(NumberedItems(1), {});
+    EXPECT_EQ(upload.result.exitStatus, 0) << upload.result.err;
+    const std::string trace = ReadFileBytes(upload.trace);
+    const int64_t wait = TraceStamp(trace, "poll 100: the line stayed quiet") -
+                         TraceStamp(trace, "after the last answer: .*");
+    EXPECT_GE(wait, 1300) << trace;
+    best = std::min(best, upload.result.seconds);
+    bestWait = std::min(bestWait, wait);
+  }
+  EXPECT_LT(best, 1.9);
+  EXPECT_LT(bestWait, 1800);
+
+  // A byte 1.2 s after the last answer, past the pause's second, while the bar stands full.
+  Upload upload;
+  upload.run(NumberedItems(1), {"--stray", "1:1200"});
+  EXPECT_EQ(upload.result.exitStatus, 1);
+  EXPECT_EQ(upload.result.err,
+            "OKA PF: внимание: Лишний ответ от кассы (товар 1 из 1, код 1, строка 3 файла)\n");
 }
 
 TEST(UploadProgram, PortThatDoesNotOpen) {
