@@ -183,7 +183,7 @@ std::string BuildUsageText() {
   static const std::array<std::string_view, 12> kUsageLines = {
       "Пересылка базы товаров на кассу ОКА ПФ",
       "",
-      "(c) TALLY contributors, 2026",
+      "(c) The TALLY authors, 2026",
       "",
       "TALLY [/2] [/9600] [/r] filename.txt",
       "переслать базу товаров через порт COM1",

@@ -9,19 +9,63 @@
 # --preset names another tree that builds them: the test command takes those of its
 # linux-sanitize build rather than compile everything once more for ten seconds each.
 #
-# Usage: scripts/fuzz.sh [--preset PRESET] [SECONDS] [HARNESS...]
+# Usage: scripts/fuzz.sh [--preset PRESET] [SECONDS] [HARNESS...], or --help. Anything else
+# on the command line is refused (status 2) before anything is built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+usage() {
+  cat <<'USAGE'
+Usage: scripts/fuzz.sh [--preset PRESET] [SECONDS] [HARNESS...]
+Builds the libFuzzer harnesses of the preset "fuzz" (or PRESET) and runs each for SECONDS
+(a whole number above 0, default 30) from its corpus in fuzz/corpus/<harness>/; an input that
+breaks a harness is kept in fuzz-findings/.
+Harnesses (all when none is named): goods_reader workbook_reader command_line answer_wait
+frame_splitter
+  -h, --help  show this text and exit
+USAGE
+}
+
+# Refused with status 2 before anything is built or run.
+refuse() {
+  echo "fuzz.sh: $1" >&2
+  echo "Try 'scripts/fuzz.sh --help'." >&2
+  exit 2
+}
+
+# The harnesses of fuzz/CMakeLists.txt, in its order.
+known=(goods_reader workbook_reader command_line answer_wait frame_splitter)
 preset=fuzz
-if [[ ${1:-} == --preset ]]; then
-  preset=$2
-  shift 2
-fi
-seconds=${1:-30}
-shift || true
-harnesses=("$@")
-((${#harnesses[@]})) || harnesses=(goods_reader workbook_reader command_line answer_wait frame_splitter)
+seconds=
+harnesses=()
+while (($#)); do
+  case $1 in
+  -h | --help)
+    usage
+    exit 0
+    ;;
+  --preset)
+    if (($# < 2)) || [[ -z $2 || $2 == -* ]]; then refuse "--preset needs a preset name"; fi
+    preset=$2
+    shift
+    ;;
+  *)
+    if [[ $1 =~ ^[0-9]+$ ]] && ((10#$1 > 0)); then
+      # libFuzzer takes 0 for "no limit": only a real time is taken.
+      [[ -z $seconds && ${#harnesses[@]} -eq 0 ]] ||
+        refuse "the seconds come once, before the harnesses: $1"
+      seconds=$((10#$1))
+    elif [[ " ${known[*]} " == *" $1 "* ]]; then
+      harnesses+=("$1")
+    else
+      refuse "not a number of seconds above 0, an option or a harness: $1"
+    fi
+    ;;
+  esac
+  shift
+done
+seconds=${seconds:-30}
+((${#harnesses[@]})) || harnesses=("${known[@]}")
 
 # A tree is configured only when it has none: the test command fuzzes while the tests of its
 # tree run, and the build is then up to date.

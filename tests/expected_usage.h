@@ -8,7 +8,7 @@
 inline constexpr std::string_view kExpectedUsageUtf8 =
     "Пересылка базы товаров на кассу ОКА ПФ\n"
     "\n"
-    "(c) TALLY contributors, 2026\n"
+    "(c) The TALLY authors, 2026\n"
     "\n"
     "TALLY [/2] [/9600] [/r] filename.txt\n"
     "переслать базу товаров через порт COM1\n"

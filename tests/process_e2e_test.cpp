@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -201,16 +202,25 @@ TEST(Process, ASignalDuringTheUploadGivesThePortBackAndEndsTheLine) {
   const struct {
     int signal;
     const char* name;
-  } cases[] = {{SIGINT, "SIGINT"},   {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"},
-               {SIGQUIT, "SIGQUIT"}, {SIGUSR1, "SIGUSR1"}, {SIGUSR2, "SIGUSR2"},
-               {SIGALRM, "SIGALRM"}};
+    int exitStatus;
+  } cases[] = {{SIGINT, "SIGINT", 130},
+               {SIGTERM, "SIGTERM", 143},
+               {SIGHUP, "SIGHUP", 129},
+               {SIGQUIT, "SIGQUIT", 131},
+               {SIGUSR1, "SIGUSR1", 138},
+               {SIGUSR2, "SIGUSR2", 140},
+               {SIGALRM, "SIGALRM", 142},
+               // Ignored, even from kill: the upload goes on to its end.
+               {SIGPIPE, "SIGPIPE", 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     const std::string goods = dir.write("goods.txt", GoodsFile(100));
-    // The answer to the sixth line never comes (its file is never made): the run is well
-    // under way, waiting for it, when the signal comes.
-    SimulatorProcess sim = LoggingSimulator({"--hold", "6:" + dir.path() + "/never"});
+    // The answer to the sixth line is held until its file is made: the run is well under
+    // way, waiting for it, when the signal comes. The file is made only after an ignored one.
+    const std::string release = dir.path() + "/release";
+    const std::string db = dir.path() + "/base.tsv";
+    SimulatorProcess sim = LoggingSimulator({"--hold", "6:" + release, "--db", db});
     REQUIRE_SIMULATOR(sim);
     const termios before = SetUnusualSettings(sim.slave());
     UserTerminal terminal;
@@ -229,7 +239,8 @@ TEST(Process, ASignalDuringTheUploadGivesThePortBackAndEndsTheLine) {
     EXPECT_EQ(during.exclusive, 1);
 
     kill(tally.pid(), c.signal);
-    EXPECT_EQ(tally.wait(10), 128 + c.signal);
+    if (c.exitStatus == 0) dir.write("release", "");
+    EXPECT_EQ(tally.wait(30), c.exitStatus);
     ASSERT_TRUE(terminal.readToHangUp(20)) << terminal.screen();
 
     ExpectSettingsGivenBack(sim.slave(), before);
@@ -250,11 +261,19 @@ TEST(Process, ASignalDuringTheUploadGivesThePortBackAndEndsTheLine) {
     // The trace's record ends as every run's does: the exit status, then an empty line.
     const std::vector<std::string> record = LogLines(ReadFileBytes(trace));
     ASSERT_GE(record.size(), 2u);
-    const std::string status = std::to_string(128 + c.signal);
+    const std::string status = std::to_string(c.exitStatus);
     EXPECT_TRUE(std::regex_match(record[record.size() - 2],
                                  std::regex(" +[0-9]+ ms  exit status " + status)))
         << record[record.size() - 2];
     EXPECT_EQ(record.back(), "");
+
+    if (c.exitStatus == 0) {
+      // Every item reached the register: its base has a heading and 100 lines, the last
+      // one for code 100 (the register holds names in capitals).
+      const std::vector<std::string> base = LogLines(ReadFileBytes(db));
+      ASSERT_EQ(base.size(), 101u);
+      EXPECT_EQ(base.back().rfind("100\tITEM 100", 0), 0u) << base.back();
+    }
   }
 }
 
@@ -505,4 +524,38 @@ TEST(Process, PortMessagesNameTheDeviceAndTheReason) {
   EXPECT_EQ(sim.log(), "");  // nothing reached the register
   std::string left = ReadFileBytes(plainFile);
   EXPECT_EQ(left, "x");
+}
+
+// Whether the process has the file at path open.
+bool HasOpen(pid_t pid, const std::string& path) {
+  const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
+  std::error_code error;
+  for (const auto& fd : std::filesystem::directory_iterator(fds, error)) {
+    if (std::filesystem::read_symlink(fd.path(), error) == path) return true;
+  }
+  return false;
+}
+
+TEST(Process, TheCheckRunRefusesAFileReplacedWhileItReads) {
+  TempDir dir;
+  // A file that takes a while to read (a name of 150 MiB), written a piece at a time.
+  const std::string path = dir.write("goods.txt", "<start>\r\n1\t");
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    const std::string piece(1 << 20, 'x');
+    for (int i = 0; i < 150; ++i) out << piece;
+    out << "\t\t1.00\t1\t0\t\r\n";
+  }
+  const std::string other = dir.write("other.txt", GoodsFile(2));
+  ChildProcess check(TALLY_BINARY, {"/t", path}, {.err = Sink::kPipe});
+  ASSERT_TRUE(check.running());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!HasOpen(check.pid(), path) && std::chrono::steady_clock::now() < deadline) usleep(500);
+  // Another file put in its place under its name, as a save that writes a new file does.
+  std::filesystem::rename(other, path);
+  EXPECT_EQ(check.wait(60), 1);
+  char buffer[512];
+  const ssize_t got = read(check.err(), buffer, sizeof buffer);
+  EXPECT_EQ(std::string(buffer, got > 0 ? static_cast<size_t>(got) : 0),
+            "OKA PF: ошибка: Файл изменился во время чтения: " + path + "\n");
 }
