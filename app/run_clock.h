@@ -7,6 +7,6 @@
 // sleeps are exact and it does nothing.
 void BeginFineClock();
 
-// Gives the 1 ms timer back; called once after the run's last answer or final pause, on every
-// road the run can take. Does nothing without an earlier BeginFineClock.
+// Gives the 1 ms timer back; called once the run's waiting is over (the watch after its last
+// answer, or the pause of an upload of nothing), on every road the run can take. Does nothing without an earlier BeginFineClock.
 void EndFineClock();
