@@ -334,6 +334,11 @@ class WorkbookHandler final : public XmlHandler {
   std::vector<SheetEntry> sheets;  // the visible ones, in the workbook's order
 };
 
+// What a workbook's shared texts may keep: the only part of a workbook held in memory. Far more
+// than a sheet of goods needs, even beside a large sheet of other texts.
+constexpr size_t kSharedTextBytes = 32u << 20;
+constexpr size_t kSharedTextCount = 1u << 22;
+
 // The workbook's shared texts, decoded, all in one string.
 class SharedTexts final : public XmlHandler {
  public:
@@ -351,11 +356,13 @@ class SharedTexts final : public XmlHandler {
     if (name == "t") inText_ = false;
     if (name == "rPh") --phonetic_;
     if (name != "si") return true;
-    if (cell_.tooLong()) {
+    const std::string text = Unescaped(cell_.text());
+    if (cell_.tooLong() || text.size() > kSharedTextBytes - texts_.size() ||
+        ends_.size() >= kSharedTextCount) {
       outcome = WorkbookStatus::kTooLarge;
       return false;
     }
-    texts_ += Unescaped(cell_.text());
+    texts_ += text;
     ends_.push_back(static_cast<uint32_t>(texts_.size()));
     return true;
   }

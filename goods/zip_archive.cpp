@@ -52,7 +52,7 @@ constexpr size_t kPieceSize = 64 * 1024;
 
 }  // namespace
 
-ZipArchive::ZipArchive(ByteSource& source) : place_{source} {}
+ZipArchive::ZipArchive(ByteSource& source, ZipLimits limits) : place_{source}, limits_(limits) {}
 
 ZipArchive::~ZipArchive() {
   if (zip_ != nullptr) unzClose(zip_);
@@ -115,7 +115,7 @@ ZipStatus ZipArchive::read(const std::string& name,
     if (count == 0) break;
     total += static_cast<uint64_t>(count);
     inflated_ += static_cast<uint64_t>(count);
-    if (total > kZipPartLimit || inflated_ > kZipTotalLimit) {
+    if (total > limits_.part || inflated_ > limits_.total) {
       status = ZipStatus::kTooLarge;
       break;
     }

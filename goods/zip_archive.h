@@ -1,5 +1,5 @@
-// A zip archive (a workbook's container) read where it lies, a piece at a time, within limits that keep a
-// hostile archive harmless: a bounded number of entries, no entry inflated beyond a bounded
+// A zip archive (a workbook's container) read where it lies, a piece at a time, within limits that
+// keep a hostile archive harmless: a bounded number of entries, no entry inflated beyond a bounded
 // size and no more inflated in all than a bounded total, counted as the bytes come out,
 // whatever the headers claim, and no entry inflated twice.
 #pragma once
@@ -17,8 +17,7 @@ enum class ZipStatus {
   kMissing,    // no entry of that name
   kDamaged,    // not a zip archive, a broken one, or an entry that does not inflate to its CRC
   kEncrypted,  // the entry is encrypted
-  kTooLarge,   // too many entries, an entry larger than kZipPartLimit, or kZipTotalLimit
-               // reached
+  kTooLarge,   // too many entries, or more inflated than the limits allow
   kStopped,    // the sink asked to stop
   kRepeated,   // the entry was read before
 };
@@ -27,11 +26,16 @@ constexpr size_t kZipEntryLimit = 4096;
 constexpr uint64_t kZipPartLimit = 64ull << 20;    // bytes of one entry, inflated
 constexpr uint64_t kZipTotalLimit = 256ull << 20;  // bytes of all entries, inflated
 
+struct ZipLimits {
+  uint64_t part = kZipPartLimit;
+  uint64_t total = kZipTotalLimit;
+};
+
 class ZipArchive {
  public:
   // Reads the archive from source, which must outlive it and be able to tell its size and
   // seek.
-  explicit ZipArchive(ByteSource& source);
+  explicit ZipArchive(ByteSource& source, ZipLimits limits = {});
   ~ZipArchive();
   ZipArchive(const ZipArchive&) = delete;
   ZipArchive& operator=(const ZipArchive&) = delete;
@@ -56,6 +60,7 @@ class ZipArchive {
 
  private:
   Place place_;
+  ZipLimits limits_;
   void* zip_ = nullptr;
   uint64_t inflated_ = 0;           // bytes inflated so far, of all entries
   std::set<uint64_t> entriesRead_;  // by their place in the archive's directory

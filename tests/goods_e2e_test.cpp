@@ -2,11 +2,14 @@
 // status 1, nothing sent) and how spreadsheet rows land in the register.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "tests/program_runner.h"
 #include "tests/simulator_process.h"
@@ -186,15 +189,27 @@ TEST(TallyGoodsFile, SpreadsheetExportsLandAsTheSheetMeans) {
                              "107\t~aj LIPTON \"YELLOW LABEL\t8722700055525\t50\t4\t0\t0\n"
                              "108\tpaket-majka\\t            \t0\t300\t9\t0\t1\n";
   // The workbooks as well, price-list.ods itself among them: its bar codes typed as numbers,
-  // its prices as typed.
+  // its prices as typed. The same goods as the sheet shown after a hidden one whose block has
+  // other prices, and as formulas (codes from the row's number, prices marked up from a column
+  // beyond F or taken from another cell) whose values LibreOffice stored.
   for (const std::string name :
        {"lo-windows-1251.txt", "lo-utf-8.txt", "lo-utf-16.txt", "gnumeric-windows-1251.txt",
         "gnumeric-utf-8.txt", "gnumeric-utf-16.txt", "lo.xlsx", "gnumeric.xlsx", "gnumeric.ods",
-        "price-list.ods"}) {
+        "price-list.ods", "hidden-sheet.ods", "lo-hidden-sheet.xlsx", "formulas.ods",
+        "lo-formulas.xlsx"}) {
     const Landed landed = UploadTo(dir, ReadFileBytes(folder + name));
     EXPECT_EQ(landed.exitStatus, 0) << name << ": " << landed.err;
     EXPECT_EQ(landed.base, sheet1) << name;
   }
+  // Two blocks, the second opened by a cell with text after its marker, which Gnumeric writes
+  // in quotes.
+  const std::string twoBlocks = ReadFileBytes(folder + "gnumeric-two-blocks-utf-8.txt");
+  ASSERT_NE(twoBlocks.find("\n\"<start> второй блок\"\t"), std::string::npos);
+  const Landed two = UploadTo(dir, twoBlocks);
+  EXPECT_EQ(two.exitStatus, 0) << two.err;
+  EXPECT_EQ(two.base, kBaseHeader +
+                          "101\thleb ?borodinskij? 400 g\t4607001001010\t4290\t1\t0\t0\n"
+                          "108\tpaket-majka\\t            \t0\t300\t9\t0\t1\n");
   // Made here: the LibreOffice workbook cut in half, and a zip bomb (its sheet 1 GiB inflated).
   const std::string xlsx = ReadFileBytes(folder + "lo.xlsx");
   const std::string cut = dir.write("cut.xlsx", xlsx.substr(0, xlsx.size() / 2));
@@ -221,6 +236,14 @@ TEST(TallyGoodsFile, SpreadsheetExportsLandAsTheSheetMeans) {
        "Файл в старом формате Excel (.xls). Сохраните его как книгу .xlsx или как текст: "},
       {cut, "Книга повреждена и не читается: "},
       {bomb, "Книга слишком велика или повреждена: "},
+      // The same formulas as written by xlsxwriter (a stored 0, the workbook to be computed when
+      // opened) and by openpyxl (no value): refused at the first goods row's code.
+      {folder + "xlsxwriter-formulas.xlsx",
+       "Значение формулы не сохранено. Откройте книгу в таблице и сохраните её (строка 4 листа "
+       "«Прайс»)"},
+      {folder + "openpyxl-formulas.xlsx",
+       "Значение формулы не сохранено. Откройте книгу в таблице и сохраните её (строка 4 листа "
+       "«Прайс»)"},
   };
   for (const auto& r : refused) {
     const LowerCaseDir fresh;  // the simulator's log of this run alone
@@ -283,6 +306,118 @@ TEST(TallyGoodsFile, HugeFieldCostsLittleMemoryAndAShortMessage) {
   const double peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
   RecordProperty("peak_rss_kib", static_cast<int>(usage.ru_maxrss));
   EXPECT_LT(peakMiB, 64.0) << "the field must not be kept whole";
+}
+
+// AddressSanitizer makes parsing XML some thirty times slower: there a hostile workbook's
+// reading takes up to half a minute, and only its memory is held to the bound.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kUnderAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kUnderAddressSanitizer = true;
+#else
+constexpr bool kUnderAddressSanitizer = false;
+#endif
+#else
+constexpr bool kUnderAddressSanitizer = false;
+#endif
+
+struct CheckRun {
+  int exitStatus = -1;  // -1 when it had to be killed
+  std::string err;
+  double seconds = 0;
+  long peakKiB = 0;
+};
+
+// "tally /t FILE", run from a child of this process made for it alone, which reports back
+// through a pipe: the largest child getrusage counts is then that run, and a child's peak,
+// which starts from what its parent held when it was made, starts from this process as it is
+// now rather than from its own peak.
+CheckRun RunCheckAlone(const std::string& file, double timeoutSeconds) {
+  // AddressSanitizer keeps freed memory aside (256 MiB by default) to catch its later use, so
+  // that a reader freeing as it goes would look as large as one keeping all: a small
+  // quarantine leaves the figure the program's own.
+  std::string sanitizer = "quarantine_size_mb=16";
+  if (const char* given = std::getenv("ASAN_OPTIONS"))
+    sanitizer = std::string(given) + ":" + sanitizer;
+  int ends[2];
+  if (pipe(ends) != 0) return {};
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(ends[0]);
+    const ProgramResult r =
+        RunProgram(TALLY_BINARY, {"/t", file}, {{"ASAN_OPTIONS", sanitizer}}, timeoutSeconds);
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const std::string report = std::to_string(r.exitStatus) + " " + std::to_string(r.seconds) +
+                               " " + std::to_string(usage.ru_maxrss) + "\n" + r.err;
+    for (size_t sent = 0; sent < report.size();) {
+      const ssize_t n = write(ends[1], report.data() + sent, report.size() - sent);
+      if (n <= 0) break;
+      sent += static_cast<size_t>(n);
+    }
+    _exit(0);
+  }
+  close(ends[1]);
+  std::string report;
+  char buffer[4096];
+  for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;) {
+    report.append(buffer, static_cast<size_t>(n));
+  }
+  close(ends[0]);
+  if (pid > 0) waitpid(pid, nullptr, 0);
+  CheckRun run;
+  std::istringstream head(report.substr(0, report.find('\n')));
+  head >> run.exitStatus >> run.seconds >> run.peakKiB;
+  if (report.find('\n') != std::string::npos) run.err = report.substr(report.find('\n') + 1);
+  return run;
+}
+
+// Workbooks of at most 2 MB made to inflate to hundreds of megabytes or to have one part read
+// again and again (tests/data/make_hostile_workbooks.py tells each): every one is
+// answered, loaded or refused with one line, within 10 s and 100 MiB.
+TEST(TallyGoodsFile, HostileWorkbooksAreAnsweredSoonInLittleMemory) {
+  const LowerCaseDir dir;
+  ASSERT_EQ(
+      RunProgram(TALLY_SOURCE_DIR "/tests/data/make_hostile_workbooks.py", {dir.path()}, {}, 600)
+          .exitStatus,
+      0);
+  const std::string loaded = "OKA PF: внимание: Файл товаров в порядке: 2 товара (лист «Прайс»)\n";
+  const std::string noStart =
+      "OKA PF: ошибка: Ни на одном листе книги нет ячейки <start> в столбце A: ";
+  const std::string tooLarge = "OKA PF: ошибка: Книга слишком велика или повреждена: ";
+  const struct {
+    std::string name;
+    int exitStatus;
+    std::string message;  // followed by the file's name when refused
+  } cases[] = {
+      // A 60 MiB sheet named 20,000 times, and a 60 MiB part of shared texts named 100 times:
+      // each read once, and neither has a "<start>".
+      {"many-sheets-one-part.xlsx", 1, noStart}, {"shared-texts-100-times.xlsx", 1, noStart},
+      {"ten-big-sheets.xlsx", 1, tooLarge},   // 640 MiB of sheets: 256 MiB are read
+      {"repeated-rows.ods", 0, loaded},       // rows repeated 4096 times each, then the block
+      {"long-attribute.xlsx", 1, tooLarge},   // an attribute of 60 MB
+      {"goods-then-200-mib.ods", 0, loaded},  // the block's sheet, then 200 MiB of another
+  };
+  uintmax_t bytes = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir.path() + "/" + c.name;
+    bytes += std::filesystem::file_size(path);
+    // 256 MiB of rows take two minutes to parse under the sanitizer; what the total limit
+    // counts is the archive's unit test's, and the time this case takes the release build's.
+    if (kUnderAddressSanitizer && c.name == "ten-big-sheets.xlsx") continue;
+    const CheckRun run = RunCheckAlone(path, kUnderAddressSanitizer ? 300 : 10);
+    RecordProperty(c.name + "_seconds", std::to_string(run.seconds));
+    RecordProperty(c.name + "_peak_rss_kib", static_cast<int>(run.peakKiB));
+    EXPECT_EQ(run.exitStatus, c.exitStatus) << run.err;
+    EXPECT_EQ(run.err, c.message + (c.exitStatus == 0 ? "" : path + "\n"));
+    if (!kUnderAddressSanitizer) {
+      EXPECT_LT(run.seconds, 10.0);
+    }
+    EXPECT_LT(static_cast<double>(run.peakKiB) / 1024.0, 100.0) << "MiB at the peak";
+  }
+  EXPECT_LT(bytes, uintmax_t{4} << 20) << "the workbooks together, as made";
 }
 
 }  // namespace

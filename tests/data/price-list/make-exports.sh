@@ -10,6 +10,7 @@
 #   gnumeric.xlsx, gnumeric.ods   the workbook as Gnumeric saves it
 #   bad-price.fods, bad-price.ods   a workbook of one sheet ("Прайс") with a bad price in
 #                     row 4, as written and as LibreOffice saves it
+#   two-blocks.fods   a sheet of two blocks, the second opened by a cell "<start> второй блок"
 #
 # Sheet 1 ("Товары") is a file to load; sheet 2 ("Итоги в блоке") has its totals row inside
 # the block; sheet 3 ("Код полной ширины") a code in full-width digits.
@@ -46,13 +47,14 @@ lo lo-utf-8-not-as-shown.txt 76 false 1
 lo lo-totals-in-block-windows-1251.txt 34 true 2
 lo lo-full-width-code-utf-8.txt 76 true 3
 
-# gnumeric NAME CHARSET FORMAT EOL SHEET: Gnumeric's "Text (configurable)" export with TAB
-# as the separator, quotes where needed, the cells' format ("preserve": as displayed,
-# "automatic": Gnumeric's default) and line ends; in a Russian locale, as the shop had it.
+# gnumeric NAME CHARSET FORMAT EOL SHEET [BOOK]: Gnumeric's "Text (configurable)" export with
+# TAB as the separator, quotes where needed, the cells' format ("preserve": as displayed,
+# "automatic": Gnumeric's default) and line ends; in a Russian locale, as the shop had it. Of
+# price-list.ods, or of the workbook BOOK.
 gnumeric() {
   LC_ALL=ru_RU.UTF-8 ssconvert --export-type=Gnumeric_stf:stf_assistant \
     -O "separator=\"	\" quote=\"\\\"\" quoting-mode=auto format=$3 charset=$2 eol=$4 sheet=\"$5\"" \
-    price-list.ods "$1" 2>/dev/null
+    "${6:-price-list.ods}" "$1" 2>/dev/null
 }
 gnumeric gnumeric-windows-1251.txt WINDOWS-1251 preserve windows "Товары"
 gnumeric gnumeric-utf-8.txt UTF-8 preserve unix "Товары"
@@ -60,3 +62,7 @@ gnumeric gnumeric-utf-16.txt UTF-16 preserve windows "Товары"
 gnumeric gnumeric-utf-8-automatic.txt UTF-8 automatic unix "Товары"
 gnumeric gnumeric-totals-in-block-utf-8.txt UTF-8 preserve unix "Итоги в блоке"
 gnumeric gnumeric-full-width-code-utf-16.txt UTF-16 preserve windows "Код полной ширины"
+
+# The two blocks: Gnumeric quotes the second block's marker cell for its blanks.
+soffice --headless --convert-to ods --outdir "$work" two-blocks.fods >/dev/null
+gnumeric gnumeric-two-blocks-utf-8.txt UTF-8 preserve unix "Товары" "$work/two-blocks.ods"
