@@ -7,7 +7,8 @@ prints with the table: the text (the row's <placeholders> filled with what the c
 such as the file name or the field), its kind (ошибка, внимание, справка) and the exit status.
 Every row the Linux program can show must be produced by some case, and every case must
 match a row; a workbook's messages must read as the row once the sheet's row they name stands
-for the file's line, as the guide says. Also checks that the example lines the guide quotes from examples/goods.txt are
+for the file's line, and its check run's verdict once the sheet it names is left out, as the
+guide says. Also checks that the example lines the guide quotes from examples/goods.txt are
 lines of that file, and that its example of a wire trace is what the program writes.
 
 Usage: check_guide_messages.py TALLY REGISTER_SIM GUIDE EXAMPLE
@@ -146,6 +147,34 @@ def workbook(rows, sheet="Прайс"):
     return packed.getvalue()
 
 
+def office_workbook(rows, calc="", sheet="Прайс"):
+    """An Office Open XML workbook (.xlsx) of one sheet: rows is the sheetData's XML, and calc
+    the workbook's calcPr element, if any."""
+    main = 'xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"'
+    types = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+    parts = {
+        "[Content_Types].xml": "<Types/>",
+        "_rels/.rels": f'<Relationships><Relationship Id="rId1" Type="{types}officeDocument"'
+                       ' Target="xl/workbook.xml"/></Relationships>',
+        "xl/workbook.xml": f'<workbook {main} xmlns:r="{types[:-1]}"><sheets>'
+                           f'<sheet name="{escape(sheet)}" sheetId="1" r:id="rId1"/></sheets>'
+                           f"{calc}</workbook>",
+        "xl/_rels/workbook.xml.rels": f'<Relationships><Relationship Id="rId1"'
+                                      f' Type="{types}worksheet" Target="worksheets/sheet1.xml"/>'
+                                      "</Relationships>",
+        "xl/worksheets/sheet1.xml": f"<worksheet {main}><sheetData>{rows}</sheetData></worksheet>",
+    }
+    packed = io.BytesIO()
+    with zipfile.ZipFile(packed, "w", zipfile.ZIP_DEFLATED) as archive:
+        for part, content in parts.items():
+            archive.writestr(part, content)
+    return packed.getvalue()
+
+
+def text_cell(reference, text):
+    return f'<c r="{reference}" t="inlineStr"><is><t>{escape(text)}</t></is></c>'
+
+
 # What an OLE compound file (an old binary workbook) starts with.
 COMPOUND_FILE = b"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + bytes(504)
 
@@ -226,12 +255,15 @@ def main():
         kind, shown = kind_and_text(line)
         text = shown
         if sheet is not None:
-            # A workbook's messages name the sheet's row where a text file's name its line.
-            place = f" листа «{sheet}»)"
-            if place not in shown:
-                failures.append(f"{name}: the program printed {line!r}, without{place}")
+            # A workbook's messages name the sheet's row where a text file's name its line;
+            # the check run's verdict names the sheet after the count of goods.
+            places = {f" листа «{sheet}»)": " файла)", f" (лист «{sheet}»)": ""}
+            place = next((place for place in places if place in shown), None)
+            if place is None:
+                failures.append(f"{name}: the program printed {line!r}, naming no sheet "
+                                f"«{sheet}»")
                 return
-            text = shown.replace(place, " файла)")
+            text = shown.replace(place, places[place])
         matches = [index for index, (template, row_kind, row_status, where) in enumerate(rows)
                    if where != "Windows" and filled(template, values) == text
                    and row_kind == kind and row_status == status]
@@ -249,6 +281,9 @@ def main():
                                         "101\tХлеб\t\t42.90\t1\t0\t",
                                         "102\tБатон чёрный\t\t37.00\t1\t0\t", "<end>"]))
     check("check run, repeated codes", ["/t", name], ["3 товара", "102 (строки 2, 4)"])
+    name = write("in-order.ods", workbook([["<start>"], [101, "Хлеб", None, 42.9, 1, 0],
+                                           [102, "Батон", None, 35.5, 1, 0], ["<end>"]]))
+    check("check run of a workbook", ["/t", name], ["2 товара"], sheet="Прайс")
     check("missing file", ["нет-такого-файла.txt"], ["нет-такого-файла.txt"])
     name = write("без-меток.txt", goods(["101\tХлеб\t\t42.90\t1\t0\t"]))
     check("no <start> line", [name], [name])
@@ -275,6 +310,17 @@ def main():
     check("damaged workbook", [name], [name])
     name = write("huge-cell.ods", workbook([["<start>"], [101, "x" * 70000, None, 1.0, 1, 0]]))
     check("workbook beyond the limits", [name], [name])
+    # A formula written with 0 for its value and the workbook asking to be recalculated when
+    # opened, as xlsxwriter writes it: the price is no value the file holds.
+    name = write("formula.xlsx", office_workbook(
+        '<row r="1">' + text_cell("A1", "Код") + "</row>"
+        '<row r="2">' + text_cell("A2", "<start>") + "</row>"
+        '<row r="3"><c r="A3"><v>101</v></c>' + text_cell("B3", "Хлеб") +
+        '<c r="D3"><f>ROUND(1.2*2,2)</f><v>0</v></c><c r="E3"><v>1</v></c>'
+        '<c r="F3"><v>0</v></c></row>'
+        '<row r="4">' + text_cell("A4", "<end>") + "</row>",
+        calc='<calcPr fullCalcOnLoad="1"/>'))
+    check("formula without its value", [name], ["3", "Прайс"], sim_options=[])
     name = write("too-many.txt", goods(
         ["<start>"] + [f"{code}\tТовар\t\t1.00\t1\t0\t" for code in range(1, 3002)] + ["<end>"]))
     check("more than 3000 goods", [name], [])
@@ -302,6 +348,11 @@ def main():
 
     check("no answer to the clear run", ["/e"], [], sim_options=["--silent", "1"])
     check("no answer in the upload", [ten_items], item_3, sim_options=["--silent", "3"])
+    # A complete answer and one byte more in one write: eight bytes, and never an answer.
+    check("bytes but no answer to the clear run", ["/e"], ["8 байт"],
+          sim_options=["--extra-byte", "1"])
+    check("bytes but no answer in the upload", [ten_items], ["8 байт"] + item_3,
+          sim_options=["--extra-byte", "3"])
     check("bad answer to the clear run", ["/e"], [], sim_options=["--bad-checksum", "1"])
     check("bad answer in the upload", [ten_items], item_3, sim_options=["--bad-checksum", "3"])
     check("error code for the clear run", ["/e"], ["5"], sim_options=["--error", "1:5"])
