@@ -201,7 +201,7 @@ class BreakingSource final : public ByteSource {
   }
   int64_t size() override { return static_cast<int64_t>(bytes_.size()); }
   bool seek(uint64_t offset) override {
-    position_ = std::min<size_t>(offset, bytes_.size());
+    position_ = static_cast<size_t>(std::min<uint64_t>(offset, bytes_.size()));
     return true;
   }
   int rewinds_ = 1;

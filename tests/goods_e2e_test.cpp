@@ -322,57 +322,6 @@ constexpr bool kUnderAddressSanitizer = false;
 constexpr bool kUnderAddressSanitizer = false;
 #endif
 
-struct CheckRun {
-  int exitStatus = -1;  // -1 when it had to be killed
-  std::string err;
-  double seconds = 0;
-  long peakKiB = 0;
-};
-
-// "tally /t FILE", run from a child of this process made for it alone, which reports back
-// through a pipe: the largest child getrusage counts is then that run, and a child's peak,
-// which starts from what its parent held when it was made, starts from this process as it is
-// now rather than from its own peak.
-CheckRun RunCheckAlone(const std::string& file, double timeoutSeconds) {
-  // AddressSanitizer keeps freed memory aside (256 MiB by default) to catch its later use, so
-  // that a reader freeing as it goes would look as large as one keeping all: a small
-  // quarantine leaves the figure the program's own.
-  std::string sanitizer = "quarantine_size_mb=16";
-  if (const char* given = std::getenv("ASAN_OPTIONS"))
-    sanitizer = std::string(given) + ":" + sanitizer;
-  int ends[2];
-  if (pipe(ends) != 0) return {};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(ends[0]);
-    const ProgramResult r =
-        RunProgram(TALLY_BINARY, {"/t", file}, {{"ASAN_OPTIONS", sanitizer}}, timeoutSeconds);
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    const std::string report = std::to_string(r.exitStatus) + " " + std::to_string(r.seconds) +
-                               " " + std::to_string(usage.ru_maxrss) + "\n" + r.err;
-    for (size_t sent = 0; sent < report.size();) {
-      const ssize_t n = write(ends[1], report.data() + sent, report.size() - sent);
-      if (n <= 0) break;
-      sent += static_cast<size_t>(n);
-    }
-    _exit(0);
-  }
-  close(ends[1]);
-  std::string report;
-  char buffer[4096];
-  for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;) {
-    report.append(buffer, static_cast<size_t>(n));
-  }
-  close(ends[0]);
-  if (pid > 0) waitpid(pid, nullptr, 0);
-  CheckRun run;
-  std::istringstream head(report.substr(0, report.find('\n')));
-  head >> run.exitStatus >> run.seconds >> run.peakKiB;
-  if (report.find('\n') != std::string::npos) run.err = report.substr(report.find('\n') + 1);
-  return run;
-}
-
 // Workbooks of at most 2 MB made to inflate to hundreds of megabytes or to have one part read
 // again and again (tests/data/make_hostile_workbooks.py tells each): every one is
 // answered, loaded or refused with one line, within 10 s and 100 MiB.
@@ -399,6 +348,9 @@ TEST(TallyGoodsFile, HostileWorkbooksAreAnsweredSoonInLittleMemory) {
       {"long-attribute.xlsx", 1, tooLarge},   // an attribute of 60 MB
       {"goods-then-200-mib.ods", 0, loaded},  // the block's sheet, then 200 MiB of another
   };
+  const char* given = std::getenv("ASAN_OPTIONS");
+  const std::string sanitizer =
+      (given != nullptr ? std::string(given) + ":" : "") + "quarantine_size_mb=16";
   uintmax_t bytes = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -407,7 +359,11 @@ TEST(TallyGoodsFile, HostileWorkbooksAreAnsweredSoonInLittleMemory) {
     // 256 MiB of rows take two minutes to parse under the sanitizer; what the total limit
     // counts is the archive's unit test's, and the time this case takes the release build's.
     if (kUnderAddressSanitizer && c.name == "ten-big-sheets.xlsx") continue;
-    const CheckRun run = RunCheckAlone(path, kUnderAddressSanitizer ? 300 : 10);
+    // AddressSanitizer keeps freed memory aside (256 MiB by default) to catch its later use,
+    // so that a reader freeing as it goes would look as large as one keeping all: a small
+    // quarantine leaves the figure the program's own.
+    const ProgramResult run = RunProgram(TALLY_BINARY, {"/t", path}, {{"ASAN_OPTIONS", sanitizer}},
+                                         kUnderAddressSanitizer ? 300 : 10);
     RecordProperty(c.name + "_seconds", std::to_string(run.seconds));
     RecordProperty(c.name + "_peak_rss_kib", static_cast<int>(run.peakKiB));
     EXPECT_EQ(run.exitStatus, c.exitStatus) << run.err;

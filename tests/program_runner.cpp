@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -113,9 +114,11 @@ int ChildProcess::wait(double seconds) {
   const auto start = Clock::now();
   while (running()) {
     int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+    rusage usage{};
+    if (wait4(pid_, &status, WNOHANG, &usage) == pid_) {
       ended_ = true;
       status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      peakKiB_ = usage.ru_maxrss;
       break;
     }
     if (SecondsSince(start) >= seconds) break;
@@ -168,6 +171,7 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
   // With both pipes closed it has ended, or is about to.
   result.exitStatus = child.wait(timeoutSeconds + 10);
   result.seconds = SecondsSince(start);
+  result.peakKiB = child.peakKiB();
   return result;
 }
 

@@ -47,6 +47,9 @@ class ChildProcess {
   // 128 + the signal that ended it, or -1 while it still runs, when it never started or when
   // stop() had to kill it.
   int wait(double seconds);
+  // Once it has ended by itself: its peak resident memory in KiB, which counts what this
+  // process held when it was started.
+  long peakKiB() const { return peakKiB_; }
 
   // SIGTERM, then SIGKILL when it has not ended within graceSeconds (0: SIGKILL at once);
   // returns what wait() returns. Harmless when it has already ended.
@@ -56,6 +59,7 @@ class ChildProcess {
   pid_t pid_ = -1;
   bool ended_ = false;
   int status_ = -1;  // once ended: what wait() returns
+  long peakKiB_ = 0;
   int out_ = -1;
   int err_ = -1;
 };
@@ -65,6 +69,7 @@ struct ProgramResult {
   std::string out;      // standard output
   std::string err;      // standard error
   double seconds = 0;   // wall time
+  long peakKiB = 0;     // peak resident memory (see ChildProcess::peakKiB)
 };
 
 // Starts program with arguments (argv[1..]) and extra environment variables, with no
