@@ -32,9 +32,10 @@ std::vector<RepeatedCode> RepeatedCodes(const GoodsTable& table) {
   return codes;
 }
 
-// The name as the register will hold it: in its letters, without the blanks and the TAB that
-// fill the column. A control byte would break the listing's line or act on the terminal: it
-// is shown as "?", as messages show it.
+}  // namespace
+
+// A control byte would break the listing's line or act on the terminal: it is shown as "?",
+// as messages show it.
 std::string ListedName(const std::string& stored) {
   std::string name = toRegisterCharset(stored);
   name.erase(name.find_last_not_of(" \t") + 1);
@@ -43,8 +44,6 @@ std::string ListedName(const std::string& stored) {
   }
   return name;
 }
-
-}  // namespace
 
 std::string GoodsCountText(int64_t count) {
   const int64_t lastTwo = count % 100;
@@ -103,6 +102,6 @@ int RunCheck(const RunOptions& options, const FileIdentity& goodsBefore, GoodsTa
                               show)) {
     return kExitFailure;
   }
-  ReportCheckedFile(table, CheckedFileText(table), show);
+  ReportCheckedFile(options, table, CheckedFileText(table), show);
   return kExitCompleted;
 }

@@ -22,6 +22,10 @@ std::string GoodsCountText(int64_t count);
 // then "; и ещё K".
 std::string CheckedFileText(const GoodsTable& table);
 
+// A stored name (kNameWidth bytes) as the register will hold it: in its letters, without the
+// blanks and the TAB that fill the column, a control byte shown as "?". Plain ASCII.
+std::string ListedName(const std::string& stored);
+
 // The goods as the register will hold them, one line an item, seven fields separated by TABs:
 // the code, the name in the register's letters (cut to its width, trailing blanks and TAB
 // dropped, a control byte shown as "?"), the bar code's number, the price as sent, the group,
@@ -36,6 +40,7 @@ int RunCheck(const RunOptions& options, const FileIdentity& goodsBefore, GoodsTa
              const MessageSink& show);
 
 // Shows the check's verdict on a file that would load: on Linux the listing goes to standard
-// output and the text to standard error as a warning line; on Windows the text is an
-// information box.
-void ReportCheckedFile(const GoodsTable& table, const std::string& text, const MessageSink& show);
+// output and the text to standard error as a warning line; on Windows the check window shows
+// the text and the goods (an information box with the text where the window cannot be made).
+void ReportCheckedFile(const RunOptions& options, const GoodsTable& table, const std::string& text,
+                       const MessageSink& show);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/comctl.h"
+#include "app/library_win32.h"
 
 namespace {
 
@@ -17,17 +18,6 @@ using InitCommonControlsExProc = BOOL(WINAPI*)(const CommonControlsRequest*);
 using InitCommonControlsProc = void(WINAPI*)();
 
 constexpr UINT kPathBufferSize = 260;
-
-// The library is looked up at run time so that the program does not depend on it at load
-// time; GetProcAddress hands back a generic pointer to be cast to the real signature.
-template <typename Proc>
-Proc LookUp(HMODULE library, const char* name) {
-  FARPROC found = GetProcAddress(library, name);
-  Proc proc;
-  static_assert(sizeof proc == sizeof found);
-  std::memcpy(&proc, &found, sizeof proc);
-  return proc;
-}
 
 }  // namespace
 

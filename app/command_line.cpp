@@ -16,13 +16,14 @@ struct Switch {
 
 // None is a prefix of another, so a chain of them reads one way only.
 constexpr size_t kClearSwitch = 1;
-constexpr size_t kSwitchCount = 5;
+constexpr size_t kSwitchCount = 6;
 const std::array<Switch, kSwitchCount> kSwitches = {{
     {"/r", [](RunOptions& o) { o.wholeUnitPrices = true; }},
     {"/e", [](RunOptions& o) { o.clearDatabase = true; }},
     {"/2", [](RunOptions& o) { o.port = 2; }},
     {"/9600", [](RunOptions& o) { o.baudRate = 9600; }},
     {"/t", [](RunOptions& o) { o.checkOnly = true; }},
+    {"/i", [](RunOptions& o) { o.askUser = true; }},
 }};
 
 bool MatchesAt(std::string_view text, size_t pos, std::string_view word) {
@@ -200,4 +201,9 @@ std::string BuildUsageText() {
     text += '\n';
   }
   return text;
+}
+
+std::string ClearQuestionText(int32_t port) {
+  return Utf8ToCp1251("Очистить базу товаров кассы на COM" + std::string(port == 1 ? "1" : "2") +
+                      "? Все товары в кассе будут удалены.");
 }

@@ -12,6 +12,9 @@ struct RunOptions {
   bool wholeUnitPrices = false;  // "/r": prices are whole currency units
   bool clearDatabase = false;    // "/e": clear the register's goods base
   bool checkOnly = false;        // "/t": read and check the goods file, send nothing
+  // "/i", as the installed shortcuts start the program: the person at the screen is asked,
+  // for the goods file in the Open dialog when none is given, and Да or Нет before a clear.
+  bool askUser = false;
   // The name as the system gave it: UTF-8 on Windows (from the wide command line), the
   // argument's own bytes on Linux. Messages show it in Windows-1251.
   std::string goodsFileName;
@@ -41,3 +44,7 @@ RunOptions ParseArguments(const std::vector<std::string_view>& arguments);
 
 // The usage text shown when there is nothing to do: lines joined by line feeds (Windows-1251).
 std::string BuildUsageText();
+
+// The question a clear run asks with "/i" before it opens the port (Windows-1251): "Очистить
+// базу товаров кассы на COM1? Все товары в кассе будут удалены.", COM2 for port 2.
+std::string ClearQuestionText(int32_t port);

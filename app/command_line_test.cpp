@@ -200,6 +200,29 @@ TEST(ParseCommandLine, CheckSwitch) {
   EXPECT_FALSE(ParseArguments({"my goods/t"}).checkOnly);  // one argument with a blank: a name
 }
 
+// "/i" (the installed shortcuts' switch) reads like "/t".
+TEST(ParseCommandLine, AskSwitch) {
+  const struct {
+    const char* arguments;
+    bool ask;
+    Expected expected;
+  } cases[] = {
+      {"/i", true, {1, 19200, false, false, ""}},
+      {"/e /2 /I", true, {2, 19200, false, true, ""}},
+      // A file dropped on the check shortcut comes after its switches.
+      {"/t /i \"C:\\my goods.txt\"", true, {1, 19200, false, false, "C:\\my goods.txt"}},
+      {"goods.txt/I", true, {1, 19200, false, false, "goods.txt"}},
+      {"/ii goods.txt", false, {1, 19200, false, false, "/ii goods.txt"}},
+  };
+  for (const auto& c : cases) {
+    const RunOptions o = ParseCommandLine(c.arguments);
+    EXPECT_EQ(o.askUser, c.ask) << c.arguments;
+    ExpectOptions(o, c.expected, c.arguments);
+  }
+  EXPECT_TRUE(ParseArguments({"/i", "/e"}).askUser);
+  EXPECT_FALSE(ParseArguments({"my goods/i"}).askUser);
+}
+
 TEST(ParseCommandLine, NameKeptByteForByte) {
   for (const std::string& name :
        std::vector<std::string>{"Товары Магазина.txt", "Ürün.txt", "Бағалар.txt", "商品.txt",
@@ -216,4 +239,11 @@ TEST(BuildUsageText, ExactBytes) {
   EXPECT_EQ(usage.find('\r'), std::string::npos);
   // The first line in Windows-1251, checked byte by byte.
   EXPECT_EQ(usage.substr(0, 9), "\xCF\xE5\xF0\xE5\xF1\xFB\xEB\xEA\xE0");
+}
+
+TEST(ClearQuestionText, NamesThePort) {
+  EXPECT_EQ(ClearQuestionText(1),
+            Utf8ToCp1251("Очистить базу товаров кассы на COM1? Все товары в кассе будут удалены."));
+  EXPECT_EQ(ClearQuestionText(2),
+            Utf8ToCp1251("Очистить базу товаров кассы на COM2? Все товары в кассе будут удалены."));
 }

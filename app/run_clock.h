@@ -8,5 +8,6 @@
 void BeginFineClock();
 
 // Gives the 1 ms timer back; called once the run's waiting is over (the watch after its last
-// answer, or the pause of an upload of nothing), on every road the run can take. Does nothing without an earlier BeginFineClock.
+// answer, or the pause of an upload of nothing), on every road the run can take. Does nothing
+// without an earlier BeginFineClock.
 void EndFineClock();

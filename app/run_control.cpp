@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "app/ask_user.h"
 #include "app/check_run.h"
 #include "app/command_line.h"
 #include "app/message.h"
@@ -54,6 +55,13 @@ int RunFlow(const RunOptions& options, SerialLine& line, const MessageSink& show
 
   if (options.checkOnly) return RunCheck(options, goodsBefore, Goods, show);
   if (options.clearDatabase) {
+    // From a shortcut ("/i") the clear is asked for first: Нет ends the run before the port
+    // opens, with no box. Where nobody can be asked, the usage text is shown instead.
+    if (options.askUser) {
+      const Answer answer = AskYesNo(ClearQuestionText(options.port));
+      if (answer == Answer::kNotAsked) show(BuildUsageText(), kIconInformation);
+      if (answer != Answer::kYes) return kExitUsage;
+    }
     BeginFineClock();
     RunState = RunStateOf(ClearGoodsBase(options.port, static_cast<uint32_t>(options.baudRate),
                                          line, PlatformPollHooks(), showAfterClock, watch));
@@ -93,7 +101,14 @@ int RunFlow(const RunOptions& options, SerialLine& line, const MessageSink& show
 }
 
 // The run with its trace: TALLY_TRACE names the file.
-int RunWithTrace(const RunOptions& options) {
+int RunWithTrace(RunOptions options) {
+  // From a shortcut ("/i") with no file dropped on it: the file chosen in the Open dialog,
+  // as if it had been dropped. Cancel ends the run with no box. (Where nobody can be asked,
+  // the run shows the usage text, as for no file.) "/e" needs no file.
+  if (options.askUser && options.goodsFileName.empty() && !options.clearDatabase &&
+      AskForGoodsFile(options.goodsFileName) == Answer::kNo) {
+    return kExitUsage;
+  }
   // The one serial line of the run. After the clear run it stays open until the process
   // ends; after the upload run it is closed once the window has gone.
   static SerialPort port;

@@ -8,7 +8,8 @@
 enum ExitStatus : int {
   kExitCompleted = 0,  // the upload or the clear run went through, or the file checked would load
   kExitFailure = 1,    // a failure was reported to the user
-  kExitUsage = 2,      // the usage text was shown
+  kExitUsage = 2,      // the usage text was shown, or (from a shortcut) the Open dialog was
+                       // cancelled or the clear answered with Нет: nothing done
 };
 
 // Runs the program on a Windows command line's argument text (program name already skipped,

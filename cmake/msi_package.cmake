@@ -8,6 +8,10 @@
 #   (TALLY.EXE /t) and the guide;
 #   the common desktop: "Загрузить товары на кассу", TALLY.EXE for a goods file to be dropped on,
 #   and "Проверить файл товаров", the same with /t: the file is checked, nothing is sent.
+# The program's shortcuts pass /i: clicked with no file dropped on it, the upload and the check
+# ask for the file in the Open dialog (Windows 10 and 11 take no drops on a Start-menu entry),
+# and a clear asks Да or Нет before it opens the port. They start the program in its own
+# folder (the Open dialog never starts there: the program sees to that).
 # Programs and Features shows the version and the publisher. Both packages share one upgrade
 # code: a later package (either of them, or the same version built again) replaces the one
 # installed, so a machine never holds two sets of shortcuts.
@@ -125,9 +129,9 @@ ${components}        </Directory>
       <Directory Id=\"ProgramMenuFolder\">
         <Directory Id=\"ProgramMenuDir\" Name=\"TALLY\">
           <Component Id=\"StartMenu\" Guid=\"${StartMenu_guid}\" Win64=\"${win64}\">
-            <Shortcut Id=\"ClearCom1\" Name=\"ClearCom1\" Target=\"[#TallyExe]\" Arguments=\"/e\" WorkingDirectory=\"INSTALLDIR\"/>
-            <Shortcut Id=\"ClearCom2\" Name=\"ClearCom2\" Target=\"[#TallyExe]\" Arguments=\"/e /2\" WorkingDirectory=\"INSTALLDIR\"/>
-            <Shortcut Id=\"CheckMenu\" Name=\"CheckMenu\" Target=\"[#TallyExe]\" Arguments=\"/t\" WorkingDirectory=\"INSTALLDIR\"/>
+            <Shortcut Id=\"ClearCom1\" Name=\"ClearCom1\" Target=\"[#TallyExe]\" Arguments=\"/e /i\" WorkingDirectory=\"INSTALLDIR\"/>
+            <Shortcut Id=\"ClearCom2\" Name=\"ClearCom2\" Target=\"[#TallyExe]\" Arguments=\"/e /2 /i\" WorkingDirectory=\"INSTALLDIR\"/>
+            <Shortcut Id=\"CheckMenu\" Name=\"CheckMenu\" Target=\"[#TallyExe]\" Arguments=\"/t /i\" WorkingDirectory=\"INSTALLDIR\"/>
             <Shortcut Id=\"GuideLink\" Name=\"GuideLink\" Target=\"[#Guide]\" WorkingDirectory=\"INSTALLDIR\"/>
             <RemoveFolder Id=\"RemoveProgramMenuDir\" On=\"uninstall\"/>
             <RegistryValue Root=\"HKLM\" Key=\"Software\\TALLY\" Name=\"InstallDir\" Type=\"string\" Value=\"[INSTALLDIR]\" KeyPath=\"yes\"/>
@@ -136,8 +140,8 @@ ${components}        </Directory>
       </Directory>
       <Directory Id=\"DesktopFolder\">
         <Component Id=\"Desktop\" Guid=\"${Desktop_guid}\" Win64=\"${win64}\">
-          <Shortcut Id=\"Upload\" Name=\"Upload\" Target=\"[#TallyExe]\" WorkingDirectory=\"INSTALLDIR\"/>
-          <Shortcut Id=\"CheckDesktop\" Name=\"CheckDesktop\" Target=\"[#TallyExe]\" Arguments=\"/t\" WorkingDirectory=\"INSTALLDIR\"/>
+          <Shortcut Id=\"Upload\" Name=\"Upload\" Target=\"[#TallyExe]\" Arguments=\"/i\" WorkingDirectory=\"INSTALLDIR\"/>
+          <Shortcut Id=\"CheckDesktop\" Name=\"CheckDesktop\" Target=\"[#TallyExe]\" Arguments=\"/t /i\" WorkingDirectory=\"INSTALLDIR\"/>
           <RegistryValue Root=\"HKLM\" Key=\"Software\\TALLY\" Name=\"DesktopShortcut\" Type=\"integer\" Value=\"1\" KeyPath=\"yes\"/>
         </Component>
       </Directory>

@@ -20,7 +20,8 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -DPANDOC=${PANDOC_EXECUTABLE} -DGUIDE=${PROJECT_SOURCE_DIR}/docs/guide.ru.md
           -DTEXT=${guide_text} -DHTML=${guide_html} -P ${PROJECT_SOURCE_DIR}/cmake/guide_text.cmake
   DEPENDS ${PROJECT_SOURCE_DIR}/docs/guide.ru.md ${PROJECT_SOURCE_DIR}/docs/progress-window.png
-          ${PROJECT_SOURCE_DIR}/docs/message-box.png ${PROJECT_SOURCE_DIR}/cmake/guide_text.cmake
+          ${PROJECT_SOURCE_DIR}/docs/message-box.png ${PROJECT_SOURCE_DIR}/docs/check-window.png
+          ${PROJECT_SOURCE_DIR}/cmake/guide_text.cmake
           ${PROJECT_SOURCE_DIR}/cmake/guide_plain.lua
   COMMENT "README-ru.txt and guide-ru.html from docs/guide.ru.md")
 set(package_files ${guide_text} ${guide_html})
@@ -119,7 +120,7 @@ else()
 
   install(TARGETS tally register-sim RUNTIME DESTINATION bin)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/guide.ru.md ${PROJECT_SOURCE_DIR}/docs/progress-window.png
-                ${PROJECT_SOURCE_DIR}/docs/message-box.png
+                ${PROJECT_SOURCE_DIR}/docs/message-box.png ${PROJECT_SOURCE_DIR}/docs/check-window.png
           DESTINATION share/doc/tally)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/goods.txt DESTINATION share/doc/tally/examples)
 

@@ -22,7 +22,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool SameOptions(const RunOptions& a, const RunOptions& b) {
   return a.port == b.port && a.baudRate == b.baudRate && a.wholeUnitPrices == b.wholeUnitPrices &&
          a.clearDatabase == b.clearDatabase && a.checkOnly == b.checkOnly &&
-         a.goodsFileName == b.goodsFileName;
+         a.askUser == b.askUser && a.goodsFileName == b.goodsFileName;
 }
 
 void CheckArguments(std::string_view text) {

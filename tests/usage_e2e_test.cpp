@@ -7,8 +7,9 @@
 
 TEST(TallyProgram, UsageOnStandardErrorWithStatus2) {
   const std::string expected = "OKA PF: " + std::string(kExpectedUsageUtf8);
+  // With "/i" too: nobody is asked on a terminal, and a clear is never done unasked.
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{}, {"  "}, {"/2", "/9600"}, {"/R"}}) {
+       {std::vector<std::string>{}, {"  "}, {"/2", "/9600"}, {"/R"}, {"/i"}, {"/e", "/i"}}) {
     const ProgramResult r = RunProgram(TALLY_BINARY, args);
     EXPECT_EQ(r.exitStatus, 2);
     EXPECT_EQ(r.out, "");

@@ -5,7 +5,8 @@
 # statically; both zips unpacked and each TALLY.EXE's clear run under Wine against
 # register-sim; README-ru.txt as Notepad needs it and guide-ru.html with its pictures; every
 # manual page rendered by groff without a warning; each MSI installed silently under Wine
-# (files, shortcuts, the entry in Programs and Features, its TALLY.EXE clearing register-sim),
+# (files, shortcuts, the entry in Programs and Features, its TALLY.EXE clearing register-sim,
+# the x64 package's check and clear shortcuts clicked with no file),
 # replaced by a later version, and uninstalled without a trace.
 #
 # Usage: check_packages.sh DIST ui_robot.exe
@@ -112,6 +113,7 @@ check "the files of the .deb" same "$deb_files" "$(sort <<'LIST'
 ./usr/bin/register-sim
 ./usr/bin/tally
 ./usr/share/doc/tally/changelog.Debian.gz
+./usr/share/doc/tally/check-window.png
 ./usr/share/doc/tally/copyright
 ./usr/share/doc/tally/examples/goods.txt
 ./usr/share/doc/tally/guide.ru.md
@@ -177,6 +179,7 @@ check "the files of the .tar.gz" same "$(tar tzf "$tgz" | grep -v '/$' | sort)" 
 $top/bin/register-sim
 $top/bin/tally
 $top/share/doc/tally/LICENSE
+$top/share/doc/tally/check-window.png
 $top/share/doc/tally/examples/goods.txt
 $top/share/doc/tally/guide.ru.md
 $top/share/doc/tally/message-box.png
@@ -304,12 +307,12 @@ msibuild "$msi_later" -q "UPDATE \`Property\` SET \`Value\` = '$later_version' W
 # What an installed MSI must leave besides the zip's files: the shortcuts, with their target in
 # the install folder (@guide: guide-ru.html where the package has one, else README-ru.txt).
 msi_shortcuts=$(cat <<'TABLE'
-menu|Очистить базу кассы (COM1).lnk|TALLY.EXE|/e
-menu|Очистить базу кассы (COM2).lnk|TALLY.EXE|/e /2
-menu|Проверить файл товаров.lnk|TALLY.EXE|/t
+menu|Очистить базу кассы (COM1).lnk|TALLY.EXE|/e /i
+menu|Очистить базу кассы (COM2).lnk|TALLY.EXE|/e /2 /i
+menu|Проверить файл товаров.lnk|TALLY.EXE|/t /i
 menu|Руководство пользователя TALLY.lnk|@guide|
-desktop|Загрузить товары на кассу.lnk|TALLY.EXE|
-desktop|Проверить файл товаров.lnk|TALLY.EXE|/t
+desktop|Загрузить товары на кассу.lnk|TALLY.EXE|/i
+desktop|Проверить файл товаров.lnk|TALLY.EXE|/t /i
 TABLE
 )
 mapfile -t msi_files < <(unzip -Z1 "$zip64" | grep -v '/$' | sed "s|^$(basename "$zip64" .zip)/||")
@@ -319,7 +322,8 @@ guide_file=README-ru.txt
 echo "--- each TALLY.EXE under Wine, and the MSI packages installed and removed"
 # The clear run of each unpacked TALLY.EXE against register-sim, in one Wine prefix (the
 # shared Wine test helpers), with the robot pressing OK on the message box. Then, in the same
-# prefix, the x86 MSI, a later x64 version over it, uninstalled; the x64 MSI, uninstalled.
+# prefix, the x86 MSI, a later x64 version over it, uninstalled; the x64 MSI, its shortcuts
+# clicked, uninstalled.
 register_sim=$unpacked/deb/usr/bin/register-sim
 # The Wine prefix is made with the x86-64 program, which runs wherever Wine does.
 tally_exe=${wine_checks[-1]}
@@ -332,12 +336,9 @@ tally_exe=${wine_checks[-1]}
   wine_session_start
   export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d" # no Unix menu entries
 
+  # register-sim behind COM1.
   # shellcheck disable=SC2154  # wine and status: set by wine_session.sh
-  clear_run() {
-    if ! wine_loader "$tally_exe"; then
-      echo "  skipped: $wine_missing"
-      return
-    fi
+  register_on_com1() {
     start_sim || return
     # Windows Installer has Wine look for serial ports again, which points COM1 back at
     # /dev/ttyS0 unless Wine's own setting names the device. Changing that setting makes Wine
@@ -345,6 +346,13 @@ tally_exe=${wine_checks[-1]}
     # the link after it.
     timeout 60 "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$sim_device" /f >/dev/null 2>&1
     point_port com1 "$sim_device"
+  }
+  clear_run() {
+    if ! wine_loader "$tally_exe"; then
+      echo "  skipped: $wine_missing"
+      return
+    fi
+    register_on_com1 || return
     run_tally -- /e
     expect "the boxes" "$(boxes)" "warning База товаров очищена"
     expect "the exit status" "$status" 0
@@ -423,6 +431,38 @@ tally_exe=${wine_checks[-1]}
   begin_case "clear run of the installed x64 TALLY.EXE"
   tally_exe="$drive/Program Files/TALLY/TALLY.EXE"
   clear_run
+
+  # The installed shortcuts clicked with no file: click NAME has the next run start what the
+  # Start-menu shortcut NAME holds (lnk_info.py), as Explorer does. Documents is a folder.
+  documents=$drive/users/$(id -un)/Documents
+  rm -f "$documents" && mkdir -p "$documents"
+  click() {
+    local shortcut
+    mapfile -t shortcut < <(python3 "$here/lnk_info.py" "$(find "$drive" -path "*/Programs/TALLY/$1")")
+    printf '@cd /d "%s"\r\n@"%s" %s\r\n' "${shortcut[2]}" "${shortcut[0]}" "${shortcut[1]}" \
+      >"$unpacked/click.bat"
+    tally_launcher=(cmd /c "$(winpath "$unpacked/click.bat")")
+  }
+  begin_case "the installed shortcut Проверить файл товаров clicked: the Open dialog, Cancel"
+  click "Проверить файл товаров.lnk"
+  run_tally --
+  expect "the Open dialog" "$(observed open | sed 's/ types=.*//')" "open caption=Открыть folder=Documents"
+  expect "the boxes" "$(boxes)" ""
+  expect "the exit status" "$status" 2
+  begin_case "the installed shortcut Очистить базу кассы (COM1) clicked: the question, Нет"
+  if register_on_com1; then
+    tally_launcher=()
+    run_tally -- "$(winpath "$drive/Program Files/TALLY/examples/goods.txt")"
+    base=$(cat "$sim_files.tsv")
+    expect "the goods in the register" "$(($(wc -l <<<"$base") - 1))" "$example_items"
+    click "Очистить базу кассы (COM1).lnk"
+    run_tally --
+    expect "the boxes" "$(boxes)" \
+      "warning Очистить базу товаров кассы на COM1? Все товары в кассе будут удалены."
+    expect "the exit status" "$status" 2
+    expect "the register's goods base" "$(cat "$sim_files.tsv")" "$base"
+  fi
+  tally_launcher=()
   msi_step "silent uninstall of $(basename "$msi64")" "" /x "$(winpath "$msi64")"
   # Nothing anywhere else either (the Wine server writes the registry out as it ends).
   timeout 20 wineserver -k

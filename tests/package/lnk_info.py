@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Prints what a Windows shortcut (.lnk, Shell Link format) starts, a line each: the
-target's path and the arguments."""
+target's path, the arguments and the working folder."""
 import struct
 import sys
 
@@ -26,3 +26,4 @@ for bit in (0x4, 0x8, 0x10, 0x20, 0x40):
         pos += 2 + count * width
 print(target)
 print(strings.get(0x20, ""))
+print(strings.get(0x10, ""))

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows program's clear run under Wine, its COM1 (or COM2) mapped onto register-sim's
 # pseudo-terminal: what reaches the register, the message box the user sees (text and icon)
-# and the exit status. Runs in a throwaway Wine prefix on a private X display, with
-# ui_robot.exe reading and closing the boxes.
+# and the exit status, and the question a clear started from a shortcut asks first. Runs in
+# a throwaway Wine prefix on a private X display, with ui_robot.exe reading and closing the
+# boxes.
 #
 # Usage: clear_run_wine.sh TALLY.EXE ui_robot.exe register-sim
 # Exit status 0 passed, 1 failed, 77 skipped (something needed is missing).
@@ -62,6 +63,28 @@ clear_case "silence" com1 "--silent 1" "/e" error "Нет ответа от ка
 clear_case "COM1 cannot open" com1 none "/e" error "Не открыт порт COM1" 1 ""
 # The register behind COM1 must hear nothing when COM2 was asked for.
 clear_case "COM2 cannot open" com1 "" "/2 /e" error "Не открыт порт COM2" 1 ""
+
+# --- started from an installed shortcut ("/i"): the question first -------------------------
+# Enter answers it with the default button, which must be Нет: the run ends before the port
+# opens, with no box.
+question="Очистить базу товаров кассы на COM1? Все товары в кассе будут удалены."
+begin_case "the shortcut's clear, answered with Enter: Нет"
+point_port com2 none
+start_sim && point_port com1 "$sim_device"
+run_tally -- /e /i
+expect "the boxes" "$(boxes)" "warning $question"
+expect "the exit status" "$status" 2
+expect "what the register received" "$(received)" ""
+expect "the timer requests" "$clock" ""
+
+begin_case "the shortcut's clear on COM2, answered Да"
+point_port com1 none
+start_sim && point_port com2 "$sim_device"
+run_tally --answer yes -- /e /2 /i
+expect "the boxes" "$(boxes)" "warning ${question/COM1/COM2}
+warning База товаров очищена"
+expect "the exit status" "$status" 0
+expect "what the register received" "$(received)" "frame 1 19200 $frame"
 
 # --- a line left in XON/XOFF and RTS/CTS mode --------------------------------------------
 # A terminal program or the port's own defaults may leave the line so. The answers carry

@@ -2,10 +2,10 @@
 # TALLY.EXE under Wine on file names as Windows has them: letters that the ANSI code page
 # lacks or would turn into others (the full-width solidus into "/", Ü into U), a PC whose ANSI
 # code page is not Windows-1251, paths longer than MAX_PATH, TABs between the words of a
-# .bat line, a file that a reader holds open while two runs read it, and a wire trace named
-# in such letters. COM1 (and COM2) on register-sim; what the register receives is checked
-# against the frames tests/wine/expected_upload.py works out for the file meant, so that the
-# wrong file, a clear run or a lost switch all show.
+# .bat line, a file chosen in the Open dialog, a file that a reader holds open while two
+# runs read it, and a wire trace named in such letters. COM1 (and COM2) on register-sim;
+# what the register receives is checked against the frames tests/wine/expected_upload.py
+# works out for the file meant, so that the wrong file, a clear run or a lost switch all show.
 #
 # Usage: file_names_wine.sh TALLY.EXE ui_robot.exe register-sim hold_file.exe
 # Exit status 0 passed, 1 failed, 77 skipped (something needed is missing).
@@ -95,6 +95,39 @@ upload_case "a Cyrillic path under the ANSI code page 1252" com1 "$goods/Тов�
 tally_env=()
 tally_launcher=(cmd /c "$(winpath "$goods/tab.bat")")
 upload_case "TABs between the words of a .bat line" com2 "$goods/ten.txt"
+tally_launcher=()
+
+# --- a file chosen in the Open dialog -------------------------------------------------------
+# "/i" with no file, as an installed shortcut starts the program when clicked: the system's
+# Open dialog, first in Documents (a folder of this suite's own: the prefix's is a link to the
+# home folder), then in the folder last chosen there. The program is started in a folder of
+# .txt files, as the shortcuts start it in its own folder beside README-ru.txt: the dialog
+# must not start there.
+documents=$WINEPREFIX/drive_c/users/$(id -un)/Documents
+rm -f "$documents" && mkdir -p "$documents"
+make_goods "$documents/Товары/база.txt" 110
+printf '@cd /d "%s"\r\n@"%s" %%*\r\n' "$(winpath "$goods")" "$(winpath "$tally_exe")" \
+  >"$goods/shortcut.bat"
+tally_launcher=(cmd /c "$(winpath "$goods/shortcut.bat")")
+file_types="Файлы товаров (*.txt; *.tsv; *.csv; *.xlsx; *.ods)|Все файлы (*.*)"
+begin_case "no file: the one chosen in the Open dialog, which starts in Documents"
+register_on com1
+run_tally --open-file 'Товары\база.txt' -- /i
+expect "the Open dialog" "$(observed open)" "open caption=Открыть folder=Documents types=$file_types"
+expect "the boxes" "$(boxes)" ""
+expect "the exit status" "$status" 0
+expect "what the register received" "$(received)" "$(python3 "$oracle" "$documents/Товары/база.txt")"
+
+begin_case "the Open dialog again: in the folder last chosen; Cancel ends the run"
+register_on com1
+run_tally -- /t /i
+expect "the Open dialog" "$(observed open)" "open caption=Открыть folder=Товары types=$file_types"
+expect "the boxes" "$(boxes)" ""
+expect "the exit status" "$status" 2
+expect "what the register received" "$(received)" ""
+expect "the timer requests" "$clock" ""
+# A file dropped on the shortcut: no dialog (the robot would cancel it), the file uploaded.
+upload_case "a file dropped on the shortcut" com1 "$goods/ten.txt" /i "$(winpath "$goods/ten.txt")"
 tally_launcher=()
 
 # --- refused by its own name ----------------------------------------------------------------

@@ -2,8 +2,8 @@
 # The Windows program under Wine, its COM1 mapped onto register-sim's pseudo-terminal: a run's
 # outcome is this run's own. A late answer from an earlier run never passes for the answer to
 # this one, a failed upload names the item it failed at, a trace that names the goods file
-# leaves that file alone and never creates it, and a check run (/t) is one information box
-# with COM1 untouched.
+# leaves that file alone and never creates it, and a check run (/t) is the check window with
+# COM1 untouched.
 #
 # Usage: outcome_wine.sh TALLY.EXE ui_robot.exe register-sim
 # Exit status 0 passed, 1 failed, 77 skipped (something needed is missing).
@@ -103,9 +103,14 @@ printf '%s\r\n' "Товары" "<start>" "0102	Батон белый		35.50	1	0	
 if start_sim; then
   point_port com1 "$sim_device"
   line_before=$(stty -F "$sim_device" -g)
-  run_tally -- /t "$(winpath "$goods/repeated.txt")"
-  expect "the boxes" "$(boxes)" \
-    "information Файл товаров в порядке: 3 товара; коды повторяются: 102 (строки 3, 5)"
+  run_tally --check-close esc -- /t "$(winpath "$goods/repeated.txt")"
+  expect "the boxes" "$(boxes)" ""
+  expect "the verdict among the window's texts" "$(check_texts | grep -F 'Файл товаров')" \
+    "Файл товаров в порядке: 3 товара; коды повторяются: 102 (строки 3, 5)"
+  # The rows whose code repeats are marked; Esc closes the window.
+  expect "the rows" "$(observed check | sed -n 's/^check row //p')" \
+    "$(printf '%s\n' '3\t102 (повтор)\tbaton belyj\t0\t35,50\t1\t0' '4\t101\thleb\t0\t42,90\t1\t0' \
+      '5\t102 (повтор)\tbaton ~ernyj\t0\t37,00\t1\t0')"
   expect "the exit status" "$status" 0
   expect "what the register received" "$(received)" ""
   expect "the line settings" "$(stty -F "$sim_device" -g)" "$line_before"

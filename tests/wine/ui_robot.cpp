@@ -6,12 +6,20 @@
 //
 //   <ms> box icon=<name> diffs=<name>:<n>,... text=<text>   a message box; then it presses OK
 //   <ms> ok                                                   ... as here
+//   <ms> answer enter|yes                                     ... or, in a box with Да and
+//                                                             Нет, Enter (--answer no) or Да
+//   <ms> open caption=<text> folder=<text> types=<text>|...   the system's Open dialog: the
+//                                                             folder it shows, the file types
+//   <ms> open-cancel | open-file <name>                       what the robot did in it
 //   <ms> window style=0x.. exstyle=0x.. client=WxH rect=L,T,R,B screen=WxH
 //   <ms> child id=N class=C style=0x.. exstyle=0x.. rect=L,T,R,B   (client coordinates)
 //   <ms> picture image=<0|1> size=WxH diffs=N/M      the picture's pixels against bitmap 2
 //   <ms> bar range=LO..HI pos=P                       PBM_GETRANGE / PBM_GETPOS, on change
 //   <ms> gone                                         the progress window no longer exists
 //   <ms> drag start|end ..., key esc|alt+f4 ..., shot NAME ...   actions asked for
+//   <ms> check window rect=L,T,R,B work=L,T,R,B      the check window, its children's
+//   <ms> check text <text> | list rows=N columns=M    texts, its list, the list's first 20
+//   <ms> check row <text1\t...> | close KEY           rows; the key that closed it
 //   <ms> other caption=<text>                         any other top-level window that shows
 //
 // Texts are written with \\, \t, \n, \r and \xNN escapes so that every observation stays on
@@ -44,6 +52,13 @@
 //                       strip is read meanwhile: "drag end ... shown=F/W"), release it
 //   --esc-at K          once the bar stands at K: press Esc (keyboard input)
 //   --alt-f4-at K       once the bar stands at K: press Alt+F4 (keyboard input)
+//   --answer yes|no     in a box with Да and Нет: click Да, or press Enter (the default
+//                       button, which must be Нет); default no
+//   --open-file NAME    in an Open dialog: type NAME as the file name and press Open;
+//                       without it the robot presses Cancel
+//                       (and with a check window: press its save button, save as NAME)
+//   --check-close KEY   close the check window: esc, enter (default) or box
+//   --shot-check NAME   ask for a screenshot of the check window
 #include <windows.h>
 // After windows.h, which it needs.
 #include <commctrl.h>
@@ -72,6 +87,10 @@ struct Options {
   int dragMs = 0;
   int escAt = -1;
   int altF4At = -1;
+  bool answerYes = false;
+  std::string openFile;
+  std::string checkClose = "enter";
+  std::string shotCheck;
 };
 
 ULONGLONG startTicks = 0;
@@ -292,6 +311,8 @@ void RequestScreenshot(const Options& options, const std::string& name) {
   Log("shot %s %s", name.c_str(), FileExists(done) ? "taken" : "not-taken");
 }
 
+void SendKey(WORD key, bool up);
+
 void HandleBox(HWND box, const Options& options, bool first) {
   // The box may show before its icon has been painted: looked at again until one of the
   // standard icons is there (at most 10 s).
@@ -307,8 +328,83 @@ void HandleBox(HWND box, const Options& options, bool first) {
   GetDlgItemTextW(box, 0xFFFF, text, 4096);
   Log("box icon=%s diffs=%s text=%s", icon.c_str(), details.c_str(), Escape(text).c_str());
   if (first && !options.shotBoxName.empty()) RequestScreenshot(options, options.shotBoxName);
-  PostMessageW(box, WM_COMMAND, IDOK, 0);
-  Log("ok");
+  if (GetDlgItem(box, IDYES) == nullptr) {
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    Log("ok");
+  } else if (options.answerYes) {
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDYES)));
+    Log("answer yes");
+  } else {
+    // As a user at the keyboard answers: Enter presses whichever button is the default.
+    SetForegroundWindow(box);
+    SendKey(VK_RETURN, false);
+    SendKey(VK_RETURN, true);
+    Log("answer enter");
+  }
+}
+
+// --- the Open dialog ----------------------------------------------------------------------
+
+// The system's Open dialog (Explorer style) by its controls: the list of file types (cmb1,
+// 0x470) and the folder list (cmb2, 0x471).
+constexpr int kFileTypesId = 0x470;
+constexpr int kFolderListId = 0x471;
+constexpr int kFileNameComboId = 0x47C;  // cmb13
+constexpr int kFileNameEditId = 0x480;   // edt1
+
+bool IsOpenDialog(HWND window) {
+  return ClassName(window) == L"#32770" && GetDlgItem(window, kFileTypesId) != nullptr &&
+         GetDlgItem(window, kFolderListId) != nullptr;
+}
+
+// The selected item's text of a combo box, or its items joined by "|" (all true).
+std::wstring ComboText(HWND combo, bool all) {
+  DWORD_PTR count = 0;
+  DWORD_PTR selected = 0;
+  SendMessageTimeoutW(combo, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 1000, &count);
+  SendMessageTimeoutW(combo, CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, 1000, &selected);
+  std::wstring text;
+  for (DWORD_PTR i = 0; i < count; ++i) {
+    if (!all && i != selected) continue;
+    wchar_t item[1024] = {};
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, i, 0, SMTO_ABORTIFHUNG, 1000, &length);
+    if (length < 1024) {
+      SendMessageTimeoutW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item), SMTO_ABORTIFHUNG,
+                          1000, &length);
+    }
+    if (!text.empty()) text += L"|";
+    text += item;
+  }
+  return text;
+}
+
+// Tells the dialog's folder and file types, then presses Cancel, or types the name asked for
+// and presses Open.
+void HandleOpenDialog(HWND dialog, const Options& options) {
+  Log("open caption=%s folder=%s types=%s", Escape(WindowText(dialog)).c_str(),
+      Escape(ComboText(GetDlgItem(dialog, kFolderListId), false)).c_str(),
+      Escape(ComboText(GetDlgItem(dialog, kFileTypesId), true)).c_str());
+  if (options.openFile.empty()) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+    Log("open-cancel");
+    return;
+  }
+  HWND name = GetDlgItem(dialog, kFileNameComboId);
+  if (name == nullptr) name = GetDlgItem(dialog, kFileNameEditId);
+  // The robot's arguments come in the ANSI code page (1251 under the Russian locale).
+  const int size = MultiByteToWideChar(CP_ACP, 0, options.openFile.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, options.openFile.c_str(), -1, wide.data(), size);
+  wide.resize(wcslen(wide.c_str()));
+  DWORD_PTR done = 0;
+  SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_ABORTIFHUNG,
+                      5000, &done);
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+  Log("open-file %s", Escape(wide).c_str());
 }
 
 // --- input --------------------------------------------------------------------------------
@@ -601,18 +697,121 @@ void SampleProgress(ProgressWatch& watch, const Options& options) {
   }
 }
 
+// --- the check window ---------------------------------------------------------------------
+
+// A cell's text of another process's list view: the request and the text it fills live in
+// that process's memory for the call.
+std::wstring ListCell(HWND list, int row, int column) {
+  struct Remote {
+    LVITEMW item;
+    wchar_t text[512];
+  } local{};
+  DWORD pid = 0;
+  GetWindowThreadProcessId(list, &pid);
+  HANDLE process =
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  auto* remote = static_cast<char*>(
+      VirtualAllocEx(process, nullptr, sizeof(Remote), MEM_COMMIT, PAGE_READWRITE));
+  local.item.iSubItem = column;
+  local.item.pszText = reinterpret_cast<wchar_t*>(remote + offsetof(Remote, text));
+  local.item.cchTextMax = 511;
+  DWORD_PTR length = 0;
+  if (remote != nullptr && WriteProcessMemory(process, remote, &local, sizeof local, nullptr) &&
+      SendMessageTimeoutW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote),
+                          SMTO_ABORTIFHUNG, kAskLimitMs, &length) != 0) {
+    ReadProcessMemory(process, local.item.pszText, local.text, sizeof local.text, nullptr);
+  }
+  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return local.text;
+}
+
+bool IsCheckWindow(HWND window) {
+  return WindowText(window).rfind(L"OKA PF", 0) == 0 &&
+         FindWindowExW(window, nullptr, L"SysListView32", nullptr) != nullptr;
+}
+
+// Waits (at most 60 s) for a condition.
+template <typename Condition>
+void WaitUntil(Condition condition) {
+  for (const ULONGLONG started = GetTickCount64();
+       !condition() && GetTickCount64() - started < 60000;) {
+    Sleep(20);
+  }
+}
+
+// Presses the check window's save button (103) and answers the Save dialog it opens as an
+// Open dialog; waits for the dialog to come and to go.
+void SaveCheckList(HWND window, const Options& options) {
+  PostMessageW(GetDlgItem(window, 103), BM_CLICK, 0, 0);
+  HWND dialog = nullptr;
+  WaitUntil([&] {
+    while ((dialog = FindWindowExW(nullptr, dialog, L"#32770", nullptr)) != nullptr) {
+      if (GetWindow(dialog, GW_OWNER) == window && IsOpenDialog(dialog)) return true;
+    }
+    return false;
+  });
+  HandleOpenDialog(dialog, options);
+  WaitUntil([&] { return !IsWindow(dialog); });
+}
+
+// Tells the window's place, its controls' texts and the list's first rows; saves the list
+// (as --open-file names it) and takes a screenshot when asked, then closes the window by the
+// key or the close box asked for.
+void HandleCheckWindow(HWND window, const Options& options) {
+  RECT rect;
+  RECT work;
+  GetWindowRect(window, &rect);
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  Log("check window rect=%ld,%ld,%ld,%ld work=%ld,%ld,%ld,%ld", rect.left, rect.top, rect.right,
+      rect.bottom, work.left, work.top, work.right, work.bottom);
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t text[4096] = {};  // asked for: an edit control keeps its text itself
+    SendMessageW(child, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text));
+    Log("check text %s", Escape(text).c_str());
+  }
+  HWND list = FindWindowExW(window, nullptr, L"SysListView32", nullptr);
+  const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  const int columns = static_cast<int>(SendMessageW(
+      reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0));
+  Log("check list rows=%d columns=%d", rows, columns);
+  for (int r = 0; r < rows && r < 20; ++r) {
+    std::wstring texts;
+    for (int c = 0; c < columns; ++c) texts += (c == 0 ? L"" : L"\t") + ListCell(list, r, c);
+    Log("check row %s", Escape(texts).c_str());
+  }
+  if (!options.shotCheck.empty()) RequestScreenshot(options, options.shotCheck);
+  if (!options.openFile.empty()) SaveCheckList(window, options);
+  Log("check close %s", options.checkClose.c_str());
+  SetForegroundWindow(window);
+  if (options.checkClose == "box") {
+    PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  } else {
+    const WORD key = options.checkClose == "esc" ? VK_ESCAPE : VK_RETURN;
+    SendKey(key, false);
+    SendKey(key, true);
+  }
+}
+
 // --- the watch ------------------------------------------------------------------------------
 
 struct Seen {
   std::vector<HWND> boxes;
+  std::vector<HWND> openDialogs;
   HWND progress = nullptr;
+  HWND check = nullptr;
   std::vector<HWND> others;
 };
 
 BOOL CALLBACK Collect(HWND window, LPARAM param) {
   auto* seen = reinterpret_cast<Seen*>(param);
   if (!IsWindowVisible(window)) return TRUE;
-  if (WindowText(window) != L"OKA PF") {
+  if (IsCheckWindow(window)) {
+    seen->check = window;
+  } else if (IsOpenDialog(window)) {
+    seen->openDialogs.push_back(window);
+  } else if (WindowText(window) != L"OKA PF") {
     seen->others.push_back(window);
   } else if (GetDlgItem(window, 0xFFFF) != nullptr) {
     seen->boxes.push_back(window);
@@ -656,6 +855,14 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.escAt = std::atoi(value);
     } else if (name == "--alt-f4-at") {
       options.altF4At = std::atoi(value);
+    } else if (name == "--answer") {
+      options.answerYes = std::strcmp(value, "yes") == 0;
+    } else if (name == "--open-file") {
+      options.openFile = value;
+    } else if (name == "--check-close") {
+      options.checkClose = value;
+    } else if (name == "--shot-check") {
+      options.shotCheck = value;
     } else {
       return false;
     }
@@ -672,7 +879,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: ui_robot [--log FILE] [--stop FILE] [--limit S] [--exe FILE] "
                  "[--shot-dir DIR] [--shot-at K:NAME] [--shot-box NAME] "
-                 "[--drag-at K:MS] [--esc-at K] [--alt-f4-at K]\n");
+                 "[--drag-at K:MS] [--esc-at K] [--alt-f4-at K] [--answer yes|no] "
+                 "[--open-file NAME] [--check-close esc|enter|box] "
+                 "[--shot-check NAME]\n");
     return 2;
   }
   if (!options.logPath.empty()) {
@@ -682,6 +891,8 @@ int main(int argc, char** argv) {
   Log("start");
 
   std::set<HWND> handledBoxes;
+  std::set<HWND> handledOpenDialogs;
+  std::set<HWND> handledChecks;
   std::set<HWND> reportedOthers;
   ProgressWatch watch;
   bool firstBox = true;
@@ -702,6 +913,12 @@ int main(int argc, char** argv) {
     if (watch.window == nullptr && seen.progress != nullptr) {
       watch.window = seen.progress;
       SampleProgress(watch, options);
+    }
+    if (seen.check != nullptr && handledChecks.insert(seen.check).second) {
+      HandleCheckWindow(seen.check, options);
+    }
+    for (HWND dialog : seen.openDialogs) {
+      if (handledOpenDialogs.insert(dialog).second) HandleOpenDialog(dialog, options);
     }
     for (HWND box : seen.boxes) {
       if (handledBoxes.insert(box).second) {

@@ -9,13 +9,14 @@
 #   tally is the Linux program, whose usage text the box must show too. The cases come in two
 #   lists, both tried when none is named: "uploads", the usage box and the uploads with their
 #   failures, which both programs go through; and "window", the progress window's look, the
-#   user's keys and drags and what file names mean, for the x86-64 program only (the i686
-#   program's window is the same code).
+#   user's keys and drags, what file names mean and the check window, for the x86-64 program
+#   only (the i686 program's windows are the same code).
 # What happens in the program, and when, comes from its own wire trace (TALLY_TRACE); the
 # robot tells only what the screen shows, so a busy machine slows the cases down but does
 # not fail them.
 # With TALLY_SCREENSHOT_DIR set, screenshots of the progress window mid-upload
-# (progress-window.png) and of a message box (message-box.png) are kept there.
+# (progress-window.png), of a message box (message-box.png) and of the check window
+# (check-window.png) are kept there.
 # Exit status 0 passed, 1 failed, 77 skipped (something needed is missing).
 set -uo pipefail
 
@@ -332,10 +333,9 @@ for encoded in "${encodings[@]}"; do
   expect_frames "$goods/ten.txt"
 done
 
-if ((uploads_list)); then
 # --- a workbook ----------------------------------------------------------------------------
 # The price list as LibreOffice saves it (.xlsx); the register must receive what sheet 1's
-# goods typed as a goods file give, frame for frame.
+# goods typed as a goods file give, frame for frame. (The check window's cases show both.)
 make_goods "$goods/price-list.txt" "<start>" \
   "101	Хлеб «Бородинский» 400 г	4607001001010	42.90	1	0	" \
   "102	Молоко \"Домик в деревне\" 3,2% 1 л	4600000000017	89.90	2	0	" \
@@ -346,6 +346,7 @@ make_goods "$goods/price-list.txt" "<start>" \
   "107	Чай Lipton \"Yellow Label\" 25 пак.	8722700055525	0.50	4	0	" \
   "108	Пакет-майка		3.00	9	0	" "<end>"
 cp "$here/../data/price-list/lo.xlsx" "$goods/price-list.xlsx"
+if ((uploads_list)); then
 begin_case "upload of a workbook (.xlsx)"
 start_sim && point_port com1 "$sim_device"
 run_tally -- "$(winpath "$goods/price-list.xlsx")"
@@ -353,6 +354,48 @@ expect "the exit status" "$status" 0
 expect "the boxes" "$(boxes)" ""
 expect_frames "$goods/price-list.txt"
 expect_base "$goods/price-list.txt"
+fi
+
+if ((window_list)); then
+# --- the check window ----------------------------------------------------------------------
+# /t on a file that would load: one window and no box, the verdict worded as the Linux
+# program words it, the goods as the register will hold them; the port left alone. Enter
+# closes the window. (The last item takes the first one's code, for the guide's picture.)
+begin_case "check window of an 8-item file"
+sed 's/^108\t/101\t/' "$goods/price-list.txt" >"$goods/товары.txt"
+start_sim && point_port com1 "$sim_device"
+line_before=$(stty -F "$sim_device" -g)
+run_tally --shot-check check-window -- /t "$(winpath "$goods/товары.txt")"
+expect "the exit status" "$status" 0
+expect "the boxes" "$(boxes)" ""
+expect "what the register received" "$(received)" ""
+expect "the line settings" "$(stty -F "$sim_device" -g)" "$line_before"
+expect_no_clock
+verdict=$("$linux_tally" /t "$goods/товары.txt" 2>&1 >/dev/null)
+expect "the verdict among the window's texts" "$(check_texts | grep -Fx "${verdict#OKA PF: внимание: }")" \
+  "Файл товаров в порядке: 8 товаров; коды повторяются: 101 (строки 2, 9)"
+expect "the list" "$(observed check | sed -n 's/^check list //p')" "rows=8 columns=7"
+expect "the first row" "$(observed check | sed -n 's/^check row //p' | head -1)" \
+  '2\t101 (повтор)\thleb ?borodinskij? 400 g\t4607001001010\t42,90\t1\t0'
+expect "the closing key" "$(observed check | sed -n 's/^check close //p')" enter
+keep_screenshot check-window check-window.png
+# Within the 1024 x 768 screen's work area.
+expect_true "the window lies in the work area: $(observed check | grep '^check window ')" awk \
+  '$2 == "window" { split(substr($3, 6), w, ","); split(substr($4, 6), a, ",")
+    exit !(a[3] - a[1] == 1024 && a[4] - a[2] == 768 && w[1] >= a[1] && w[2] >= a[2] &&
+      w[3] <= a[3] && w[4] <= a[4]) }' <(observed check)
+
+# A workbook's verdict names its sheet. The save button writes the list as the Linux program
+# lists it, after the UTF-8 mark; the close box closes the window.
+begin_case "check window of a workbook, its list saved"
+saved="$work/saved list.tsv"
+run_tally --open-file "$(winpath "$saved")" --check-close box -- /t "$(winpath "$goods/price-list.xlsx")"
+expect "the exit status" "$status" 0
+expect "the boxes" "$(boxes)" ""
+expect "the verdict among the window's texts" "$(check_texts | grep -F 'Файл товаров')" \
+  "Файл товаров в порядке: 8 товаров (лист «Товары»)"
+expect_true "the saved list is the Linux listing after the mark" cmp "$saved" \
+  <(printf '\xEF\xBB\xBF' && "$linux_tally" /t "$goods/price-list.xlsx" 2>/dev/null)
 fi
 
 # key_pos KEY: the bar position at which the robot pressed KEY (esc, alt+f4), if it did.

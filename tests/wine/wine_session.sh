@@ -432,6 +432,9 @@ boxes() {
     print icon " " text }' "$robot_log"
 }
 
+# The texts of the check window's controls, one line each (the verdict among them).
+check_texts() { observed check | sed -n 's/^check text //p'; }
+
 # Keeps a screenshot for the documentation: the desktop around the window is black, so the
 # window alone is kept.
 keep_screenshot() {
