@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -439,22 +438,6 @@ TEST(ProgressWindowHandler, ReactsToItsFourMessagesAndReturnsZero) {
     }
   }
   DestroyWindow(window);
-}
-
-// Not a check: keeps the window on screen with the bar part-way for a screenshot
-// (tests/progress-window-screenshot.sh). TALLY_HOLD_MS sets how long.
-TEST(ProgressWindow, DISABLED_HoldForScreenshot) {
-  REQUIRE_DISPLAY();
-  char value[32] = {};
-  GetEnvironmentVariableA("TALLY_HOLD_MS", value, sizeof value);
-  const int hold = value[0] != '\0' ? std::atoi(value) : 5000;
-  RunUpload([&](ProgressView& view, const PollHooks& hooks) {
-    view.repaint();
-    view.setRange(10);
-    for (int i = 0; i < 4; ++i) view.stepIt();
-    PumpFor(hooks, hold);
-    view.end();
-  });
 }
 
 }  // namespace

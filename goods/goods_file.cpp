@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <vector>
 
 #include "goods/goods_encoding.h"
 #include "goods/input_file.h"
 #include "goods/number_readers.h"
-#include "goods/workbook.h"
+#include "goods/workbook_goods.h"
 #include "text/cp1251.h"
 #include "text/text_encoding.h"
 
@@ -137,6 +136,7 @@ std::string Quoted(std::string_view utf8Lead, const FieldStart& field) {
 enum class Outcome { Reading, Finished, Refused };
 
 enum Field { kCode, kName, kBarcode, kPrice, kGroup, kFlag, kFieldCount };
+static_assert(kFieldCount == kGoodsFields && kPrice == kPriceField);
 
 // What is kept of one field as it is read: the first bytes a column or a message can use,
 // and the number or price it holds.
@@ -187,8 +187,8 @@ size_t StartLimit(Field field) { return field == kName ? kNameWidth : kQuoteLimi
 // Splits the file into lines and goods lines into fields as the bytes come, and stores each
 // goods line as the next item of the table. A line may be of any length: every byte is
 // looked at once, numbers and prices are read as they go by, and only what a column or a
-// message can need is kept.
-class GoodsReader {
+// message can need is kept. A workbook's rows come as whole lines (see GoodsRows).
+class GoodsReader final : public GoodsRows {
  public:
   GoodsReader(const std::string& fileName, bool wholeUnitPrices, GoodsTable& table,
               const MessageSink& show)
@@ -261,17 +261,19 @@ class GoodsReader {
   // hold; a goods row of such a cell refuses the file, as the register would get something
   // else than the sheet shows. A repeated row that is no item (a marker, a row outside the
   // blocks, a blank one) is read once: its copies change nothing.
-  Outcome row(int64_t number, int64_t repeat, const std::string (&cells)[kFieldCount],
-              bool valueMissing) {
+  bool row(int64_t number, int64_t repeat, const std::string (&cells)[kFieldCount],
+           bool valueMissing) override {
     for (int64_t i = 0; i < repeat; ++i) {
       const int32_t items = table_.GoodsCount;
       const Outcome outcome = oneRow(number + i, cells, valueMissing);
-      if (outcome != Outcome::Reading || table_.GoodsCount == items) return outcome;
+      if (outcome != Outcome::Reading || table_.GoodsCount == items) {
+        return outcome != Outcome::Refused;
+      }
     }
-    return Outcome::Reading;
+    return true;
   }
 
-  bool sawStart() const { return sawStart_; }
+  bool sawStart() const override { return sawStart_; }
 
   // The end of the file (its physical end or a 0x1A byte): the text of an unfinished line
   // is the last line; nothing after a line end is a line of its own. A file without a
@@ -609,142 +611,6 @@ bool CannotRead(const std::string& fileName, const MessageSink& show) {
   return false;
 }
 
-// The most a workbook file may hold. It is read where it lies, never whole, and only as far
-// as its goods sheet; a goods list of the table's 3000 items takes well under a megabyte.
-constexpr int64_t kWorkbookFileLimit = int64_t{64} << 20;
-
-// A cell as its field in a TAB-separated export: a text in Windows-1251, its TABs and line
-// breaks blanks (a line break of CR LF one blank); a number as a plain decimal, a price of the
-// default mode with two digits after its comma (89.9 is 89,90), so that the price rule reads
-// the value the cell holds and refuses one that is no whole number of kopecks, and with "/r"
-// one that is no whole number.
-std::string CellField(const SheetCell& cell, Field field, bool wholeUnitPrices) {
-  std::string text;
-  if (cell.kind == SheetCell::kNumber &&
-      PlainDecimal(cell.value, field == kPrice && !wholeUnitPrices ? 2 : 0, text)) {
-    return text;
-  }
-  Cp1251Converter converter(TextEncoding::Utf8, kLackingCharacter);
-  std::string converted;
-  converter.convert(cell.value, converted);
-  converter.finish(converted);
-  for (size_t i = 0; i < converted.size(); ++i) {
-    const char c = converted[i];
-    if (c == kCarriageReturn && i + 1 < converted.size() && converted[i + 1] == kLineFeed) continue;
-    text += c == kTab || c == kCarriageReturn || c == kLineFeed ? ' ' : c;
-  }
-  return text;
-}
-
-// The rows of a workbook's sheets into the goods reader, up to the end of the first sheet with
-// a "<start>" in its first column.
-class SheetGoods final : public SheetRows {
- public:
-  SheetGoods(GoodsReader& reader, bool wholeUnitPrices, GoodsTable& table)
-      : reader_(reader), wholeUnitPrices_(wholeUnitPrices), table_(table) {}
-
-  void beginSheet(std::string_view utf8Name) override {
-    table_.Sheet = ShownSheetName(Utf8ToCp1251(utf8Name));
-  }
-
-  bool row(int64_t number, int64_t repeat, const SheetCell (&cells)[kSheetColumns]) override {
-    std::string fields[kFieldCount];
-    bool valueMissing = false;
-    for (int f = kCode; f < kFieldCount; ++f) {
-      fields[f] = CellField(cells[f], static_cast<Field>(f), wholeUnitPrices_);
-      valueMissing = valueMissing || cells[f].kind == SheetCell::kNoValue;
-    }
-    return reader_.row(number, repeat, fields, valueMissing) != Outcome::Refused;
-  }
-
-  bool endSheet() override { return reader_.sawStart(); }
-
- private:
-  GoodsReader& reader_;
-  const bool wholeUnitPrices_;
-  GoodsTable& table_;
-};
-
-// What refuses a workbook, before or after its sheets were read.
-std::string WorkbookRefusal(WorkbookStatus status) {
-  switch (status) {
-    case WorkbookStatus::kEncrypted:
-      return "Книга защищена паролем. Сохраните её без пароля: ";
-    case WorkbookStatus::kTooLarge:
-      return "Книга слишком велика или повреждена: ";
-    case WorkbookStatus::kRead:  // but no sheet had the marker
-      return "Ни на одном листе книги нет ячейки <start> в столбце A: ";
-    case WorkbookStatus::kDamaged:
-    case WorkbookStatus::kNotWorkbook:
-    case WorkbookStatus::kStopped:
-    case WorkbookStatus::kUnreadable:
-      break;
-  }
-  return "Книга повреждена и не читается: ";
-}
-
-enum class WorkbookRead { kRead, kRefused, kNotWorkbook };
-
-// Whether a compound file holds a password-protected document (encrypted), looked for a piece
-// at a time; false on a read error.
-bool FindEncryptedPackage(ByteSource& source, bool& encrypted) {
-  constexpr size_t kOverlap = 64;  // more than the stream's name takes
-  std::string window;
-  std::vector<char> piece(64 * 1024);
-  encrypted = false;
-  for (;;) {
-    const int64_t count = source.read(piece.data(), piece.size());
-    if (count < 0) return false;
-    if (count == 0) return true;
-    window.append(piece.data(), static_cast<size_t>(count));
-    if (IsEncryptedPackage(window)) {
-      encrypted = true;
-      return true;
-    }
-    window.erase(0, window.size() > kOverlap ? window.size() - kOverlap : 0);
-  }
-}
-
-// Reads the goods of a file that starts as a zip archive or a compound file does.
-WorkbookRead ReadWorkbookGoods(ByteSource& source, FileKind kind, const std::string& fileName,
-                               bool wholeUnitPrices, GoodsTable& table, const MessageSink& show) {
-  const auto refuse = [&](std::string_view utf8Text) {
-    table.GoodsCount = 0;
-    show(Utf8ToCp1251(utf8Text) + fileName, kIconError);
-    return WorkbookRead::kRefused;
-  };
-  const auto cannotRead = [&] {
-    table.GoodsCount = 0;
-    CannotRead(fileName, show);
-    return WorkbookRead::kRefused;
-  };
-  if (kind == FileKind::kCompound) {
-    bool encrypted = false;
-    if (!FindEncryptedPackage(source, encrypted)) return cannotRead();
-    if (encrypted) return refuse(WorkbookRefusal(WorkbookStatus::kEncrypted));
-    return refuse(
-        "Файл в старом формате Excel (.xls). Сохраните его как книгу .xlsx или как "
-        "текст: ");
-  }
-  const int64_t size = source.size();
-  if (size < 0) return cannotRead();
-  if (size > kWorkbookFileLimit) return refuse(WorkbookRefusal(WorkbookStatus::kTooLarge));
-  GoodsReader reader(fileName, wholeUnitPrices, table, show);
-  SheetGoods goods(reader, wholeUnitPrices, table);
-  const WorkbookStatus status = ReadWorkbook(source, goods);
-  if (status == WorkbookStatus::kUnreadable) return cannotRead();
-  if (status == WorkbookStatus::kNotWorkbook) {
-    table.create();
-    return WorkbookRead::kNotWorkbook;
-  }
-  if (status == WorkbookStatus::kStopped) {
-    table.GoodsCount = 0;  // the reader has told why
-    return WorkbookRead::kRefused;
-  }
-  if (status != WorkbookStatus::kRead || !reader.sawStart()) return refuse(WorkbookRefusal(status));
-  return WorkbookRead::kRead;
-}
-
 // The file's first bytes, as many as tell a workbook; the source is left at its start.
 bool ReadFileStart(ByteSource& source, std::string& start) {
   constexpr size_t kKindBytes = 8;  // FileKindOf needs no more
@@ -782,8 +648,9 @@ bool ReadGoodsFrom(ByteSource& source, const std::string& fileName, bool wholeUn
   if (!ReadFileStart(source, start)) return cannotRead();
   const FileKind kind = FileKindOf(start);
   if (kind != FileKind::kOther) {
+    GoodsReader reader(fileName, wholeUnitPrices, table, show);
     const WorkbookRead read =
-        ReadWorkbookGoods(source, kind, fileName, wholeUnitPrices, table, show);
+        ReadWorkbookGoods(source, kind, fileName, wholeUnitPrices, reader, table, show);
     if (read != WorkbookRead::kNotWorkbook) return read == WorkbookRead::kRead;
     if (!source.rewind()) return cannotRead();
   }

@@ -729,7 +729,8 @@ TEST_F(GoodsFileTest, AtMost3000Goods) {
 }
 
 // A workbook's rows as its sheet shows them: a formula whose value the file lacks refuses a
-// goods row, a repeated row is as many rows, and the sheet's name stays short and on one line.
+// goods row, a repeated row is as many rows, the sheet's name stays short and on one line, a
+// line break in a cell is one blank, and the goods are on whichever sheet has the marker.
 TEST_F(GoodsFileTest, WorkbookRowsAsTheSheetShowsThem) {
   const std::string start =
       "<row r=\"1\"><c t=\"inlineStr\"><is><t>&lt;start&gt;</t></is></c></row>";
@@ -774,6 +775,16 @@ TEST_F(GoodsFileTest, WorkbookRowsAsTheSheetShowsThem) {
            "<sheet name=\"Прайс-лист&#13;&#10;магазина на Садовой улице, дом 5\" r:id=\"rId1\"/>"),
        -1, formulaMissing + "«Прайс-лист  магазина на Садово…»)"},
       {"a goods row repeated", OdsBytes(ods + "3" + odsGoods), 3, "", 4},
+      {"goods on the sheet after one without a marker",
+       OdsBytes("<table:table table:name=\"Заметки\"><table:table-row><table:table-cell "
+                "office:value-type=\"float\" office:value=\"5\"/></table:table-row></table:table>" +
+                ods + "1" + odsGoods),
+       1, "", 2},
+      {"a line break of CR LF in a cell",
+       XlsxBytes(start + "<row r=\"2\"><c><v>5</v></c><c t=\"inlineStr\"><is><t>Хлеб&#13;&#10;"
+                         "белый</t></is></c><c/><c><v>1</v></c></row>",
+                 ""),
+       1, "", 2, "Хлеб белый\t"},
       {"a goods row repeated beyond the table", OdsBytes(ods + "1000000000" + odsGoods), -1,
        "Слишком много товаров в файле (больше 3000)"},
   };
@@ -789,6 +800,17 @@ TEST_F(GoodsFileTest, WorkbookRowsAsTheSheetShowsThem) {
     } else {
       EXPECT_EQ(shown, Only({Utf8ToCp1251(c.message), kIconError})) << c.what;
     }
+  }
+  // A workbook file over 64 MiB is refused by its size; one of 64 MiB is read, and found
+  // damaged. Sparse: an archive's first bytes, then zeros.
+  const std::string big = write("PK\x03\x04", "big.xlsx");
+  const uintmax_t limit = uintmax_t{64} << 20;
+  for (const uintmax_t size : {limit, limit + 1}) {
+    std::filesystem::resize_file(big, size);
+    EXPECT_FALSE(readFile(big)) << size;
+    const char* refusal =
+        size > limit ? "Книга слишком велика или повреждена: " : "Книга повреждена и не читается: ";
+    EXPECT_EQ(shown, Only({Utf8ToCp1251(refusal) + big, kIconError})) << size;
   }
 }
 

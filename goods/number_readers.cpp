@@ -1,8 +1,5 @@
 #include "goods/number_readers.h"
 
-#include <algorithm>
-#include <string>
-
 namespace {
 
 constexpr char kTab = '\t';
@@ -163,82 +160,4 @@ NumberValue ParseNumber(std::string_view field) {
   NumberReader reader;
   reader.feed(field);
   return reader.result();
-}
-
-bool PlainDecimal(std::string_view number, size_t minFraction, std::string& plain) {
-  constexpr size_t kSignificant = 15;
-  constexpr int64_t kLongest = 40;
-  size_t i = 0;
-  const bool negative = i < number.size() && number[i] == '-';
-  if (i < number.size() && (number[i] == '-' || number[i] == '+')) ++i;
-  // The digits, and where the point stands among them (0: before the first).
-  std::string digits;
-  int64_t point = 0;
-  bool sawPoint = false;
-  bool sawDigit = false;
-  for (; i < number.size(); ++i) {
-    const char c = number[i];
-    if (c == '.' && !sawPoint) {
-      sawPoint = true;
-    } else if (c >= '0' && c <= '9') {
-      sawDigit = true;
-      if (digits.empty() && c == '0') {  // a leading zero
-        if (sawPoint) --point;
-        continue;
-      }
-      digits += c;
-      if (!sawPoint) ++point;
-    } else {
-      break;
-    }
-  }
-  if (!sawDigit) return false;
-  if (i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
-    ++i;
-    const bool down = i < number.size() && number[i] == '-';
-    if (i < number.size() && (number[i] == '-' || number[i] == '+')) ++i;
-    int64_t exponent = 0;
-    const size_t first = i;
-    for (; i < number.size() && number[i] >= '0' && number[i] <= '9'; ++i) {
-      if (exponent < 100000) exponent = exponent * 10 + (number[i] - '0');
-    }
-    if (i == first) return false;
-    point += down ? -exponent : exponent;
-  }
-  if (i != number.size()) return false;
-
-  if (digits.size() > kSignificant) {
-    const bool up = digits[kSignificant] >= '5';
-    digits.resize(kSignificant);
-    for (size_t d = kSignificant; up && d-- > 0;) {
-      if (digits[d] != '9') {
-        ++digits[d];
-        break;
-      }
-      digits[d] = '0';
-      if (d == 0) {  // 999... became 1000...
-        digits.insert(digits.begin(), '1');
-        digits.pop_back();
-        ++point;
-      }
-    }
-  }
-  while (!digits.empty() && digits.back() == '0') digits.pop_back();
-  if (digits.empty()) point = 0;  // zero, of whatever sign
-  if (point > kLongest || -point > kLongest) return false;
-
-  std::string whole = "0";
-  std::string fraction;
-  const auto size = static_cast<int64_t>(digits.size());
-  if (point > 0) {
-    whole = digits.substr(0, static_cast<size_t>(std::min(point, size)));
-    whole.append(static_cast<size_t>(std::max<int64_t>(0, point - size)), '0');
-    if (point < size) fraction = digits.substr(static_cast<size_t>(point));
-  } else {
-    fraction = std::string(static_cast<size_t>(-point), '0') + digits;
-  }
-  if (fraction.size() < minFraction) fraction.append(minFraction - fraction.size(), '0');
-  plain = (negative && !digits.empty() ? "-" : "") + whole;
-  if (!fraction.empty()) plain += "," + fraction;
-  return true;
 }

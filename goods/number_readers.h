@@ -104,12 +104,3 @@ class PriceReader {
   int separators_ = 0;  // more than 1 can never become valid again, so it stops at 2
   int decimals_ = 0;    // 1 right after a separator, then one more per digit; stops at 4
 };
-
-// A number as a workbook stores it (an optional sign, digits with an optional ".", an
-// optional exponent: "89.9", "4607001001010", "1.5E-3") written out as a plain decimal with
-// "," before its fraction, as a goods file holds it: "89,9", "4607001001010", "0,0015". It is
-// first rounded to 15 significant digits, as far as the spreadsheet itself counts them, so
-// that a formula's 98.890000000000001 is the 98,89 its cell shows. The fraction gets zeros up
-// to minFraction digits. False when the text is no such number, or its plain form would be
-// longer than 40 digits.
-bool PlainDecimal(std::string_view number, size_t minFraction, std::string& plain);

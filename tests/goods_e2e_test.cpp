@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,39 +15,6 @@
 #include "text/text_encoding.h"
 
 namespace {
-
-// Reading the command line may lower the file name along with the switches, so the test
-// files live in a folder whose path has no capital letters.
-class LowerCaseDir {
- public:
-  LowerCaseDir() {
-    std::filesystem::path base = std::filesystem::temp_directory_path();
-    const std::string text = base.string();
-    if (std::any_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; })) {
-      base = "/tmp";
-    }
-    static int serial = 0;
-    path_ =
-        (base / ("tally-goods-e2e-" + std::to_string(getpid()) + "-" + std::to_string(serial++)))
-            .string();
-    std::filesystem::create_directories(path_);
-  }
-  LowerCaseDir(const LowerCaseDir&) = delete;
-  LowerCaseDir& operator=(const LowerCaseDir&) = delete;
-  ~LowerCaseDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& path() const { return path_; }
-  std::string write(const std::string& name, const std::string& bytes) const {
-    const std::string file = path_ + "/" + name;
-    std::ofstream(file, std::ios::binary) << bytes;
-    return file;
-  }
-
- private:
-  std::string path_;
-};
 
 std::string Line(const std::string& code, const std::string& barcode, const std::string& price,
                  const std::string& group) {
@@ -73,14 +39,14 @@ void ExpectRefused(const std::vector<std::string>& args, const std::string& utf8
 }
 
 TEST(TallyGoodsFile, MissingFile) {
-  const LowerCaseDir dir;
+  const TempDir dir;
   const std::string name = dir.path() + "/no-such-goods.txt";
   ExpectRefused({name}, "Не могу открыть файл: " + name);
   ExpectRefused({dir.path()}, "Не могу открыть файл: " + dir.path());  // a folder
 }
 
 TEST(TallyGoodsFile, InvalidPrice) {
-  const LowerCaseDir dir;
+  const TempDir dir;
   const std::string name = dir.write("goods.txt", Block(Line("2", "", "12.5", "1")));
   ExpectRefused({name}, "Недопустимая цена: '12.5\t' (строка 4 файла)");
   // Whole units ("/r"): prices with kopecks are invalid, whole ones pass.
@@ -99,7 +65,7 @@ TEST(TallyGoodsFile, InvalidPrice) {
 }
 
 TEST(TallyGoodsFile, TooManyGoods) {
-  const LowerCaseDir dir;
+  const TempDir dir;
   std::string lines;
   for (int i = 0; i < 3000; ++i) lines += kGood;
   const std::string name = dir.write("big.txt", "<start>\r\n" + lines + lines + "<end>\r\n");
@@ -107,7 +73,7 @@ TEST(TallyGoodsFile, TooManyGoods) {
 }
 
 TEST(TallyGoodsFile, FieldsTheRegisterCannotTake) {
-  const LowerCaseDir dir;
+  const TempDir dir;
   struct Case {
     std::string line;
     std::string message;
@@ -124,34 +90,15 @@ TEST(TallyGoodsFile, FieldsTheRegisterCannotTake) {
   }
 }
 
-// What the register's goods base holds after the run: the simulator's TSV file.
-struct Landed {
-  int exitStatus = -1;
-  std::string err;
-  std::string base;
-  std::string simLog;
-};
-
-Landed UploadTo(const LowerCaseDir& dir, const std::string& goods) {
-  Landed landed;
-  const std::string db = dir.path() + "/base.tsv";
-  const std::string log = dir.path() + "/sim.log";
-  SimulatorProcess sim(REGISTER_SIM_BINARY, {"--db", db, "--log", log});
-  if (sim.slave().empty()) return landed;
-  const ProgramResult r =
-      RunProgram(TALLY_BINARY, {dir.write("goods.txt", goods)}, {{"TALLY_COM1", sim.slave()}}, 30);
-  sim.stop();
-  landed.exitStatus = r.exitStatus;
-  landed.err = r.err;
-  landed.base = ReadFileBytes(db);
-  landed.simLog = ReadFileBytes(log);
-  return landed;
+// Uploads the goods bytes, written to a file in dir, to a fresh simulator.
+SimulatedUpload UploadTo(const TempDir& dir, const std::string& goods) {
+  return UploadToSimulator(TALLY_BINARY, REGISTER_SIM_BINARY, dir.write("goods.txt", goods));
 }
 
 const std::string kBaseHeader = "code\tname\tbarcode\tprice\tgroup\tflag\tlast\n";
 
 TEST(TallyGoodsFile, SpreadsheetRowsLandWhole) {
-  const LowerCaseDir dir;
+  const TempDir dir;
   // As a spreadsheet saves TAB-separated text: no TAB after the last cell of a row. Empty
   // rows, a row of TABs and a CR CR LF line end add nothing. A cell with quote marks in it
   // is saved in quotes, each of its own doubled.
@@ -160,7 +107,7 @@ TEST(TallyGoodsFile, SpreadsheetRowsLandWhole) {
       Utf8ToCp1251("6\tМолоко\t4600000000017\t79.90\t3") + "\r\r\n\t\t\t\t\t\r\n" +
       Utf8ToCp1251("7\tЧай\t\t120,00\t\t0") + "\r\n" +
       Utf8ToCp1251("8\t\"Шоколад \"\"Алёнка\"\" 100г\"\t\t\"89,90\"\t\t0") + "\r\n<end>\r\n";
-  const Landed landed = UploadTo(dir, goods);
+  const SimulatedUpload landed = UploadTo(dir, goods);
   EXPECT_EQ(landed.exitStatus, 0) << landed.err;
   EXPECT_EQ(landed.err, "");
   EXPECT_EQ(landed.base, kBaseHeader +                                                       //
@@ -175,7 +122,7 @@ TEST(TallyGoodsFile, SpreadsheetRowsLandWhole) {
 // exports) as LibreOffice Calc and Gnumeric export it or save it as a workbook: what the sheet
 // means reaches the register, or the file is refused at the row's line with nothing sent.
 TEST(TallyGoodsFile, SpreadsheetExportsLandAsTheSheetMeans) {
-  const LowerCaseDir dir;
+  const TempDir dir;
   const std::string folder = std::string(TALLY_SOURCE_DIR) + "/tests/data/price-list/";
   // Sheet 1, item by item: a code written 0102, a bar code with a leading zero, names with
   // quote marks, «», № and Ё, one with a TAB and one with a line break in its cell.
@@ -197,7 +144,7 @@ TEST(TallyGoodsFile, SpreadsheetExportsLandAsTheSheetMeans) {
         "gnumeric-utf-8.txt", "gnumeric-utf-16.txt", "lo.xlsx", "gnumeric.xlsx", "gnumeric.ods",
         "price-list.ods", "hidden-sheet.ods", "lo-hidden-sheet.xlsx", "formulas.ods",
         "lo-formulas.xlsx"}) {
-    const Landed landed = UploadTo(dir, ReadFileBytes(folder + name));
+    const SimulatedUpload landed = UploadTo(dir, ReadFileBytes(folder + name));
     EXPECT_EQ(landed.exitStatus, 0) << name << ": " << landed.err;
     EXPECT_EQ(landed.base, sheet1) << name;
   }
@@ -205,12 +152,13 @@ TEST(TallyGoodsFile, SpreadsheetExportsLandAsTheSheetMeans) {
   // in quotes.
   const std::string twoBlocks = ReadFileBytes(folder + "gnumeric-two-blocks-utf-8.txt");
   ASSERT_NE(twoBlocks.find("\n\"<start> второй блок\"\t"), std::string::npos);
-  const Landed two = UploadTo(dir, twoBlocks);
+  const SimulatedUpload two = UploadTo(dir, twoBlocks);
   EXPECT_EQ(two.exitStatus, 0) << two.err;
   EXPECT_EQ(two.base, kBaseHeader +
                           "101\thleb ?borodinskij? 400 g\t4607001001010\t4290\t1\t0\t0\n"
                           "108\tpaket-majka\\t            \t0\t300\t9\t0\t1\n");
-  // Made here: the LibreOffice workbook cut in half, and a zip bomb (its sheet 1 GiB inflated).
+  // Made here: the LibreOffice workbook cut in half, and a zip bomb (a sheet of 1 GiB in about
+  // 1 MiB, of which no more than the 64 MiB one part may hold is inflated).
   const std::string xlsx = ReadFileBytes(folder + "lo.xlsx");
   const std::string cut = dir.write("cut.xlsx", xlsx.substr(0, xlsx.size() / 2));
   const std::string bomb = dir.path() + "/bomb.xlsx";
@@ -246,9 +194,8 @@ TEST(TallyGoodsFile, SpreadsheetExportsLandAsTheSheetMeans) {
        "«Прайс»)"},
   };
   for (const auto& r : refused) {
-    const LowerCaseDir fresh;  // the simulator's log of this run alone
-    const Landed landed = UploadTo(fresh, ReadFileBytes(r.path));
-    const std::string file = r.message.ends_with(": ") ? fresh.path() + "/goods.txt" : "";
+    const SimulatedUpload landed = UploadTo(dir, ReadFileBytes(r.path));
+    const std::string file = r.message.ends_with(": ") ? dir.path() + "/goods.txt" : "";
     EXPECT_EQ(landed.exitStatus, 1) << r.path;
     EXPECT_EQ(landed.err, "OKA PF: ошибка: " + r.message + file + "\n") << r.path;
     EXPECT_EQ(landed.base, kBaseHeader) << r.path;
@@ -261,9 +208,9 @@ TEST(TallyGoodsFile, SpreadsheetExportsLandAsTheSheetMeans) {
 }
 
 TEST(TallyGoodsFile, NoStartLineSendsNothing) {
-  const LowerCaseDir dir;
+  const TempDir dir;
   // A TAB-separated export that was never given its "<start>" line.
-  const Landed landed =
+  const SimulatedUpload landed =
       UploadTo(dir, Utf8ToCp1251("5\tХлеб\t\t45.50\t1\t1\t\r\n6\tЧай\t\t9.90\t1\t0\t\r\n"));
   EXPECT_EQ(landed.exitStatus, 1);
   EXPECT_EQ(landed.err,
@@ -274,7 +221,7 @@ TEST(TallyGoodsFile, NoStartLineSendsNothing) {
 
 // A file of a 200 MiB field, written a piece at a time so that the test itself stays small
 // (a child's peak memory counts what its parent had when it was started).
-std::string WriteHugeField(const LowerCaseDir& dir, const std::string& before, char filler,
+std::string WriteHugeField(const TempDir& dir, const std::string& before, char filler,
                            const std::string& after) {
   const std::string path = dir.path() + "/huge.txt";
   std::ofstream out(path, std::ios::binary);
@@ -286,7 +233,7 @@ std::string WriteHugeField(const LowerCaseDir& dir, const std::string& before, c
 }
 
 TEST(TallyGoodsFile, HugeFieldCostsLittleMemoryAndAShortMessage) {
-  const LowerCaseDir dir;
+  const TempDir dir;
   const struct {
     std::string before;  // the line up to the field and its first byte
     std::string lead;    // the message before the quote
@@ -326,7 +273,7 @@ constexpr bool kUnderAddressSanitizer = false;
 // again and again (tests/data/make_hostile_workbooks.py tells each): every one is
 // answered, loaded or refused with one line, within 10 s and 100 MiB.
 TEST(TallyGoodsFile, HostileWorkbooksAreAnsweredSoonInLittleMemory) {
-  const LowerCaseDir dir;
+  const TempDir dir;
   ASSERT_EQ(
       RunProgram(TALLY_SOURCE_DIR "/tests/data/make_hostile_workbooks.py", {dir.path()}, {}, 600)
           .exitStatus,

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -19,31 +18,14 @@
 
 namespace {
 
-struct Landed {
-  int exitStatus = -1;
-  std::string err;
-  std::string frames;  // the frames the simulator received, one "frame ..." line each
-  std::string base;    // its goods base afterwards
-};
-
-// Uploads the file at path (as given on the command line) to a fresh simulator.
-Landed Upload(const std::string& path) {
-  TempDir simFiles;
-  const std::string db = simFiles.path() + "/base.tsv";
-  const std::string log = simFiles.path() + "/sim.log";
-  SimulatorProcess sim(REGISTER_SIM_BINARY, {"--db", db, "--log", log});
-  Landed landed;
-  if (sim.slave().empty()) return landed;
-  const ProgramResult r = RunProgram(TALLY_BINARY, {path}, {{"TALLY_COM1", sim.slave()}}, 60);
-  sim.stop();
-  landed.exitStatus = r.exitStatus;
-  landed.err = r.err;
-  std::istringstream in(ReadFileBytes(log));
+// The frames the simulator received, its "frame ..." log lines.
+std::vector<std::string> Frames(const SimulatedUpload& landed) {
+  std::istringstream in(landed.simLog);
+  std::vector<std::string> frames;
   for (std::string line; std::getline(in, line);) {
-    if (line.rfind("frame ", 0) == 0) landed.frames += line + "\n";
+    if (line.rfind("frame ", 0) == 0) frames.push_back(line);
   }
-  landed.base = ReadFileBytes(db);
-  return landed;
+  return frames;
 }
 
 const std::string kExample = std::string(TALLY_SOURCE_DIR) + "/examples/goods.txt";
@@ -51,10 +33,11 @@ const std::string kExample = std::string(TALLY_SOURCE_DIR) + "/examples/goods.tx
 TEST(GoodsEncodingsProgram, ShopFileLandsAlikeInEveryEncoding) {
   const std::string shop = ReadFileBytes(kExample);
   ASSERT_GT(shop.size(), 1000u);
-  const Landed reference = Upload(kExample);
+  const SimulatedUpload reference = UploadToSimulator(TALLY_BINARY, REGISTER_SIM_BINARY, kExample);
   ASSERT_EQ(reference.exitStatus, 0) << reference.err;
   // 37 goods lines, 37 frames.
-  ASSERT_EQ(std::count(reference.frames.begin(), reference.frames.end(), '\n'), 37);
+  const std::vector<std::string> frames = Frames(reference);
+  ASSERT_EQ(frames.size(), 37u);
 
   // The same goods as two files: the first block cut after its fifth goods line.
   size_t cut = shop.find("<start>");
@@ -81,10 +64,11 @@ TEST(GoodsEncodingsProgram, ShopFileLandsAlikeInEveryEncoding) {
       {"UTF-8 with a stray byte after <end>", Cp1251ToUtf8(shop) + "\xA0\r\n"},
   };
   for (const auto& f : files) {
-    const Landed landed = Upload(dir.write("goods.txt", f.bytes));
+    const SimulatedUpload landed =
+        UploadToSimulator(TALLY_BINARY, REGISTER_SIM_BINARY, dir.write("goods.txt", f.bytes));
     EXPECT_EQ(landed.exitStatus, 0) << f.what << ": " << landed.err;
     EXPECT_EQ(landed.err, "") << f.what;
-    EXPECT_EQ(landed.frames, reference.frames) << f.what;
+    EXPECT_EQ(Frames(landed), frames) << f.what;
     EXPECT_EQ(landed.base, reference.base) << f.what;
   }
 }
@@ -107,9 +91,9 @@ TEST(GoodsEncodingsProgram, CyrillicFileNames) {
   for (const std::string folder : {"Товары", "Выгрузка /e 2025"}) {
     std::filesystem::create_directories(dir.path() + "/" + folder);
     const std::string present = dir.write(folder + "/база.txt", ReadFileBytes(kExample));
-    const Landed landed = Upload(present);
+    const SimulatedUpload landed = UploadToSimulator(TALLY_BINARY, REGISTER_SIM_BINARY, present);
     EXPECT_EQ(landed.exitStatus, 0) << landed.err;
-    EXPECT_EQ(std::count(landed.frames.begin(), landed.frames.end(), '\n'), 37) << folder;
+    EXPECT_EQ(Frames(landed).size(), 37u) << folder;
   }
 
   const struct {
@@ -157,9 +141,9 @@ TEST(GoodsEncodingsProgram, OnlyAFileOnDiskIsAGoodsFile) {
   // A symbolic link to a goods file is that file.
   const std::string link = dir.path() + "/goods-link.txt";
   std::filesystem::create_symlink(kExample, link);
-  const Landed landed = Upload(link);
+  const SimulatedUpload landed = UploadToSimulator(TALLY_BINARY, REGISTER_SIM_BINARY, link);
   EXPECT_EQ(landed.exitStatus, 0) << landed.err;
-  EXPECT_EQ(std::count(landed.frames.begin(), landed.frames.end(), '\n'), 37);
+  EXPECT_EQ(Frames(landed).size(), 37u);
 }
 
 }  // namespace

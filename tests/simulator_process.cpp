@@ -40,3 +40,20 @@ SimulatorProcess::~SimulatorProcess() { stop(); }
 std::string SimulatorProcess::log() const {
   return logPath_.empty() ? std::string() : ReadFileBytes(logPath_);
 }
+
+SimulatedUpload UploadToSimulator(const std::string& tally, const std::string& simulator,
+                                  const std::string& path) {
+  SimulatedUpload landed;
+  const TempDir simFiles;
+  const std::string db = simFiles.path() + "/base.tsv";
+  const std::string log = simFiles.path() + "/sim.log";
+  SimulatorProcess sim(simulator, {"--db", db, "--log", log});
+  if (sim.slave().empty()) return landed;
+  const ProgramResult r = RunProgram(tally, {path}, {{"TALLY_COM1", sim.slave()}}, 60);
+  sim.stop();
+  landed.exitStatus = r.exitStatus;
+  landed.err = r.err;
+  landed.simLog = ReadFileBytes(log);
+  landed.base = ReadFileBytes(db);
+  return landed;
+}

@@ -43,3 +43,18 @@ class SimulatorProcess {
   std::unique_ptr<ChildProcess> process_;
   std::string slave_;
 };
+
+// What an upload to a fresh simulator left: how the program ended, and the simulator's log
+// and goods base (its TSV file) afterwards.
+struct SimulatedUpload {
+  int exitStatus = -1;  // -1 also when the simulator did not start
+  std::string err;
+  std::string simLog;
+  std::string base;
+};
+
+// Runs the program tally on the goods file at path (as given on the command line), its COM1
+// a simulator started for this run alone, with its base and log in a folder of their own.
+// A minute is the most it may take.
+SimulatedUpload UploadToSimulator(const std::string& tally, const std::string& simulator,
+                                  const std::string& path);
