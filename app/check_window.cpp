@@ -23,7 +23,6 @@ constexpr int32_t kCloseWidth = 50;
 // Wide enough for "3000", "65535 (повтор)", a name of 24 letters, 14 digits, "21474836,47".
 constexpr std::array<int32_t, kCheckColumns> kColumnUnits = {36, 72, 104, 64, 52, 36, 40};
 
-constexpr size_t kCodeColumn = 1;
 constexpr size_t kNameColumn = 2;
 
 int32_t Pixels(int32_t units, int32_t pixelsPer1000) {
