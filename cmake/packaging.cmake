@@ -38,8 +38,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_VERBATIM_VARIABLES ON)
 
 # The licences, which every package carries: the program's (LICENSE), then those of the
-# libraries built into the programs (third_party/), from their own files: zlib's, MiniZip's
-# (its copyright lines from unzip.h, its terms from its notes) and Expat's.
+# libraries built into the programs (the system's on Linux, third_party/'s on Windows: the same
+# versions' licences), from the files kept in third_party/: zlib's, MiniZip's (its copyright
+# lines from unzip.h, its terms from its notes) and Expat's.
 set(third_party ${PROJECT_SOURCE_DIR}/third_party)
 set(minizip ${third_party}/zlib/contrib/minizip)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE

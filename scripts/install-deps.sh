@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++                   # the Linux build
   libgtest-dev googletest                 # GoogleTest: the package, and its sources for MinGW
+  zlib1g-dev libminizip-dev libexpat1-dev # the workbook reader's libraries on Linux
+  libz-mingw-w64-dev                      # zlib for TALLY.EXE (minizip and Expat: third_party/)
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 # TALLY.EXE for 64- and 32-bit Windows
   wine wine64 xvfb                        # the Windows tests under Wine on a virtual display
   locales python3

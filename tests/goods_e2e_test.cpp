@@ -255,8 +255,8 @@ TEST(TallyGoodsFile, HugeFieldCostsLittleMemoryAndAShortMessage) {
   EXPECT_LT(peakMiB, 64.0) << "the field must not be kept whole";
 }
 
-// AddressSanitizer makes parsing XML some thirty times slower: there a hostile workbook's
-// reading takes up to half a minute, and only its memory is held to the bound.
+// AddressSanitizer makes the reader's own handling of the XML several times slower: there a
+// hostile workbook's reading takes seconds more, and only its memory is held to the bound.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kUnderAddressSanitizer = true;
 #elif defined(__has_feature)
@@ -303,8 +303,8 @@ TEST(TallyGoodsFile, HostileWorkbooksAreAnsweredSoonInLittleMemory) {
     SCOPED_TRACE(c.name);
     const std::string path = dir.path() + "/" + c.name;
     bytes += std::filesystem::file_size(path);
-    // 256 MiB of rows take two minutes to parse under the sanitizer; what the total limit
-    // counts is the archive's unit test's, and the time this case takes the release build's.
+    // 256 MiB of rows take long under the sanitizer; what the total limit counts is the
+    // archive's unit test's, and the time this case takes the release build's.
     if (kUnderAddressSanitizer && c.name == "ten-big-sheets.xlsx") continue;
     // AddressSanitizer keeps freed memory aside (256 MiB by default) to catch its later use,
     // so that a reader freeing as it goes would look as large as one keeping all: a small
