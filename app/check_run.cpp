@@ -7,6 +7,7 @@
 #include "goods/goods_file_watch.h"
 #include "register/register_charset.h"
 #include "register/upload_exchange.h"
+#include "text/plural.h"
 #include "text/text_encoding.h"
 
 namespace {
@@ -46,14 +47,7 @@ std::string ListedName(const std::string& stored) {
 }
 
 std::string GoodsCountText(int64_t count) {
-  const int64_t lastTwo = count % 100;
-  const int64_t last = count % 10;
-  const char* noun = "товаров";
-  if (last == 1 && lastTwo != 11) {
-    noun = "товар";
-  } else if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14)) {
-    noun = "товара";
-  }
+  const char* noun = RussianNounForm(static_cast<uint64_t>(count), "товар", "товара", "товаров");
   return std::to_string(count) + " " + Utf8ToCp1251(noun);
 }
 

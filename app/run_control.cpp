@@ -74,12 +74,11 @@ int RunFlow(const RunOptions& options, SerialLine& line, const MessageSink& show
   }
   // The file is opened by the name as the system gave it; messages show it in Windows-1251,
   // with '?' for what Windows-1251 lacks. The goods sent must be those of one file as it
-  // stood: a file that changes from the start to the first frame (an export still being
-  // written) is refused.
+  // stood: a file that changes from the start to the end of its reading, just before the
+  // first frame (an export still being written, another file renamed over it), is refused.
   const std::string& path = options.goodsFileName;
-  const std::string fileName = Utf8ToCp1251(path);
-  if (!ReadUnchangedGoodsFile(path, fileName, options.wholeUnitPrices, goodsBefore, Goods, show) ||
-      !GoodsFileUnchanged(path, fileName, goodsBefore, show)) {
+  if (!ReadUnchangedGoodsFile(path, Utf8ToCp1251(path), options.wholeUnitPrices, goodsBefore, Goods,
+                              show)) {
     Goods.GoodsCount = 0;
     return kExitFailure;
   }

@@ -81,15 +81,10 @@ bool ReadUnchangedGoodsFile(const std::string& path, const std::string& fileName
     return false;
   }
   // The file read may no longer be the one its name gives: another put in its place (renamed
-  // over it) while it was read leaves the open file as it was.
-  if (GoodsFileUnchanged(path, fileName, before, show)) return true;
-  table.create();
-  return false;
-}
-
-bool GoodsFileUnchanged(const std::string& path, const std::string& fileName,
-                        const FileIdentity& before, const MessageSink& show) {
+  // over it) while it was read leaves the open file as it was. This is the last look before
+  // the first frame goes out.
   if (Unchanged(before, IdentityOfFile(path))) return true;
+  table.create();
   show(GoodsFileChangedText(fileName), kIconError);
   return false;
 }

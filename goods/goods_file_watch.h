@@ -28,8 +28,3 @@ bool ReadUnchangedGoodsFile(const std::string& path, const std::string& fileName
 bool ReadUnchangedGoodsFrom(ByteSource& source, const std::function<FileIdentity()>& identityNow,
                             const FileIdentity& before, const std::string& fileName,
                             bool wholeUnitPrices, GoodsTable& table, const MessageSink& show);
-
-// Whether the file at path is still the one before identifies; if not, tells the user with
-// GoodsFileChangedText. For the moment before the first frame goes out.
-bool GoodsFileUnchanged(const std::string& path, const std::string& fileName,
-                        const FileIdentity& before, const MessageSink& show);

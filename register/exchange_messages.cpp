@@ -1,5 +1,6 @@
 #include "register/exchange_messages.h"
 
+#include "text/plural.h"
 #include "text/text_encoding.h"
 
 std::string PortNotOpenedText(const std::string& portName, const std::string& detail) {
@@ -11,12 +12,8 @@ std::string PortNotOpenedText(const std::string& portName, const std::string& de
 std::string NoAnswerText(size_t bytesCame) {
   std::string text = Utf8ToCp1251("Нет ответа от кассы");
   if (bytesCame == 0) return text;
-  // "байт" for 1, 21, ... and for 5..20, 25, ...; "байта" for 2..4, 22..24, ... but not 12..14.
-  const size_t last = bytesCame % 10;
-  const size_t lastTwo = bytesCame % 100;
-  const bool few = last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14);
-  return text + Utf8ToCp1251(": пришло ") + std::to_string(bytesCame) +
-         Utf8ToCp1251(few ? " байта" : " байт");
+  return text + Utf8ToCp1251(": пришло ") + std::to_string(bytesCame) + " " +
+         Utf8ToCp1251(RussianNounForm(bytesCame, "байт", "байта", "байт"));
 }
 
 std::string OutOfStepText() { return Utf8ToCp1251("Лишний ответ от кассы"); }
