@@ -6,8 +6,8 @@
 # in fuzz-findings/.
 #
 # The harnesses come from the preset "fuzz" (optimised: three times the executions) unless
-# --preset names another tree that builds them: the test command takes those of its
-# linux-sanitize build rather than compile everything once more for ten seconds each.
+# --preset names another tree that builds them: a developer who has the linux-sanitize build
+# can fuzz with its harnesses rather than compile everything once more.
 #
 # Usage: scripts/fuzz.sh [--preset PRESET] [SECONDS] [HARNESS...], or --help. Anything else
 # on the command line is refused (status 2) before anything is built.
@@ -67,8 +67,7 @@ done
 seconds=${seconds:-30}
 ((${#harnesses[@]})) || harnesses=("${known[@]}")
 
-# A tree is configured only when it has none: the test command fuzzes while the tests of its
-# tree run, and the build is then up to date.
+# A tree is configured only when it has none: one already made keeps its own settings.
 tree=build/$preset
 [[ -f $tree/build.ninja ]] || cmake --preset "$preset" >/dev/null
 cmake --build "$tree" --target "${harnesses[@]/%/_fuzz}"

@@ -1,8 +1,7 @@
 # The test command's steps and what each one needs. scripts/test-all.sh runs it as
 #   make -f scripts/test-all.mk -jN -k X86_TESTS=0|1 CTEST_JOBS=N
-# N steps at a time, two more than the machine has cores; with -k a failed step stops only
-# the steps that need it. Each step's output goes to build/test-all/STEP.log
-# (scripts/run-step.sh).
+# as many steps at a time as the machine has cores; with -k a failed step stops only the
+# steps that need it. Each step's output goes to build/test-all/STEP.log (scripts/run-step.sh).
 # A new suite is a ctest test of one of the presets, or a step here.
 #
 # X86_TESTS=1 where this machine runs 32-bit programs: the i686 program's unit tests and Wine
@@ -25,9 +24,9 @@ x86_unit_tests :=
 endif
 
 # The longest chain first: the builds the Wine and pseudo-terminal tests need, then those tests.
-all: test-linux-sanitize test-windows-x64 $(x86_unit_tests) fuzz packages
+all: test-linux-sanitize packages test-windows-x64 $(x86_unit_tests)
 .PHONY: all build-windows-x64 build-windows-x86 build-linux-sanitize test-linux-sanitize \
-        test-windows-x64 test-windows-x86 fuzz packages wine-template
+        test-windows-x64 test-windows-x86 packages
 
 build-windows-x64:
 	@$(step) $(build) windows-x64
@@ -36,25 +35,16 @@ build-linux-sanitize:
 build-windows-x86:
 	@$(step) $(build) $(x86_build)
 
-# The Wine prefix that the Wine suites copy, made while the programs are built (the ctest
-# fixture that would make it then keeps it).
-wine-template:
-	@$(step) bash tests/wine/wine_prefix_template.sh build/linux-sanitize/wine-prefix-template
-
-# The Linux tests, every run of tally and register-sim under the sanitizers, the Wine suites
-# of both TALLY.EXE files (four at a time, and first, being the longest) and their static
-# checks.
-test-linux-sanitize: build-linux-sanitize build-windows-x64 build-windows-x86 wine-template
+# The Linux tests, every run of tally and register-sim under the sanitizers, each fuzzing
+# harness over its corpus, the Wine suites of both TALLY.EXE files (four at a time, and first,
+# being the longest) and their static checks.
+test-linux-sanitize: build-linux-sanitize build-windows-x64 build-windows-x86
 	@$(step) $(ctest) linux-sanitize
 # The unit tests as Windows programs under Wine.
 test-windows-x64: build-windows-x64
 	@$(step) $(ctest) windows-x64
 test-windows-x86: build-windows-x86
 	@$(step) $(ctest) windows-x86
-
-# Each fuzzing harness for 10 seconds from its seed corpus (built in the linux-sanitize tree).
-fuzz: build-linux-sanitize
-	@$(step) scripts/fuzz.sh --preset linux-sanitize 10
 
 # The packages as a user gets them; they take TALLY.EXE from both Windows builds.
 packages: build-windows-x64 build-windows-x86

@@ -2,7 +2,7 @@
 # The test command. Installs what is missing (scripts/install-deps.sh), then builds every
 # program and runs every test as scripts/test-all.mk describes: the Linux tests under the
 # sanitizers, the Windows programs' tests under Wine (x86-64, and i686 where this machine
-# runs 32-bit programs), each fuzzing harness for 10 seconds, and the packages with their
+# runs 32-bit programs), each fuzzing harness over its corpus, and the packages with their
 # checks. Each step's output is kept in build/test-all/STEP.log; the end is a summary of what
 # each test step counted and what it did not run.
 set -euo pipefail
@@ -25,14 +25,12 @@ logs=build/test-all
 rm -rf "$logs"
 mkdir -p "$logs"
 failed=0
-# Most tests wait on a line, a simulator or Wine rather than compute: ctest runs two more at
-# once than twice the cores, so that four Wine suites (tests/wine/wine-slots.json) leave room
-# for the other tests.
-# Two steps more at a time than there are cores: the three builds and the Wine prefix start
-# together, and the test steps spend much of their time waiting on Wine and on the program's
-# polls, which the other steps take.
-make -f scripts/test-all.mk -j$(($(nproc) + 2)) -k --no-print-directory \
-  X86_TESTS=$x86_tests CTEST_JOBS=$((2 * $(nproc) + 2)) || failed=1
+# As many steps at a time as there are cores: each build is ninja's, which keeps the cores
+# busy by itself. In a test step, ctest runs the four Wine suites (the slots of
+# tests/wine/wine-slots.json), which mostly wait on Wine and on the program's polls, and beside
+# them a test for each core.
+make -f scripts/test-all.mk -j"$(nproc)" -k --no-print-directory \
+  X86_TESTS=$x86_tests CTEST_JOBS=$(($(nproc) + 4)) || failed=1
 
 # What ctest counted in each test step, and what it did not run (skipped, with the reason in
 # the step's log).

@@ -29,8 +29,8 @@ std::string Block(const std::string& lines) {
 }
 
 // Runs the program on the file and expects exactly this error line and status 1. The limit
-// only catches a hang: a 200 MiB file read by the sanitizer build on a busy machine takes
-// well over 20 s.
+// only catches a hang: a 100 MiB file read by the sanitizer build on a busy machine takes
+// well over 10 s.
 void ExpectRefused(const std::vector<std::string>& args, const std::string& utf8Message) {
   const ProgramResult r = RunProgram(TALLY_BINARY, args, {}, 180);
   EXPECT_EQ(r.exitStatus, 1);
@@ -157,13 +157,9 @@ TEST(TallyGoodsFile, SpreadsheetExportsLandAsTheSheetMeans) {
   EXPECT_EQ(two.base, kBaseHeader +
                           "101\thleb ?borodinskij? 400 g\t4607001001010\t4290\t1\t0\t0\n"
                           "108\tpaket-majka\\t            \t0\t300\t9\t0\t1\n");
-  // Made here: the LibreOffice workbook cut in half, and a zip bomb (a sheet of 1 GiB in about
-  // 1 MiB, of which no more than the 64 MiB one part may hold is inflated).
+  // Made here: the LibreOffice workbook cut in half.
   const std::string xlsx = ReadFileBytes(folder + "lo.xlsx");
   const std::string cut = dir.write("cut.xlsx", xlsx.substr(0, xlsx.size() / 2));
-  const std::string bomb = dir.path() + "/bomb.xlsx";
-  ASSERT_EQ(RunProgram(TALLY_SOURCE_DIR "/tests/data/make_zip_bomb.py", {bomb}, {}, 600).exitStatus,
-            0);
   const struct {
     std::string path;
     std::string message;  // one that ends in ": " is followed by the file's name
@@ -183,7 +179,6 @@ TEST(TallyGoodsFile, SpreadsheetExportsLandAsTheSheetMeans) {
       {folder + "lo.xls",
        "Файл в старом формате Excel (.xls). Сохраните его как книгу .xlsx или как текст: "},
       {cut, "Книга повреждена и не читается: "},
-      {bomb, "Книга слишком велика или повреждена: "},
       // The same formulas as written by xlsxwriter (a stored 0, the workbook to be computed when
       // opened) and by openpyxl (no value): refused at the first goods row's code.
       {folder + "xlsxwriter-formulas.xlsx",
@@ -201,10 +196,6 @@ TEST(TallyGoodsFile, SpreadsheetExportsLandAsTheSheetMeans) {
     EXPECT_EQ(landed.base, kBaseHeader) << r.path;
     EXPECT_EQ(landed.simLog, "") << r.path << ": nothing reached the line";
   }
-  // The largest child so far, the zip bomb's reader among them, stayed small.
-  rusage usage{};
-  ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
-  EXPECT_LT(usage.ru_maxrss, 200 * 1024) << "KiB at the peak";
 }
 
 TEST(TallyGoodsFile, NoStartLineSendsNothing) {
@@ -219,15 +210,16 @@ TEST(TallyGoodsFile, NoStartLineSendsNothing) {
   EXPECT_EQ(landed.simLog, "") << "nothing reached the line";
 }
 
-// A file of a 200 MiB field, written a piece at a time so that the test itself stays small
-// (a child's peak memory counts what its parent had when it was started).
+// A file of a 100 MiB field, written a piece at a time so that the test itself stays small
+// (a child's peak memory counts what its parent had when it was started). A reader that kept
+// the field whole would need more than half as much again as the bound the test sets.
 std::string WriteHugeField(const TempDir& dir, const std::string& before, char filler,
                            const std::string& after) {
   const std::string path = dir.path() + "/huge.txt";
   std::ofstream out(path, std::ios::binary);
   out << "<start>\r\n" << before;
   const std::string piece(1024 * 1024, filler);
-  for (int i = 0; i < 200; ++i) out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+  for (int i = 0; i < 100; ++i) out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
   out << after << "\r\n<end>\r\n";
   return path;
 }
@@ -242,7 +234,7 @@ TEST(TallyGoodsFile, HugeFieldCostsLittleMemoryAndAShortMessage) {
       {"1\tA\t\t1", "Недопустимая цена: '"},
   };
   for (const auto& c : cases) {
-    // A digit, 200 MiB of blanks, and a letter at the very end that spoils the field.
+    // A digit, 100 MiB of blanks, and a letter at the very end that spoils the field.
     const std::string path = WriteHugeField(dir, c.before, ' ', "x\t1.00\t\t\t");
     ExpectRefused({path}, c.lead + "1" + std::string(99, ' ') + "...' (строка 2 файла)");
     std::filesystem::remove(path);
