@@ -1,6 +1,6 @@
 # The test command's steps and what each one needs. scripts/test-all.sh runs it as
-#   make -f scripts/test-all.mk -jN -k X86_TESTS=0|1 CTEST_JOBS=N
-# as many steps at a time as the machine has cores; with -k a failed step stops only the
+#   make -f scripts/test-all.mk -j -k X86_TESTS=0|1 CTEST_JOBS=N
+# each step as soon as the steps it needs are done; with -k a failed step stops only the
 # steps that need it. Each step's output goes to build/test-all/STEP.log (scripts/run-step.sh).
 # A new suite is a ctest test of one of the presets, or a step here.
 #

@@ -25,11 +25,11 @@ logs=build/test-all
 rm -rf "$logs"
 mkdir -p "$logs"
 failed=0
-# As many steps at a time as there are cores: each build is ninja's, which keeps the cores
-# busy by itself. In a test step, ctest runs the four Wine suites (the slots of
-# tests/wine/wine-slots.json), which mostly wait on Wine and on the program's polls, and beside
-# them a test for each core.
-make -f scripts/test-all.mk -j"$(nproc)" -k --no-print-directory \
+# Every step whose needs are met runs at once (there are at most four): each one shares out
+# the cores itself. A build is ninja's, which runs a compile a core and two more. In a test
+# step, ctest runs the four Wine suites (the slots of tests/wine/wine-slots.json), which
+# mostly wait on Wine and on the program's polls, and beside them a test a core.
+make -f scripts/test-all.mk -j -k --no-print-directory \
   X86_TESTS=$x86_tests CTEST_JOBS=$(($(nproc) + 4)) || failed=1
 
 # What ctest counted in each test step, and what it did not run (skipped, with the reason in
