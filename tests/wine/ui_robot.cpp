@@ -904,9 +904,13 @@ int main(int argc, char** argv) {
     Seen seen;
     EnumWindows(Collect, reinterpret_cast<LPARAM>(&seen));
     for (HWND other : seen.others) {
+      // A window already gone has no class any more: one the system showed for a moment
+      // (the Open dialog makes such), not one a user would have to deal with.
+      const std::wstring className = ClassName(other);
+      if (className.empty()) continue;
       if (reportedOthers.insert(other).second) {
         Log("other caption=%s class=%s", Escape(WindowText(other)).c_str(),
-            Escape(ClassName(other)).c_str());
+            Escape(className).c_str());
       }
     }
     if (watch.window != nullptr && !watch.gone) SampleProgress(watch, options);
